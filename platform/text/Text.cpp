@@ -1,0 +1,157 @@
+#include "platform/text/Text.h"
+
+#include <array>
+
+namespace parlix::text {
+
+namespace {
+
+// Windows-1252 0x80..0x9F; 0 marks the five unassigned bytes.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+void appendUtf16(std::u16string& out, char32_t cp) {
+  if (cp < 0x10000) {
+    out += static_cast<char16_t>(cp);
+  } else {
+    cp -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (cp >> 10));
+    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+  }
+}
+
+}  // namespace
+
+std::u16string toUtf16(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  while (i < n) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) {
+      out += static_cast<char16_t>(b0);
+      ++i;
+      continue;
+    }
+    int len = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+      len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+      len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+      len = 4, cp = b0 & 0x07, min = 0x10000;
+    }
+    bool ok = len != 0 && i + static_cast<std::size_t>(len) <= n;
+    for (int k = 1; ok && k < len; ++k) {
+      const auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+      if ((b & 0xC0) != 0x80) {
+        ok = false;
+      } else {
+        cp = (cp << 6) | (b & 0x3F);
+      }
+    }
+    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+    if (!ok) {
+      out += kReplacement;
+      ++i;
+      continue;
+    }
+    appendUtf16(out, cp);
+    i += static_cast<std::size_t>(len);
+  }
+  return out;
+}
+
+std::string toUtf8(std::u16string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char16_t u = s[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+        s[i + 1] <= 0xDFFF) {
+      appendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) +
+                          (static_cast<char32_t>(s[i + 1]) - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      appendUtf8(out, kReplacement);
+    } else {
+      appendUtf8(out, u);
+    }
+  }
+  return out;
+}
+
+unsigned char toAnsiChar(char16_t u) {
+  if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<unsigned char>(u);
+  for (std::size_t k = 0; k < kCp1252High.size(); ++k) {
+    if (kCp1252High[k] == u) return static_cast<unsigned char>(0x80 + k);
+  }
+  // The unassigned bytes round-trip through their own code units.
+  if (u >= 0x80 && u <= 0x9F && kCp1252High[u - 0x80] == 0) return static_cast<unsigned char>(u);
+  return '?';
+}
+
+char16_t fromAnsiChar(unsigned char b) {
+  if (b >= 0x80 && b <= 0x9F) {
+    const char16_t u = kCp1252High[b - 0x80];
+    return u != 0 ? u : static_cast<char16_t>(b);
+  }
+  return static_cast<char16_t>(b);
+}
+
+std::string toAnsi(std::u16string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    // A surrogate pair is one character, so one "?".
+    if (s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+        s[i + 1] <= 0xDFFF) {
+      ++i;
+      out += '?';
+      continue;
+    }
+    out += static_cast<char>(toAnsiChar(s[i]));
+  }
+  return out;
+}
+
+std::u16string fromAnsi(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  for (char c : s) out += fromAnsiChar(static_cast<unsigned char>(c));
+  return out;
+}
+
+std::string utf8ToAnsi(std::string_view utf8) { return toAnsi(toUtf16(utf8)); }
+
+std::string ansiToUtf8(std::string_view ansi) { return toUtf8(fromAnsi(ansi)); }
+
+std::size_t lengthUtf16(std::string_view utf8) { return toUtf16(utf8).size(); }
+
+}  // namespace parlix::text
