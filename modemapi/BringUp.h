@@ -1,0 +1,27 @@
+// Bring-up of the PDU-mode library (QuentraSMSAPI6's InitModem and ConnectToGSM),
+// in modemapi_core so that class SMS calls them on portWindow(Library::API6).
+//
+//   InitModem(t, port, pin)  port number and "115200,N,8,1"; up to three "AT" probes
+//                            (115200, then 9600 twice), 7 s each; PIN states to
+//                            ModemStatus; "AT+CSMS=0" up to 14 sends while
+//                            "+CMS ERROR: 515" (7 s apart); "AT+CSQ" ("+CSQ: 0" fails);
+//                            "AT+CSDH=1"; "AT+CMGF=0" (PDU mode). OK leaves the port
+//                            open; every other result closes it first. A serial error
+//                            (missing or busy port) gives Fail with the port closed.
+//   ConnectToGSM(t)          "AT+CREG?": true when registered at home or roaming
+//                            (+CREG: 0,1 / 1,1 / 0,5 / 1,5); a failed command closes the
+//                            port and gives false; other states give false, port open.
+#pragma once
+
+#include "modemapi/Modem.h"
+#include "modemapi/Security.h"
+#include "modemapi/Types.h"
+
+#include <string_view>
+
+namespace modemapi {
+
+ModemStatus InitModem(Transport& t, int intPort, std::string_view PIN = {});
+bool ConnectToGSM(Transport& t);
+
+}  // namespace modemapi

@@ -1,0 +1,101 @@
+// Clock and waiting (namespace parlix::clock, target parlix_clock).
+//
+// What it offers:
+//   now()            wall-clock time of the current clock (system_clock::time_point)
+//   sleep(ms)        sleeps on the current clock (a FakeClock advances instead)
+//   yield()          runs the hook set by setYieldHook(); the Qt programs set it to
+//                    process their window events so the windows stay responsive while
+//                    a modem command waits. Without a hook it does nothing.
+//   setClock(c)      replaces the current clock for the whole process; nullptr puts the
+//                    system clock back. ScopedClock does this for one scope (tests).
+//   FakeClock        time that moves only when someone sleeps on it or advances it,
+//                    so a 7-second time-out costs no real time. Fakes (the fake serial
+//                    port) register listeners that run whenever its time moves.
+//
+// The programs are single-threaded; the clock and the hook are process-wide and are
+// meant to be set up once at start (or per test), not switched while others wait.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace parlix::clock {
+
+using TimePoint = std::chrono::system_clock::time_point;
+using Milliseconds = std::chrono::milliseconds;
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual TimePoint now() = 0;
+    virtual void sleep(int ms) = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    TimePoint now() override;
+    void sleep(int ms) override;
+};
+
+class FakeClock final : public Clock {
+public:
+    using Listener = std::function<void(TimePoint)>;
+
+    // The default start lies 300 ms past a whole second, so that tests notice code
+    // that counts elapsed milliseconds where whole-second boundaries are meant.
+    FakeClock();
+    explicit FakeClock(TimePoint start);
+
+    TimePoint now() override;
+    // Advances fake time by ms (negative counts as 0) and runs the listeners.
+    void sleep(int ms) override;
+    void advance(Milliseconds d);
+    void set(TimePoint t);
+
+    // Total of all sleeps so far (what a real clock would have waited).
+    Milliseconds slept() const;
+    // Time since construction (or the last set()).
+    Milliseconds elapsed() const;
+
+    // Returns an id for removeListener. Listeners run after each move of time.
+    int addListener(Listener l);
+    void removeListener(int id);
+
+private:
+    void moved();
+
+    mutable std::mutex mutex_;
+    TimePoint start_;
+    TimePoint now_;
+    Milliseconds slept_{0};
+    int nextId_ = 1;
+    std::vector<std::pair<int, Listener>> listeners_;
+};
+
+TimePoint now();
+void sleep(int ms);
+void yield();
+
+void setYieldHook(std::function<void()> hook);
+void setClock(Clock* c);
+Clock& current();
+
+// Installs a clock for one scope and restores the previous one.
+class ScopedClock {
+public:
+    explicit ScopedClock(Clock& c);
+    ~ScopedClock();
+    ScopedClock(const ScopedClock&) = delete;
+    ScopedClock& operator=(const ScopedClock&) = delete;
+
+private:
+    Clock* previous_;
+};
+
+// Whole-second boundaries of the clock that lie between start and end
+// (end earlier than start gives a negative count).
+long long secondBoundaries(TimePoint start, TimePoint end);
+
+}  // namespace parlix::clock
