@@ -1,0 +1,32 @@
+#pragma once
+// Concatenated SMS-SUBMIT units for long messages. Texts here are ANSI
+// (Windows-1252) bytes, one byte per character, as the sender slices them.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace QuentraSMSAPI6 {
+
+// What the sender needs from the last unit built.
+struct SubmitUnit {
+  int septets = 0;               // characters packed
+  std::uint8_t tpduOctets = 0;   // octet count for AT+CMGS (service-centre part excluded)
+  std::string unit;              // service-centre part + TPDU, upper-case hex
+};
+
+// GSM default alphabet code of an ANSI character code (only the characters the
+// long-message path maps; every other code passes unchanged).
+unsigned char ToGSMAlphabet(unsigned char ansi);
+
+// Packs the text as septets behind a 6-octet user-data header: one fill bit,
+// then GSM 03.38 order. Returns upper-case hex.
+std::string Encode7BitAfterUDH(std::string_view ansiText);
+
+// Builds one unit with the header 05 00 03 ref total seq. coding: 7 (GSM 7-bit)
+// is the only coding assembled; 8 and 16 are recognised but build nothing.
+// Returns false (out untouched) when the text or the header values do not fit.
+bool BuildSubmitPDU(std::string_view number, std::string_view ansiText, int ref, int total,
+                    int seq, int coding, SubmitUnit& out, std::string_view centre = {},
+                    int validity = 0);
+
+}  // namespace QuentraSMSAPI6

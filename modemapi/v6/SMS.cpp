@@ -1,0 +1,220 @@
+#include "modemapi/v6/SMS.h"
+
+#include <stdexcept>
+
+#include "modemapi/BringUp.h"
+#include "modemapi/Modem.h"
+#include "modemapi/Security.h"
+#include "modemapi/v6/Error.h"
+#include "modemapi/v6/MSISDN.h"
+#include "modemapi/v6/PDU6.h"
+#include "modemapi/v6/Replies.h"
+#include "pdu/PDU.h"
+#include "platform/text/Text.h"
+
+namespace QuentraSMSAPI6 {
+namespace {
+
+constexpr char kCtrlZ = '\x1A';
+constexpr int kLongPartSize = 153;
+
+// Every SMS object of this thread shares the one port window; fetch it per call,
+// because any object's end unloads it.
+modemapi::Transport& port() { return modemapi::portWindow(modemapi::Library::API6); }
+
+bool send(std::string_view cmd, std::string& reply, int seconds = 7) {
+  return modemapi::SendATCommand(port(), cmd, reply, seconds);
+}
+
+bool send(std::string_view cmd, int seconds = 7) {
+  std::string reply;
+  return send(cmd, reply, seconds);
+}
+
+bool portOpen() { return modemapi::IsPortOpen(port()); }
+
+// Best effort: puts the modem back to PDU mode and SIM storage after a failed
+// report read. A serial error here changes nothing about the result.
+void backToSIMStorage(bool storageToo) noexcept {
+  try {
+    send("AT+CMGF=0");
+    if (storageToo) send("AT+CPMS=\"SM\"");
+  } catch (const std::exception&) {
+  }
+}
+
+}  // namespace
+
+SMS::~SMS() {
+  try {
+    modemapi::unloadPortWindow(modemapi::Library::API6);
+  } catch (const std::exception&) {
+    // Closing a port that failed already leaves nothing to release.
+  }
+}
+
+DeliveryStatus SMS::DRStatus() const {
+  if (drStatus_.empty()) {
+    throw std::runtime_error("DRStatus: no delivery report has been read");
+  }
+  return static_cast<DeliveryStatus>(std::stol(drStatus_));
+}
+
+void SMS::setDRStatus(DeliveryStatus v) { drStatus_ = std::to_string(static_cast<long>(v)); }
+
+ModemStatus SMS::InitModem(int intPort, const std::string& PIN) {
+  return modemapi::InitModem(port(), intPort, PIN);
+}
+
+bool SMS::ConnectToGSM() { return modemapi::ConnectToGSM(port()); }
+
+bool SMS::CloseModem() { return modemapi::CloseModem(port()); }
+
+int SMS::GetFirstSMSIndex() {
+  if (!portOpen()) return 0;
+  send("AT+CPMS=\"SM\"");
+  std::string reply;
+  if (!send("AT+CMGL=\"4\"\r", reply, 60)) return 0;
+  if (!send("AT+CMGL=\"1\"\r", reply, 60)) return 0;
+  const auto index = Replies::ListedIndex(reply);
+  if (!index || *index > 65535) return 0;
+  return static_cast<int>(*index);
+}
+
+bool SMS::ReadSMS() {
+  if (!portOpen()) return false;
+  const int i = GetFirstSMSIndex();
+  if (i == 0) return false;
+  std::string reply;
+  if (!send("AT+CMGR=" + std::to_string(i), reply, 60)) return false;
+  const auto line = Replies::PDULine(reply);
+  if (!line) return false;
+
+  GSM::PDU pdu;
+  pdu.let_PDU(*line);
+  pdu.DecodePDU();  // an undecodable message is still taken off the SIM below
+  smsc_ = pdu.get_SMSC();
+  mn_ = pdu.get_MSISDN();
+  scts_ = pdu.get_TimeStamp();
+  msg_ = pdu.get_SMSText();
+
+  return send("AT+CMGD=" + std::to_string(i) + "\r");
+}
+
+bool SMS::sendSingle(const std::string& number, const std::string& text, int coding) {
+  if (!portOpen()) return false;
+  GSM::PDU pdu;
+  pdu.let_SMSText(text);
+  pdu.let_MSISDN(FormatMSISDN(number));
+  pdu.let_TP_DataCode(coding);  // after the text, so 7-bit stays 7-bit
+  pdu.EncodePDU();
+  std::string unit = pdu.get_PDU();
+  if (DeliveryReportFlag && unit.size() > 2) unit[2] = '3';  // first octet 31: report wanted
+
+  std::string reply;
+  const std::size_t octets = (unit.size() - 2) / 2;
+  if (!modemapi::SendATWaitPrompt(port(), "AT+CMGS=" + std::to_string(octets) + "\r", reply, 7)) {
+    return false;
+  }
+  if (!send(unit + kCtrlZ, reply, 12)) return false;
+  if (auto mr = Replies::MessageReference(reply)) mr_ = std::move(*mr);
+  return true;
+}
+
+bool SMS::SendSMST(const std::string& Number, const std::string& MessageText) {
+  return sendSingle(Number, MessageText, GSM::Text);
+}
+
+bool SMS::SendSMSU(const std::string& Number, const std::string& MessageUnicode) {
+  return sendSingle(Number, MessageUnicode, GSM::Unicode);
+}
+
+bool SMS::SendLMSText(const std::string& strMobileNumber, const std::string& strMessage,
+                      int intMessageReference) {
+  const std::u16string text = parlix::text::toUtf16(strMessage);
+  if (text.empty()) throw std::runtime_error("SendLMSText: the message is empty");
+  const int total = static_cast<int>((text.size() + kLongPartSize - 1) / kLongPartSize);
+
+  for (int n = 1; n <= total; ++n) {
+    const std::u16string slice = text.substr(static_cast<std::size_t>(n - 1) * kLongPartSize,
+                                             kLongPartSize);
+    WriteAPILog("Message Part: " + parlix::text::toUtf8(slice));
+    SubmitUnit unit;
+    if (!BuildSubmitPDU(strMobileNumber, parlix::text::toAnsi(slice), intMessageReference, total,
+                        n, 7, unit)) {
+      return false;
+    }
+    std::string reply;
+    if (!modemapi::SendATWaitPrompt(port(), "AT+CMGS=" + std::to_string(unit.tpduOctets) + "\r",
+                                    reply, 7)) {
+      return false;
+    }
+    if (!send(unit.unit + kCtrlZ, reply, 12)) return false;  // later parts are not sent
+    if (auto mr = Replies::MessageReference(reply)) mr_ = std::move(*mr);
+  }
+  return true;
+}
+
+bool SMS::DeliveryReportOn() {
+  if (!portOpen()) return false;
+  const bool ok = send("AT+CNMI=2,0,0,2,0\r") && send("AT+CSMP=49,255,0,0\r");
+  DeliveryReportFlag = ok;
+  return ok;
+}
+
+bool SMS::DeliveryReportOff() {
+  if (!portOpen()) return false;
+  if (!(send("AT+CNMI=2,0,0,0,0\r") && send("AT+CSMP=1,255,0,0\r"))) return false;
+  DeliveryReportFlag = false;
+  return true;
+}
+
+bool SMS::GetDeliveryReport() {
+  try {
+    if (!portOpen()) return false;
+    if (!send("AT+CMGF=1")) {
+      backToSIMStorage(false);
+      return false;
+    }
+    if (!send("AT+CPMS=\"SR\"")) {
+      backToSIMStorage(false);
+      return false;
+    }
+    std::string reply;
+    std::optional<long> index;
+    if (send("AT+CMGL=\"ALL\"", reply)) index = Replies::ListedIndex(reply);
+    if (!index) {
+      backToSIMStorage(true);
+      return false;
+    }
+    const std::string i = std::to_string(*index);
+    if (!send("AT+CMGR=" + i, reply) || reply.find("+CMGR:") == std::string::npos) {
+      backToSIMStorage(true);
+      return false;
+    }
+    const auto report = Replies::ParseStatusReport(reply);
+    if (!report) {
+      backToSIMStorage(true);
+      return false;
+    }
+    drMsgRef_ = report->msgRef;
+    drMNRecipient_ = report->recipient;
+    drRDate_ = report->receivedDate;
+    drRTime_ = report->receivedTime;
+    drFDate_ = report->dischargeDate;
+    drFTime_ = report->dischargeTime;
+    setDRStatus(report->status == "0"    ? DeliveryStatus::Delivered
+                : report->status == "48" ? DeliveryStatus::Undelivered
+                                         : DeliveryStatus::Unknown);
+
+    send("AT+CMGD=" + i + "\r");
+    const bool back = send("AT+CPMS=\"SM\"");
+    send("AT+CMGF=0");
+    return back;
+  } catch (const std::exception&) {
+    backToSIMStorage(true);
+    return false;
+  }
+}
+
+}  // namespace QuentraSMSAPI6
