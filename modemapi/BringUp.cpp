@@ -1,0 +1,126 @@
+#include "modemapi/BringUp.h"
+
+#include <string>
+
+namespace modemapi {
+
+namespace {
+
+constexpr const char* kFirstSettings = "115200,N,8,1";
+constexpr const char* kLaterSettings = "9600,N,8,1";
+constexpr int kProbes = 3;
+constexpr int kMaxCsmsSends = 14;
+
+bool has(const std::string& s, std::string_view what)
+{
+    return s.find(what) != std::string::npos;
+}
+
+ModemStatus closed(Transport& t, ModemStatus result)
+{
+    CloseModem(t);
+    return result;
+}
+
+// Finds the baud rate at which the modem answers "AT"; leaves the port open on success.
+bool probe(Transport& t)
+{
+    auto& port = t.port();
+    for (int attempt = 0; attempt < kProbes; ++attempt) {
+        if (port.portOpen())
+            port.setPortOpen(false);
+        port.setPortOpen(true);
+        std::string answer;
+        if (WaitForText(t, "AT", "\r\nOK", answer, 7))
+            return true;
+        CloseModem(t);
+        port.setSettings(kLaterSettings);
+    }
+    return false;
+}
+
+ModemStatus pin(Transport& t, std::string_view PIN)
+{
+    switch (CheckPIN(t)) {
+    case 0:
+        return ModemStatus::OK;
+    case 1:
+        if (PIN.empty())
+            return ModemStatus::PINRequired;
+        return EnterPIN(t, PIN) == 1 ? ModemStatus::OK : ModemStatus::PINWrong;
+    case 2:
+        return ModemStatus::SIMBlocked;
+    default:
+        return ModemStatus::SIMError;
+    }
+}
+
+// The modem answers +CMS ERROR: 515 while it is still starting up.
+bool smsService(Transport& t)
+{
+    for (int sends = 1;; ++sends) {
+        std::string reply;
+        if (SendATCommand(t, "AT+CSMS=0", reply, 7))
+            return true;
+        if (!has(reply, "+CMS ERROR: 515") || sends >= kMaxCsmsSends)
+            return false;
+        PauseSeconds(t, 7);
+    }
+}
+
+}  // namespace
+
+ModemStatus InitModem(Transport& t, int intPort, std::string_view PIN)
+{
+    try {
+        auto& port = t.port();
+        // The port number cannot change while open, and a new bring-up starts closed.
+        if (port.portOpen())
+            port.setPortOpen(false);
+        port.setCommPort(intPort);
+        port.setSettings(kFirstSettings);
+        if (!probe(t))
+            return closed(t, ModemStatus::Fail);
+
+        const ModemStatus sim = pin(t, PIN);
+        if (sim != ModemStatus::OK)
+            return closed(t, sim);
+
+        if (!smsService(t))
+            return closed(t, ModemStatus::Fail);
+
+        std::string answer;
+        if (!WaitForText(t, "AT+CSQ", "\r\nOK", answer, 7) || has(answer, "+CSQ: 0"))
+            return closed(t, ModemStatus::Fail);
+
+        answer.clear();
+        if (!WaitForText(t, "AT+CSDH=1", "\r\nOK", answer, 7))
+            return closed(t, ModemStatus::Fail);
+
+        std::string reply;
+        if (!SendATCommand(t, "AT+CMGF=0\r", reply, 7))
+            return closed(t, ModemStatus::Fail);
+        return ModemStatus::OK;
+    } catch (const std::exception&) {
+        return closed(t, ModemStatus::Fail);
+    }
+}
+
+bool ConnectToGSM(Transport& t)
+{
+    try {
+        std::string reply;
+        if (!SendATCommand(t, "AT+CREG?", reply, 7)) {
+            CloseModem(t);
+            return false;
+        }
+        for (const char* state : {"+CREG: 0,1", "+CREG: 1,1", "+CREG: 0,5", "+CREG: 1,5"})
+            if (has(reply, state))
+                return true;
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace modemapi

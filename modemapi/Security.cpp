@@ -1,0 +1,59 @@
+#include "modemapi/Security.h"
+
+#include "platform/serial/SerialPort.h"
+
+#include <string>
+
+namespace modemapi {
+
+int CheckPIN(Transport& t)
+{
+    try {
+        for (int attempt = 0; attempt < 12; ++attempt) {
+            std::string reply;
+            if (!SendATWaitColon(t, "AT+CPIN?", reply, 7))
+                continue;
+            if (reply.find("READY") != std::string::npos)
+                return 0;
+            if (reply.find("SIM PIN") != std::string::npos)
+                return 1;
+            if (reply.find("SIM PUK") != std::string::npos)
+                return 2;
+            if (reply.find("ERROR") != std::string::npos)
+                return 3;
+        }
+    } catch (const std::exception&) {
+    }
+    return 3;
+}
+
+int EnterPIN(Transport& t, std::string_view pin)
+{
+    try {
+        std::string reply;
+        return SendATCommand(t, "AT+CPIN=" + std::string(pin), reply, 7) ? 1 : 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+bool CloseModem(Transport& t)
+{
+    try {
+        t.port().setPortOpen(false);
+        return true;
+    } catch (const parlix::serial::SerialError& e) {
+        if (e.number() != parlix::serial::PortAlreadyOpen)
+            return false;
+        // The control reports a port that is already closed this way: closed is closed.
+        try {
+            t.port().setPortOpen(false);
+        } catch (const std::exception&) {
+        }
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace modemapi
