@@ -1,0 +1,256 @@
+#include "modemapi/v5/SMS.h"
+
+#include <stdexcept>
+
+#include "modemapi/Security.h"
+#include "modemapi/v5/Link.h"
+#include "modemapi/v5/Replies.h"
+#include "platform/clock/Clock.h"
+
+namespace QuentraSMSAPI5 {
+
+using modemapi::CloseModem;
+using modemapi::IsPortOpen;
+using modemapi::SendATCommand;
+using modemapi::Transport;
+
+namespace {
+
+constexpr int kProbeTries = 3;
+constexpr int kStartingTries = 12;  // "+CMS ERROR: 515": the modem is still starting
+constexpr int kStartingSleepMs = 7000;
+constexpr int kRegistrationTries = 3;
+constexpr int kListingSeconds = 60;
+
+// Writes a command and waits for CR LF "OK" in a reply of its own; an "ERROR" answer
+// is not awaited, so it ends in the time-out.
+bool WaitForOK(Transport& t, std::string_view cmd, std::string& reply, int seconds) {
+  reply.clear();
+  return modemapi::WaitForText(t, cmd, "\r\nOK", reply, seconds);
+}
+
+bool Command(Transport& t, const std::string& cmd, int seconds = 0) {
+  std::string reply;
+  return SendATCommand(t, cmd, reply, seconds);
+}
+
+ModemStatus Closed(Transport& t, ModemStatus result) {
+  CloseModem(t);
+  return result;
+}
+
+// Opens the port at the current settings and asks "AT"; false closes it again.
+bool Probe(Transport& t) {
+  auto& port = t.port();
+  if (port.portOpen()) port.setPortOpen(false);
+  port.setPortOpen(true);
+  std::string reply;
+  if (WaitForOK(t, "AT", reply, 7)) return true;
+  CloseModem(t);
+  return false;
+}
+
+ModemStatus PinState(Transport& t, std::string_view PIN) {
+  switch (modemapi::CheckPIN(t)) {
+    case 0:
+      return ModemStatus::OK;
+    case 1:
+      if (PIN.empty()) return ModemStatus::PINRequired;
+      // A PIN that would end the command line is as wrong as any other.
+      if (!FitsInCommand(PIN, false)) return ModemStatus::PINWrong;
+      return modemapi::EnterPIN(t, PIN) == 1 ? ModemStatus::OK : ModemStatus::PINWrong;
+    case 2:
+      return ModemStatus::SIMBlocked;
+    default:
+      return ModemStatus::SIMError;
+  }
+}
+
+}  // namespace
+
+SMS::~SMS() {
+  try {
+    modemapi::unloadPortWindow(modemapi::Library::API5);
+  } catch (...) {
+    // Ending the object must not throw; the port is gone either way.
+  }
+}
+
+std::string SMS::ToMessage() const { return toMessageObject_ ? toMessageObject_->Text() : toMessage_; }
+
+void SMS::setToMessage(std::string text) {
+  toMessage_ = std::move(text);
+  toMessageObject_.reset();
+}
+
+void SMS::setToMessage(std::shared_ptr<const TextSource> object) {
+  toMessage_.clear();
+  toMessageObject_ = std::move(object);
+}
+
+DeliveryStatus SMS::DRStatus() const {
+  const auto value = Replies::ToNumber(drStatus_, 0, 2);
+  if (!value) throw std::runtime_error("Type mismatch: no delivery report has been read");
+  return static_cast<DeliveryStatus>(*value);
+}
+
+void SMS::setDRStatus(DeliveryStatus v) { drStatus_ = std::to_string(static_cast<int>(v)); }
+
+ModemStatus SMS::ModemInit(int intPort, std::string_view PIN) {
+  Transport& t = Link();
+  try {
+    auto& port = t.port();
+    // The port number cannot change while the port is open.
+    if (port.portOpen()) port.setPortOpen(false);
+    port.setCommPort(intPort);
+    port.setSettings("115200,N,8,1");
+    bool answered = false;
+    for (int i = 0; i < kProbeTries && !answered; ++i) {
+      answered = Probe(t);
+      if (!answered) port.setSettings("9600,N,8,1");
+    }
+    if (!answered) return Closed(t, ModemStatus::Fail);
+
+    const ModemStatus pin = PinState(t, PIN);
+    if (pin != ModemStatus::OK) return Closed(t, pin);
+
+    for (int i = 1;; ++i) {
+      std::string reply;
+      if (SendATCommand(t, "AT+CSMS=0", reply, 0)) break;
+      if (reply.find("+CMS ERROR: 515") == std::string::npos) return Closed(t, ModemStatus::Fail);
+      parlix::clock::sleep(kStartingSleepMs);
+      if (i == kStartingTries) break;  // go on all the same
+    }
+
+    std::string reply;
+    if (!WaitForOK(t, "AT+CSQ", reply, 7)) return Closed(t, ModemStatus::Fail);
+    if (reply.find("+CSQ: 0") != std::string::npos) return Closed(t, ModemStatus::Fail);
+    if (!WaitForOK(t, "AT+CSDH=1", reply, 7)) return Closed(t, ModemStatus::Fail);
+    if (!WaitForOK(t, "AT+CMGF=1", reply, 7)) return Closed(t, ModemStatus::Fail);
+    Command(t, "AT+CNMI=0,0,0,2,0");
+    return ModemStatus::OK;
+  } catch (const std::exception&) {
+    return Closed(t, ModemStatus::Fail);
+  }
+}
+
+bool SMS::ConnectToGSM() {
+  try {
+    Transport& t = Link();
+    for (int i = 1; i <= kRegistrationTries; ++i) {
+      std::string reply;
+      if (SendATCommand(t, "AT+CREG?", reply, 3) && Replies::IsRegistered(reply)) return true;
+      if (i < kRegistrationTries) parlix::clock::sleep(1000);
+    }
+  } catch (const std::exception&) {
+  }
+  return false;
+}
+
+std::int16_t SMS::GetSignalStrength() {
+  try {
+    std::string reply;
+    if (!modemapi::SendATWaitLine(Link(), "AT+CSQ", reply, 7)) return -1;
+    return static_cast<std::int16_t>(Replies::SignalLevel(reply));
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
+std::optional<int> SMS::GetFirstSMSIndex() {
+  Transport& t = Link();
+  if (!IsPortOpen(t)) return std::nullopt;
+  if (!Command(t, "AT+CPMS=\"SM\"")) return std::nullopt;
+  std::string listing;
+  // Listing the unread ones marks them read; the second listing then holds them all.
+  if (!WaitForOK(t, "AT+CMGL=\"REC UNREAD\"", listing, kListingSeconds)) return std::nullopt;
+  if (!WaitForOK(t, "AT+CMGL=\"REC READ\"", listing, kListingSeconds)) return std::nullopt;
+  return Replies::FirstListedIndex(listing);
+}
+
+bool SMS::ReadSMS() {
+  try {
+    const auto index = GetFirstSMSIndex();
+    if (!index) return false;
+    Transport& t = Link();
+    if (!IsPortOpen(t)) return false;
+    std::string reply;
+    if (!SendATCommand(t, "AT+CMGR=" + std::to_string(*index), reply, kListingSeconds)) return false;
+    const auto message = Replies::ParseTextMessage(reply);
+    if (!message) return false;
+    mn_ = FromModem(message->number);
+    scts_ = FromModem(message->timestamp);
+    smsc_ = FromModem(message->centre);
+    msg_ = FromModem(message->text);
+    return Command(t, "AT+CMGD=" + std::to_string(*index));
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool SMS::SendSMS(std::string_view strHP, std::string_view strMsg) {
+  Transport& t = Link();
+  if (!IsPortOpen(t)) return false;
+  const std::string number(strHP.empty() ? std::string_view(toNumber_) : strHP);
+  const std::string text = strMsg.empty() ? ToMessage() : std::string(strMsg);
+  if (number.empty() || text.empty()) return false;
+  if (!FitsInCommand(number, true) || !FitsInMessage(text)) return false;
+
+  std::string prompt;
+  if (!modemapi::WaitForText(t, "AT+CMGS=\"" + ToModem(number) + "\"", ">", prompt, 7)) return false;
+  std::string reply;
+  if (!SendATCommand(t, ToModem(text) + '\x1a', reply, 7)) return false;
+  if (const auto mr = Replies::MessageReference(reply)) mr_ = FromModem(*mr);
+  return true;
+}
+
+bool SMS::switchReports(const char* cnmi, const char* csmp) {
+  Transport& t = Link();
+  if (!IsPortOpen(t)) return false;
+  return Command(t, cnmi) && Command(t, csmp);
+}
+
+bool SMS::DeliveryReportOn() { return switchReports("AT+CNMI=2,0,0,2,0", "AT+CSMP=33,255,0,0"); }
+
+bool SMS::DeliveryReportOff() { return switchReports("AT+CNMI=2,0,0,0,0", "AT+CSMP=1,255,0,0"); }
+
+bool SMS::GetDeliveryReport() {
+  Transport& t = Link();
+  if (!IsPortOpen(t)) return false;
+  if (!Command(t, "AT+CPMS=\"SR\"")) return false;
+  std::string listing;
+  if (!SendATCommand(t, "AT+CMGL=\"ALL\"", listing, 0)) return false;
+  const auto index = Replies::FirstListedIndex(listing);
+  if (!index) return false;
+  const std::string where = std::to_string(*index);
+  std::string reply;
+  if (!SendATCommand(t, "AT+CMGR=\"" + where + "\"", reply, 0)) return false;
+  if (reply.find("+CMGR:") == std::string::npos) return false;
+
+  const auto report = Replies::ParseStatusReport(reply);
+  if (report) {
+    drMsgRef_ = FromModem(report->messageReference);
+    drMNRecipient_ = FromModem(report->recipient);
+    drRDate_ = FromModem(report->receivedDate);
+    drRTime_ = FromModem(report->receivedTime);
+    drFDate_ = FromModem(report->dischargeDate);
+    drFTime_ = FromModem(report->dischargeTime);
+    drStatus_ = std::to_string(Replies::DeliveryStatusOf(report->status));
+  }
+  // A report that cannot be read is deleted too, or it would block every later one.
+  Command(t, "AT+CMGD=" + where);
+  const bool back = Command(t, "AT+CPMS=\"SM\"");
+  return report && back;
+}
+
+bool SMS::ModemReset() {
+  try {
+    return Command(Link(), "AT&F0");
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool SMS::ModemClose() { return CloseModem(Link()); }
+
+}  // namespace QuentraSMSAPI5
