@@ -1,0 +1,232 @@
+#include "pdu/PDU.h"
+
+#include <limits>
+#include <stdexcept>
+#include <string_view>
+
+#include "pdu/Helpers.h"
+#include "platform/text/Text.h"
+
+namespace GSM {
+
+namespace {
+
+using parlix::text::toUtf16;
+using parlix::text::toUtf8;
+
+std::uint8_t checkedByte(long long value, const char* property) {
+  if (value < 0 || value > 255) {
+    throw std::overflow_error(std::string("PDU.") + property + ": " + std::to_string(value) +
+                              " is outside the Byte range 0..255");
+  }
+  return static_cast<std::uint8_t>(value);
+}
+
+void removeAll(std::u16string& s, char16_t c) { std::erase(s, c); }
+
+// Consumes the unit from the front. Fields are taken as text or as hexadecimal
+// values; any shortfall or bad digit ends the decode.
+class Reader {
+ public:
+  explicit Reader(std::u16string_view unit) : unit_(unit) {}
+
+  bool take(std::size_t k, std::u16string_view& out) {
+    if (unit_.size() - pos_ < k) return false;
+    out = unit_.substr(pos_, k);
+    pos_ += k;
+    return true;
+  }
+
+  // Two hexadecimal digits as a value, or -1.
+  int takeHex() {
+    std::u16string_view t;
+    if (!take(2, t)) return -1;
+    return HexValue(t);
+  }
+
+  std::u16string_view peek(std::size_t k) const { return unit_.substr(pos_, k); }
+  std::u16string_view rest() const { return unit_.substr(pos_); }
+
+ private:
+  std::u16string_view unit_;
+  std::size_t pos_ = 0;
+};
+
+void appendPadded(std::u16string& out, std::u16string_view s) {
+  if (s.size() == 1) out += u'0';
+  out += s;
+}
+
+}  // namespace
+
+PDU::PDU()
+    : TPHeader_(17),
+      SMSCTypeOfAddr_(u"0"),
+      TPMsgRef_(0),
+      TP_ProtocolID_(0),
+      TP_DataCode_(0),
+      TP_Validity_(255),
+      SenderTypeOfAddr_(145) {}
+
+void PDU::let_TPHeader(long long value) { TPHeader_ = checkedByte(value, "TPHeader"); }
+void PDU::let_TPMsgRef(long long value) { TPMsgRef_ = checkedByte(value, "TPMsgRef"); }
+void PDU::let_TP_ProtocolID(long long value) { TP_ProtocolID_ = checkedByte(value, "TP_ProtocolID"); }
+void PDU::let_TP_Validity(long long value) { TP_Validity_ = checkedByte(value, "TP_Validity"); }
+void PDU::let_SenderTypeOfAddr(long long value) {
+  SenderTypeOfAddr_ = checkedByte(value, "SenderTypeOfAddr");
+}
+
+void PDU::let_TP_DataCode(long long value) {
+  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
+    throw std::overflow_error("PDU.TP_DataCode: " + std::to_string(value) + " is outside the Long range");
+  }
+  TP_DataCode_ = static_cast<std::int32_t>(value);
+}
+
+std::string PDU::get_SMSCTypeOfAddr() const { return toUtf8(SMSCTypeOfAddr_); }
+void PDU::let_SMSCTypeOfAddr(const std::string& value) { SMSCTypeOfAddr_ = toUtf16(value); }
+
+std::string PDU::get_MSISDN() const {
+  std::u16string s = MSISDN_;
+  removeAll(s, u'+');
+  return toUtf8(s);
+}
+
+void PDU::let_MSISDN(const std::string& value) {
+  MSISDN_ = toUtf16(value);
+  if (MSISDN_.size() <= 8) MSISDN_ = IDDPrefix_ + MSISDN_;
+}
+
+std::string PDU::get_SMSText() const { return toUtf8(SMSText_); }
+void PDU::let_SMSText(const std::string& value) {
+  SMSText_ = toUtf16(value);
+  if (NeedsUnicode(SMSText_)) TP_DataCode_ = DCS::Unicode;
+}
+
+std::string PDU::get_PDU() const { return toUtf8(PDU_); }
+void PDU::let_PDU(const std::string& value) { PDU_ = toUtf16(value); }
+
+std::string PDU::get_SMSC() const { return toUtf8(SMSC_); }
+std::string PDU::get_TimeStamp() const { return toUtf8(TimeStamp_); }
+
+void PDU::let_IDDPrefix(const std::string&) { IDDPrefix_ = u"65"; }
+
+void PDU::EncodePDU() {
+  const std::size_t n = MSISDN_.size();
+  if (n % 2 != 0) MSISDN_ += u'F';
+
+  std::u16string userData;
+  std::size_t userDataLength;
+  if (TP_DataCode_ != 0) {
+    userData = EncodeUCS2(SMSText_);
+    userDataLength = userData.size() / 2;
+  } else {
+    userData = Encode7Bit(SMSText_);
+    userDataLength = SMSText_.size();
+  }
+
+  std::u16string unit;
+  unit.reserve(SMSCTypeOfAddr_.size() + MSISDN_.size() + userData.size() + 32);
+  appendPadded(unit, SMSCTypeOfAddr_);
+  appendPadded(unit, Hex(TPHeader_));
+  appendPadded(unit, Hex(TPMsgRef_));
+  appendPadded(unit, Hex(static_cast<std::int32_t>(n)));
+  appendPadded(unit, Hex(SenderTypeOfAddr_));
+  unit += SwapSemiOctets(MSISDN_);
+  appendPadded(unit, Hex(TP_ProtocolID_));
+  appendPadded(unit, Hex(TP_DataCode_));
+  appendPadded(unit, Hex(TP_Validity_));
+  appendPadded(unit, Hex(static_cast<std::int32_t>(userDataLength)));
+  unit += userData;
+  PDU_ = std::move(unit);
+}
+
+bool PDU::DecodePDU() noexcept {
+  try {
+    // Works on a copy so that PDU can hold what is left at every exit.
+    const std::u16string unit = PDU_;
+    // Every field is whole octets: an odd length is a truncated unit.
+    if (unit.size() % 2 != 0) return false;
+    Reader r(unit);
+    std::u16string_view t;
+    bool ok = false;
+    [&] {
+      const int smscLength = r.takeHex();
+      if (smscLength < 0) return;
+      if (!r.take(2, t)) return;
+      SMSCTypeOfAddr_ = u"&H" + std::u16string(t);
+      const int smscType = HexValue(t);
+      if (smscLength == 0) return;  // no room for the type octet just read
+      if (!r.take(2 * static_cast<std::size_t>(smscLength) - 2, t)) return;
+      SMSC_ = SwapSemiOctets(t);
+      removeAll(SMSC_, u'F');
+      if (smscType < 0) return;
+      if (smscType == 145) SMSC_.insert(SMSC_.begin(), u'+');
+
+      const int header = r.takeHex();
+      if (header < 0) return;
+      TPHeader_ = static_cast<std::uint8_t>(header);
+
+      const std::u16string a(r.peek(2));
+      int digits = r.takeHex();
+      if (digits < 0) return;
+      if (digits % 2 != 0) ++digits;
+
+      const int senderType = r.takeHex();
+      if (senderType < 0) return;
+      SenderTypeOfAddr_ = static_cast<std::uint8_t>(senderType);
+
+      if (!r.take(static_cast<std::size_t>(digits), t)) return;
+      if (senderType == 145) {
+        MSISDN_ = u"+" + SwapSemiOctets(t);
+        removeAll(MSISDN_, u'F');
+      } else if (senderType == 208) {
+        auto name = Decode7Bit(a + std::u16string(t));
+        if (!name) return;
+        MSISDN_ = std::move(*name);
+      } else {
+        MSISDN_ = SwapSemiOctets(t);
+        removeAll(MSISDN_, u'F');
+        if (MSISDN_.size() > 6) MSISDN_ = IDDPrefix_ + MSISDN_;
+      }
+
+      const int protocol = r.takeHex();
+      if (protocol < 0) return;
+      TP_ProtocolID_ = static_cast<std::uint8_t>(protocol);
+
+      const int coding = r.takeHex();
+      if (coding < 0) return;
+      TP_DataCode_ = coding;
+
+      if (!r.take(14, t)) return;
+      TimeStamp_ = FormatTimeStamp(SwapSemiOctets(t));
+
+      // The user-data length stays at the front of PDU; the texts carry their own.
+      const std::u16string_view rest = r.rest();
+      if (rest.size() < 2 || HexValue(rest.substr(0, 2)) < 0) return;
+      if ((coding & 8) != 0) {
+        std::u16string text;
+        text.reserve(rest.size() / 4);
+        for (std::size_t i = 2; i < rest.size(); i += 4) {
+          const int unitValue = HexValue(rest.substr(i, 4));
+          if (unitValue < 0) return;
+          text += static_cast<char16_t>(unitValue);
+        }
+        SMSText_ = std::move(text);
+      } else if (rest == u"00") {
+        SMSText_.clear();
+      } else {
+        auto text = Decode7Bit(rest);
+        if (!text) return;
+        SMSText_ = std::move(*text);
+      }
+      ok = true;
+    }();
+    PDU_ = r.rest();
+    return ok;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace GSM

@@ -1,0 +1,125 @@
+#include "pdu/Helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "platform/text/Text.h"
+
+using namespace GSM;
+using parlix::text::toUtf16;
+using parlix::text::toUtf8;
+
+TEST(Helpers, HexPaddingAndSwapping) {
+  EXPECT_EQ(Hex(0), u"0");
+  EXPECT_EQ(Hex(255), u"FF");
+  EXPECT_EQ(Hex(300), u"12C");
+  EXPECT_EQ(Hex(-1), u"FFFFFFFF");
+  EXPECT_EQ(PadHex2(u"B"), u"0B");
+  EXPECT_EQ(PadHex2(u""), u"");
+  EXPECT_EQ(PadHex2(u"12C"), u"12C");
+  EXPECT_EQ(SwapSemiOctets(u"1234"), u"2143");
+  EXPECT_EQ(SwapSemiOctets(u"123F"), u"21F3");
+  EXPECT_EQ(SwapSemiOctets(u"12345"), u"21435");
+  EXPECT_EQ(SwapSemiOctets(u""), u"");
+}
+
+TEST(Helpers, BitShifts) {
+  EXPECT_EQ(ShiftRightBits(0xFF, 3), 0x1F);
+  EXPECT_EQ(ShiftRightBits(0x80, 0), 0x80);
+  EXPECT_EQ(ShiftLeftBits(0x7F, 7), 0x80);  // doubled on 16 bits, then the low byte
+  EXPECT_EQ(ShiftLeftBits(0x03, 1), 0x06);
+  EXPECT_EQ(DecToBin(5), "00000101");
+  EXPECT_EQ(DecToBin(-3), "0");
+  EXPECT_EQ(BinToDec("00000101"), 5);
+  EXPECT_EQ(BinToDec(std::string(64, '1')), 0);  // too wide: error value
+  EXPECT_EQ(ShiftBitsLeft7("101", 2), "10100");
+  EXPECT_EQ(ShiftBitsRight8("11111111", 3), "00011111");
+}
+
+// The septet formula on binary-digit texts must agree with the bit arithmetic
+// of Decode7Bit for every pair of octets and every position in the group.
+TEST(Helpers, Decode7BitMatchesTheBinaryDigitFormula) {
+  for (int j = 2; j <= 7; ++j) {
+    for (int prev = 0; prev < 256; ++prev) {
+      for (int cur = 0; cur < 256; cur += 7) {
+        const std::string p = DecToBin(prev);
+        const std::string c = DecToBin(cur);
+        const long long expected =
+            BinToDec(ShiftBitsLeft7(c.substr(static_cast<std::size_t>(j)), j - 1)) |
+            BinToDec(ShiftBitsRight8(p, 9 - j));
+        // Octets 1..j with the chosen pair at j-1, j; septet j is character j.
+        std::u16string hex = u"07";
+        for (int k = 1; k <= j; ++k) {
+          const int o = k == j ? cur : (k == j - 1 ? prev : 0);
+          hex += PadHex2(Hex(o));
+        }
+        const auto text = Decode7Bit(hex);
+        ASSERT_TRUE(text);
+        ASSERT_GE(text->size(), static_cast<std::size_t>(j));
+        const auto ansi = static_cast<unsigned char>(parlix::text::toAnsiChar((*text)[static_cast<std::size_t>(j - 1)]));
+        ASSERT_EQ(AnsiToGsm(ansi), expected) << "j=" << j << " prev=" << prev << " cur=" << cur;
+      }
+    }
+  }
+}
+
+TEST(Helpers, CharacterTableBothWays) {
+  // GSM 03.38 default alphabet positions of the characters the table pairs.
+  const struct {
+    int gsm;
+    const char* utf8;
+  } pairs[] = {
+      {0, "@"}, {1, "\xC2\xA3"}, {2, "$"}, {3, "\xC2\xA5"}, {4, "\xC3\xA8"}, {5, "\xC3\xA9"},
+      {6, "\xC3\xB9"}, {7, "\xC3\xAC"}, {8, "\xC3\xB2"}, {9, "\xC3\x87"}, {11, "\xC3\x98"},
+      {12, "\xC3\xB8"}, {14, "\xC3\x85"}, {15, "\xC3\xA5"}, {17, "_"}, {28, "\xC3\x86"},
+      {29, "\xC3\xA6"}, {30, "\xC3\x9F"}, {31, "\xC3\x89"}, {36, "\xC2\xA4"}, {64, "\xC2\xA1"},
+      {91, "\xC3\x84"}, {92, "\xC3\x96"}, {93, "\xC3\x91"}, {94, "\xC3\x9C"}, {95, "\xC2\xA7"},
+      {96, "\xC2\xBF"}, {123, "\xC3\xA4"}, {124, "\xC3\xB6"}, {125, "\xC3\xB1"}, {126, "\xC3\xBC"},
+      {127, "\xC3\xA0"},
+  };
+  for (const auto& p : pairs) {
+    const std::u16string one = PadHex2(Hex(p.gsm));
+    EXPECT_EQ(Encode7Bit(toUtf16(p.utf8)), one) << p.utf8;
+    EXPECT_EQ(toUtf8(*Decode7Bit(u"01" + one)), p.utf8) << p.gsm;
+  }
+  // Outside the table a code passes as itself: letters, LF, CR, Greek capitals,
+  // and the braces that the alphabet has no room for.
+  for (int code : {65, 122, 55, 10, 13, 16, 27}) {
+    EXPECT_EQ(AnsiToGsm(static_cast<unsigned char>(code)), code);
+    EXPECT_EQ(GsmToAnsi(static_cast<unsigned char>(code)), code);
+  }
+  EXPECT_EQ(AnsiToGsm('{'), '{');
+  EXPECT_EQ(GsmToAnsi('{'), 228);  // the same code received reads as a diaeresis
+}
+
+TEST(Helpers, UnicodeTestAndUCS2) {
+  EXPECT_FALSE(NeedsUnicode(u""));
+  EXPECT_FALSE(NeedsUnicode(u"caf\u00E9\u00FF"));
+  EXPECT_TRUE(NeedsUnicode(u"a\u0100"));
+  EXPECT_TRUE(NeedsUnicode(std::u16string(1, 0xFFFF)));
+  EXPECT_EQ(EncodeUCS2(u"A\u00E9\uFFFF"), u"004100E9FFFF");
+  EXPECT_THROW(Encode7Bit(u""), std::runtime_error);
+}
+
+TEST(Helpers, Decode7BitCountQuirksAndErrors) {
+  // The count does not limit the output: 2 octets give 2 septets whatever it says.
+  EXPECT_EQ(Decode7Bit(u"014121"), u"AB");
+  // A count that is a multiple of 8 adds the unused top bits of the last octet.
+  EXPECT_EQ(Decode7Bit(u"0841E19058341E91"), u"ABCDEFGH");
+  EXPECT_EQ(Decode7Bit(u"10" u"41E19058341E91" u"41E19058341E91"), u"ABCDEFGHABCDEFGH");
+  EXPECT_EQ(Decode7Bit(u"00"), u"");
+  EXPECT_FALSE(Decode7Bit(u""));
+  EXPECT_FALSE(Decode7Bit(u"0"));
+  EXPECT_FALSE(Decode7Bit(u"0241E"));
+  EXPECT_FALSE(Decode7Bit(u"ZZ41"));
+  EXPECT_FALSE(Decode7Bit(u"014G"));
+}
+
+TEST(Helpers, TimeStampMonths) {
+  EXPECT_EQ(FormatTimeStamp(u"15070714050900"), u"2015-Jul-07 14:05:09");
+  EXPECT_EQ(FormatTimeStamp(u"150A0100000000"), u"2015-Oct-01 00:00:00");
+  EXPECT_EQ(FormatTimeStamp(u"150C0100000000"), u"2015-Dec-01 00:00:00");
+  EXPECT_EQ(FormatTimeStamp(u"15000100000000"), u"2015-01 00:00:00");
+  EXPECT_EQ(FormatTimeStamp(u"1512"), u"2015-Dec- :" u":");  // short input never overruns
+}
