@@ -1,0 +1,43 @@
+// parlix-makedb: makes the shared database file when it is missing.
+//   parlix-makedb <root>          -> <root>/Database/Parlix.db
+//   parlix-makedb --file <path>   -> that file
+//   parlix-makedb --doc           -> prints the database description (Markdown)
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "engine/schema/Schema.h"
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--doc") == 0) {
+        std::cout << parlix::schema::documentation();
+        return 0;
+    }
+    std::string path;
+    if (argc == 3 && std::strcmp(argv[1], "--file") == 0) {
+        path = argv[2];
+    } else if (argc == 2 && argv[1][0] != '-') {
+        std::string folder = std::string(argv[1]) + "/" + parlix::schema::kDatabaseFolder;
+        if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+            std::cerr << "parlix-makedb: cannot create folder " << folder << ": " << std::strerror(errno) << "\n";
+            return 1;
+        }
+        path = parlix::schema::databasePath(argv[1]);
+    } else {
+        std::cerr << "usage: parlix-makedb <root> | --file <path> | --doc\n";
+        return 2;
+    }
+    try {
+        if (parlix::schema::createDatabase(path))
+            std::cout << "parlix-makedb: created " << path << "\n";
+        else
+            std::cout << "parlix-makedb: " << path << " exists, left as it is\n";
+    } catch (const std::exception& e) {
+        std::cerr << "parlix-makedb: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,856 @@
+#include "platform/db/Recordset.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <functional>
+#include <list>
+#include <map>
+
+#include "platform/db/Internal.h"
+
+namespace parlix::db {
+
+using detail::Stmt;
+
+namespace {
+
+constexpr std::int64_t kPageRows = 256;
+constexpr size_t kMaxPages = 32;
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool iequals(const std::string& a, const std::string& b) { return lower(a) == lower(b); }
+
+std::string trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+// "[Name]" or "\"Name\"" -> Name
+std::string unbracket(std::string s) {
+    s = trim(s);
+    if (s.size() >= 2 && ((s.front() == '[' && s.back() == ']') || (s.front() == '"' && s.back() == '"') ||
+                          (s.front() == '`' && s.back() == '`')))
+        return s.substr(1, s.size() - 2);
+    return s;
+}
+
+// Top-level structure of a SELECT: enough to tell a one-table set from anything else.
+struct Parsed {
+    bool simple = false;
+    std::string selectList, table, where, order;
+    int selectParams = 0, whereParams = 0, orderParams = 0;
+};
+
+struct Token {
+    size_t begin, end;
+    int depth;
+    std::string word;  // lower-case keyword/identifier, empty for others
+};
+
+Parsed parseSelect(const std::string& sql) {
+    Parsed p;
+    std::vector<Token> toks;
+    std::vector<size_t> params;  // offsets of '?' at any depth
+    int depth = 0;
+    size_t i = 0, n = sql.size();
+    while (i < n) {
+        char c = sql[i];
+        if (c == '\'' || c == '"' || c == '[' || c == '`') {
+            char close = c == '[' ? ']' : c;
+            size_t j = i + 1;
+            while (j < n) {
+                if (sql[j] == close) {
+                    if (close != ']' && j + 1 < n && sql[j + 1] == close) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            toks.push_back({i, std::min(j + 1, n), depth, ""});
+            i = j + 1;
+        } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            while (i < n && sql[i] != '\n') ++i;
+        } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            size_t j = sql.find("*/", i + 2);
+            i = j == std::string::npos ? n : j + 2;
+        } else if (c == '(') {
+            ++depth;
+            ++i;
+        } else if (c == ')') {
+            --depth;
+            ++i;
+        } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
+            size_t j = i;
+            while (j < n && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_' || sql[j] == '$')) ++j;
+            toks.push_back({i, j, depth, lower(sql.substr(i, j - i))});
+            i = j;
+        } else {
+            if (c == '?') params.push_back(i);
+            if (!std::isspace(static_cast<unsigned char>(c))) toks.push_back({i, i + 1, depth, std::string(1, c)});
+            ++i;
+        }
+    }
+    auto countParams = [&](size_t b, size_t e) {
+        return static_cast<int>(std::count_if(params.begin(), params.end(), [&](size_t o) { return o >= b && o < e; }));
+    };
+    if (toks.empty() || toks[0].word != "select") return p;
+    static const char* kComplex[] = {"group", "having", "limit", "union", "intersect", "except", "join", "window",
+                                     "offset", ";"};
+    size_t from = 0, where = 0, order = 0;
+    for (size_t t = 1; t < toks.size(); ++t) {
+        if (toks[t].depth != 0) continue;
+        const std::string& w = toks[t].word;
+        for (const char* k : kComplex)
+            if (w == k) return p;
+        if (w == "from") {
+            if (from) return p;
+            from = t;
+        } else if (w == "where" && from && !where && !order) {
+            where = t;
+        } else if (w == "order" && from && t + 1 < toks.size() && toks[t + 1].word == "by") {
+            order = t;
+        }
+    }
+    if (!from || toks[1].word == "distinct" || toks[1].word == "all") return p;
+    // FROM must name exactly one table.
+    size_t tableEnd = where ? where : (order ? order : toks.size());
+    if (tableEnd != from + 2) return p;
+    const Token& tt = toks[from + 1];
+    std::string tname = unbracket(sql.substr(tt.begin, tt.end - tt.begin));
+    if (tname.empty() || tname.find_first_of(".\"'[]`,") != std::string::npos) return p;
+    p.table = tname;
+    size_t selB = toks[0].end, selE = toks[from].begin;
+    p.selectList = trim(sql.substr(selB, selE - selB));
+    p.selectParams = countParams(selB, selE);
+    if (where) {
+        size_t b = toks[where].end, e = order ? toks[order].begin : n;
+        p.where = trim(sql.substr(b, e - b));
+        p.whereParams = countParams(b, e);
+    }
+    if (order) {
+        size_t b = toks[order + 1].end;
+        p.order = trim(sql.substr(b));
+        p.orderParams = countParams(b, n);
+    }
+    p.simple = true;
+    return p;
+}
+
+struct Column {
+    std::string name;
+    std::string origin;  // base-table column it reads, empty for expressions
+};
+
+struct Row {
+    std::int64_t rowid = 0;
+    std::vector<Value> v;
+};
+
+// Compares as the database does for our columns: numbers numerically, text with
+// trailing blanks ignored. Returns nullopt when either side is Null.
+std::optional<int> compareValues(const Value& a, const Value& b) {
+    if (a.isNull() || b.isNull()) return std::nullopt;
+    auto numeric = [](const Value& v, double& out) {
+        if (v.type() == Value::Type::Integer || v.type() == Value::Type::Real) {
+            out = v.asDouble();
+            return true;
+        }
+        std::string t = trim(v.asText());
+        if (t.empty()) return false;
+        char* end = nullptr;
+        out = std::strtod(t.c_str(), &end);
+        return end && *end == '\0';
+    };
+    bool an = a.type() != Value::Type::Text, bn = b.type() != Value::Type::Text;
+    double x, y;
+    if ((an || bn) && numeric(a, x) && numeric(b, y)) return x < y ? -1 : (x > y ? 1 : 0);
+    std::string s = a.asText(), t = b.asText();
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    int c = s.compare(t);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// LIKE with '%', '_' and escape '\', ASCII case-insensitive (as the database's LIKE).
+bool likeMatch(const char* s, const char* p) {
+    while (*p) {
+        if (*p == '%') {
+            while (*p == '%') ++p;
+            if (!*p) return true;
+            for (const char* t = s; *t; ++t)
+                if (likeMatch(t, p)) return true;
+            return likeMatch("", p);
+        }
+        if (!*s) return false;
+        if (*p == '_') {
+            // one whole UTF-8 character
+            ++s;
+            while ((static_cast<unsigned char>(*s) & 0xC0) == 0x80) ++s;
+            ++p;
+            continue;
+        }
+        char pc = *p;
+        if (pc == '\\' && p[1]) pc = *++p;
+        if (std::tolower(static_cast<unsigned char>(pc)) != std::tolower(static_cast<unsigned char>(*s))) return false;
+        ++s;
+        ++p;
+    }
+    return *s == '\0';
+}
+
+}  // namespace
+
+struct Recordset::Impl {
+    std::shared_ptr<Connection::Handle> h;
+    std::string sql;
+    Params params;
+    RecordsetOptions opt;
+    Parsed parsed;
+    std::vector<Column> cols;
+    bool hasRowid = false;
+    bool canUpdate = false;
+
+    std::string sortText;
+    std::string sortSql;  // validated ORDER BY terms, or empty
+    Criteria filter;
+
+    // Rows
+    std::int64_t queryCount = 0;
+    std::vector<Row> snap;  // Snapshot: every row
+    std::map<std::int64_t, std::vector<Row>> pages;  // Live: page cache
+    std::list<std::int64_t> lru;
+    std::vector<Row> appended;  // Live: rows this set inserted since the last requery
+
+    std::int64_t pos = -1;
+    bool afterDelete = false;
+
+    enum class Mode { None, Edit, Add } mode = Mode::None;
+    std::vector<Value> edit;
+    std::vector<bool> dirty;
+
+    sqlite3* db() const { return detail::requireOpen(h.get()); }
+    bool live() const { return opt.cursor == Cursor::Live; }
+    std::int64_t count() const {
+        return live() ? queryCount + static_cast<std::int64_t>(appended.size()) : static_cast<std::int64_t>(snap.size());
+    }
+
+    int indexOf(const std::string& name) const {
+        std::string n = unbracket(name);
+        for (size_t i = 0; i < cols.size(); ++i)
+            if (iequals(cols[i].name, n)) return static_cast<int>(i);
+        return -1;
+    }
+    int requireIndex(const std::string& name) const {
+        int i = indexOf(name);
+        if (i < 0) throw DbError("field not found in the record set: " + name);
+        return i;
+    }
+    // SQL for a field of this set inside the generated query.
+    std::string fieldSql(const std::string& name) const {
+        const Column& c = cols[static_cast<size_t>(requireIndex(name))];
+        if (parsed.simple) {
+            if (c.origin.empty()) throw DbError("cannot filter or sort on a computed field: " + name);
+            return quoteIdentifier(parsed.table) + "." + quoteIdentifier(c.origin);
+        }
+        return quoteIdentifier(c.name);
+    }
+
+    std::string criteriaSql(const Criteria& c, Params& out) const {
+        using Op = Criteria::Op;
+        switch (c.op()) {
+        case Op::True: return "1";
+        case Op::And:
+        case Op::Or: {
+            std::string s = "(";
+            for (size_t i = 0; i < c.children().size(); ++i) {
+                if (i) s += c.op() == Op::And ? " AND " : " OR ";
+                s += criteriaSql(c.children()[i], out);
+            }
+            return s + ")";
+        }
+        case Op::IsNull: return fieldSql(c.field()) + " IS NULL";
+        case Op::NotNull: return fieldSql(c.field()) + " IS NOT NULL";
+        case Op::Like: out.push_back(c.value()); return fieldSql(c.field()) + " LIKE ? ESCAPE '\\'";
+        default: break;
+        }
+        static const std::map<Op, const char*> ops = {{Op::Eq, " = ?"}, {Op::Ne, " <> ?"}, {Op::Lt, " < ?"},
+                                                      {Op::Le, " <= ?"}, {Op::Gt, " > ?"}, {Op::Ge, " >= ?"}};
+        out.push_back(c.value());
+        return fieldSql(c.field()) + ops.at(c.op());
+    }
+
+    bool matches(const Criteria& c, const std::vector<Value>& row) const {
+        using Op = Criteria::Op;
+        switch (c.op()) {
+        case Op::True: return true;
+        case Op::And:
+            for (const auto& k : c.children())
+                if (!matches(k, row)) return false;
+            return true;
+        case Op::Or:
+            for (const auto& k : c.children())
+                if (matches(k, row)) return true;
+            return false;
+        default: break;
+        }
+        const Value& v = row[static_cast<size_t>(requireIndex(c.field()))];
+        if (c.op() == Op::IsNull) return v.isNull();
+        if (c.op() == Op::NotNull) return !v.isNull();
+        if (c.op() == Op::Like) return !v.isNull() && likeMatch(v.asText().c_str(), c.value().asText().c_str());
+        auto r = compareValues(v, c.value());
+        if (!r) return false;
+        switch (c.op()) {
+        case Op::Eq: return *r == 0;
+        case Op::Ne: return *r != 0;
+        case Op::Lt: return *r < 0;
+        case Op::Le: return *r <= 0;
+        case Op::Gt: return *r > 0;
+        case Op::Ge: return *r >= 0;
+        default: return false;
+        }
+    }
+
+    // The statement that yields the set's rows (rowid first when known), with its
+    // parameters; LIMIT/OFFSET parameters appended by the caller.
+    std::string rowsSql(Params& out, bool countOnly = false) const {
+        Params filterParams;
+        std::string f = filter.matchesAll() ? std::string() : criteriaSql(filter, filterParams);
+        std::string s;
+        if (parsed.simple) {
+            auto first = params.begin();
+            std::string tq = quoteIdentifier(parsed.table);
+            s = countOnly ? "SELECT 1" : "SELECT " + tq + ".rowid, " + parsed.selectList;
+            if (!countOnly) out.insert(out.end(), first, first + parsed.selectParams);
+            s += " FROM " + tq;
+            std::string where = parsed.where;
+            if (!where.empty()) {
+                auto wb = first + parsed.selectParams;
+                out.insert(out.end(), wb, wb + parsed.whereParams);
+            }
+            if (!f.empty()) where = where.empty() ? f : "(" + where + ") AND " + f;
+            if (!where.empty()) s += " WHERE " + where;
+            out.insert(out.end(), filterParams.begin(), filterParams.end());
+            if (!countOnly) {
+                std::string order = sortSql.empty() ? parsed.order : sortSql;
+                if (sortSql.empty() && !parsed.order.empty()) {
+                    auto ob = first + parsed.selectParams + parsed.whereParams;
+                    out.insert(out.end(), ob, ob + parsed.orderParams);
+                }
+                // rowid breaks ties so that pages fetched apart line up.
+                bool desc = !order.empty() && lower(order).size() >= 4 &&
+                            lower(order).compare(order.size() - 4, 4, "desc") == 0;
+                s += " ORDER BY " + (order.empty() ? "" : order + ", ") + tq + ".rowid" + (desc ? " DESC" : "");
+            }
+        } else {
+            out.insert(out.end(), params.begin(), params.end());
+            s = "SELECT " + std::string(countOnly ? "1" : "*") + " FROM (" + sql + ")";
+            if (!f.empty()) s += " WHERE " + f;
+            out.insert(out.end(), filterParams.begin(), filterParams.end());
+            if (!countOnly && !sortSql.empty()) s += " ORDER BY " + sortSql;
+        }
+        return s;
+    }
+
+    void readRows(std::int64_t offset, std::int64_t limit, std::vector<Row>& into) {
+        Params p;
+        std::string s = rowsSql(p);
+        std::int64_t cap = opt.maxRecords > 0 ? opt.maxRecords - offset : -1;
+        if (opt.maxRecords > 0 && cap <= 0) return;
+        if (limit < 0 || (cap >= 0 && cap < limit)) limit = cap;
+        s += " LIMIT ? OFFSET ?";
+        p.push_back(static_cast<long long>(limit));
+        p.push_back(static_cast<long long>(offset));
+        Stmt st(db(), s);
+        st.bind(p);
+        int first = hasRowid ? 1 : 0;
+        int n = st.columnCount();
+        while (st.step()) {
+            Row r;
+            r.rowid = hasRowid ? st.column(0).asInt() : 0;
+            r.v.reserve(static_cast<size_t>(n - first));
+            for (int i = first; i < n; ++i) r.v.push_back(st.column(i));
+            into.push_back(std::move(r));
+        }
+    }
+
+    void describe() {
+        Params p;
+        std::string s = rowsSql(p) + " LIMIT 0";
+        Stmt st(db(), s);
+        cols.clear();
+        int n = st.columnCount();
+        int first = parsed.simple ? 1 : 0;
+        hasRowid = parsed.simple;
+        canUpdate = parsed.simple && parsed.selectParams == 0;
+        for (int i = first; i < n; ++i) {
+            Column c;
+            c.name = sqlite3_column_name(st.get(), i);
+            const char* tn = sqlite3_column_table_name(st.get(), i);
+            const char* on = sqlite3_column_origin_name(st.get(), i);
+            if (parsed.simple && tn && on && iequals(tn, parsed.table)) c.origin = on;
+            cols.push_back(std::move(c));
+        }
+    }
+
+    void load() {
+        pages.clear();
+        lru.clear();
+        appended.clear();
+        snap.clear();
+        afterDelete = false;
+        mode = Mode::None;
+        if (live()) {
+            Params p;
+            std::string inner = rowsSql(p, true);
+            std::string s;
+            if (opt.maxRecords > 0) {
+                s = "SELECT count(*) FROM (" + inner + " LIMIT ?)";
+                p.push_back(static_cast<long long>(opt.maxRecords));
+            } else {
+                s = "SELECT count(*) FROM (" + inner + ")";
+                if (parsed.simple) {
+                    // Let the database count straight from an index.
+                    s = "SELECT count(*)" + inner.substr(std::string("SELECT 1").size());
+                }
+            }
+            Stmt st(db(), s);
+            st.bind(p);
+            queryCount = st.step() ? st.column(0).asInt() : 0;
+        } else {
+            readRows(0, -1, snap);
+            queryCount = static_cast<std::int64_t>(snap.size());
+        }
+        pos = count() > 0 ? 0 : -1;
+    }
+
+    Row* rowAt(std::int64_t i) {
+        if (i < 0 || i >= count()) return nullptr;
+        if (!live()) return &snap[static_cast<size_t>(i)];
+        if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
+        std::int64_t page = i / kPageRows;
+        auto it = pages.find(page);
+        if (it == pages.end()) {
+            std::vector<Row> rows;
+            readRows(page * kPageRows, kPageRows, rows);
+            if (pages.size() >= kMaxPages) {
+                pages.erase(lru.back());
+                lru.pop_back();
+            }
+            it = pages.emplace(page, std::move(rows)).first;
+            lru.push_front(page);
+        } else {
+            lru.remove(page);
+            lru.push_front(page);
+        }
+        size_t k = static_cast<size_t>(i - page * kPageRows);
+        if (k >= it->second.size()) return nullptr;  // deleted by another program meanwhile
+        return &it->second[k];
+    }
+
+    void dropPages() {
+        pages.clear();
+        lru.clear();
+    }
+
+    Row& current() {
+        if (afterDelete) throw DbError("no current record: it was deleted");
+        Row* r = rowAt(pos);
+        if (!r) throw DbError("no current record (BOF or EOF)");
+        return *r;
+    }
+
+    std::string selectById() const {
+        return "SELECT " + parsed.selectList + " FROM " + quoteIdentifier(parsed.table) + " WHERE " +
+               quoteIdentifier(parsed.table) + ".rowid = ?";
+    }
+
+    bool reread(Row& r) {
+        Stmt st(db(), selectById());
+        st.bindOne(1, Value(static_cast<long long>(r.rowid)));
+        if (!st.step()) return false;
+        for (int i = 0; i < st.columnCount() && static_cast<size_t>(i) < r.v.size(); ++i)
+            r.v[static_cast<size_t>(i)] = st.column(i);
+        return true;
+    }
+
+    // WHERE clause for "this row, as we read it".
+    std::string unchangedWhere(const Row& r, Params& p) const {
+        std::string tq = quoteIdentifier(parsed.table);
+        std::string w = tq + ".rowid = ?";
+        p.push_back(static_cast<long long>(r.rowid));
+        for (size_t i = 0; i < cols.size(); ++i) {
+            if (cols[i].origin.empty()) continue;
+            w += " AND " + quoteIdentifier(cols[i].origin) + " IS ?";
+            p.push_back(r.v[i]);
+        }
+        return w;
+    }
+
+    void requireUpdatable() const {
+        if (opt.lock == Lock::ReadOnly) throw DbError("the record set is read-only");
+        if (!canUpdate) throw DbError("the record set cannot be updated (not a one-table query)");
+    }
+
+    void removeRow(std::int64_t i) {
+        if (!live()) {
+            snap.erase(snap.begin() + i);
+        } else if (i >= queryCount) {
+            appended.erase(appended.begin() + (i - queryCount));
+        } else {
+            --queryCount;
+            dropPages();
+        }
+    }
+
+    void stream(std::int64_t from, const std::function<bool(std::int64_t, const Row&)>& fn) {
+        // Snapshot and appended rows are in memory; live query rows are read in one pass.
+        if (!live()) {
+            for (std::int64_t i = std::max<std::int64_t>(from, 0); i < count(); ++i)
+                if (fn(i, snap[static_cast<size_t>(i)])) return;
+            return;
+        }
+        std::int64_t i = std::max<std::int64_t>(from, 0);
+        if (i < queryCount) {
+            std::vector<Row> rows;
+            Params p;
+            std::string s = rowsSql(p) + " LIMIT ? OFFSET ?";
+            p.push_back(static_cast<long long>(queryCount - i));
+            p.push_back(static_cast<long long>(i));
+            Stmt st(db(), s);
+            st.bind(p);
+            int first = hasRowid ? 1 : 0;
+            int n = st.columnCount();
+            while (st.step()) {
+                Row r;
+                r.rowid = hasRowid ? st.column(0).asInt() : 0;
+                for (int k = first; k < n; ++k) r.v.push_back(st.column(k));
+                if (fn(i, r)) return;
+                ++i;
+            }
+            i = queryCount;
+        }
+        for (; i < count(); ++i)
+            if (fn(i, appended[static_cast<size_t>(i - queryCount)])) return;
+    }
+};
+
+Recordset::Recordset() = default;
+Recordset::Recordset(const Connection& db, const std::string& sql, const Params& params,
+                     const RecordsetOptions& options) {
+    open(db, sql, params, options);
+}
+Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset& Recordset::operator=(Recordset&&) noexcept = default;
+
+void Recordset::open(const Connection& db, const std::string& sql, const Params& params,
+                     const RecordsetOptions& options) {
+    auto d = std::make_unique<Impl>();
+    d->h = db.handle();
+    detail::requireOpen(d->h.get());
+    d->sql = sql;
+    d->params = params;
+    d->opt = options;
+    d->parsed = parseSelect(sql);
+    int expected = d->parsed.selectParams + d->parsed.whereParams + d->parsed.orderParams;
+    if (d->parsed.simple && static_cast<size_t>(expected) != params.size())
+        throw DbError("statement expects " + std::to_string(expected) + " parameters, got " +
+                      std::to_string(params.size()));
+    d->describe();
+    d->load();
+    d_ = std::move(d);
+}
+
+void Recordset::close() { d_.reset(); }
+bool Recordset::isOpen() const { return d_ != nullptr; }
+
+static Recordset::Impl& need(const std::unique_ptr<Recordset::Impl>& d) {
+    if (!d) throw DbError("the record set is closed");
+    return *d;
+}
+
+void Recordset::requery() {
+    auto& d = need(d_);
+    if (d.mode != Impl::Mode::None) update();
+    d.load();
+}
+
+bool Recordset::eof() const {
+    auto& d = need(d_);
+    return d.count() == 0 || d.pos >= d.count();
+}
+bool Recordset::bof() const {
+    auto& d = need(d_);
+    return d.count() == 0 || d.pos < 0;
+}
+
+void Recordset::move(std::int64_t position) {
+    auto& d = need(d_);
+    if (d.mode != Impl::Mode::None) update();
+    d.afterDelete = false;
+    d.pos = std::clamp<std::int64_t>(position, -1, d.count());
+}
+void Recordset::moveFirst() { move(0); }
+void Recordset::moveLast() { move(need(d_).count() - 1); }
+void Recordset::moveNext() {
+    auto& d = need(d_);
+    if (d.afterDelete) {
+        move(d.pos);
+        return;
+    }
+    if (eof()) throw DbError("cannot move past the end of the record set");
+    move(d.pos + 1);
+}
+void Recordset::movePrevious() {
+    auto& d = need(d_);
+    if (!d.afterDelete && bof()) throw DbError("cannot move before the start of the record set");
+    move(d.pos - 1);
+}
+
+std::int64_t Recordset::position() const { return need(d_).pos; }
+std::int64_t Recordset::recordCount() const { return need(d_).count(); }
+
+int Recordset::fieldCount() const { return static_cast<int>(need(d_).cols.size()); }
+std::string Recordset::fieldName(int pos) const {
+    auto& d = need(d_);
+    if (pos < 0 || pos >= fieldCount()) throw DbError("field position out of range: " + std::to_string(pos));
+    return d.cols[static_cast<size_t>(pos)].name;
+}
+int Recordset::fieldIndex(const std::string& name) const { return need(d_).indexOf(name); }
+
+Value Recordset::field(const std::string& name) const { return field(need(d_).requireIndex(name)); }
+
+Value Recordset::field(int pos) const {
+    auto& d = need(d_);
+    if (pos < 0 || pos >= fieldCount()) throw DbError("field position out of range: " + std::to_string(pos));
+    if (d.mode != Impl::Mode::None) return d.edit[static_cast<size_t>(pos)];
+    return d.current().v[static_cast<size_t>(pos)];
+}
+
+Value Recordset::valueAt(std::int64_t row, int pos) const {
+    auto& d = need(d_);
+    if (pos < 0 || pos >= fieldCount()) return Value();
+    if (row == d.pos && d.mode != Impl::Mode::None) return d.edit[static_cast<size_t>(pos)];
+    Row* r = d.rowAt(row);
+    return r ? r->v[static_cast<size_t>(pos)] : Value();
+}
+
+bool Recordset::updatable() const {
+    auto& d = need(d_);
+    return d.opt.lock == Lock::Optimistic && d.canUpdate;
+}
+
+void Recordset::setField(const std::string& name, Value v) { setField(need(d_).requireIndex(name), std::move(v)); }
+
+void Recordset::setField(int pos, Value v) {
+    auto& d = need(d_);
+    d.requireUpdatable();
+    if (pos < 0 || pos >= fieldCount()) throw DbError("field position out of range: " + std::to_string(pos));
+    if (d.cols[static_cast<size_t>(pos)].origin.empty())
+        throw DbError("field cannot be written: " + d.cols[static_cast<size_t>(pos)].name);
+    if (d.mode == Impl::Mode::None) {
+        d.edit = d.current().v;
+        d.dirty.assign(d.cols.size(), false);
+        d.mode = Impl::Mode::Edit;
+    }
+    d.edit[static_cast<size_t>(pos)] = std::move(v);
+    d.dirty[static_cast<size_t>(pos)] = true;
+}
+
+void Recordset::addNew() {
+    auto& d = need(d_);
+    d.requireUpdatable();
+    if (d.mode != Impl::Mode::None) update();
+    d.edit.assign(d.cols.size(), Value());
+    d.dirty.assign(d.cols.size(), false);
+    d.mode = Impl::Mode::Add;
+}
+
+bool Recordset::editing() const { return need(d_).mode != Impl::Mode::None; }
+
+void Recordset::cancelUpdate() {
+    auto& d = need(d_);
+    d.mode = Impl::Mode::None;
+    d.edit.clear();
+    d.dirty.clear();
+}
+
+void Recordset::update() {
+    auto& d = need(d_);
+    if (d.mode == Impl::Mode::None) return;
+    std::string tq = quoteIdentifier(d.parsed.table);
+    if (d.mode == Impl::Mode::Add) {
+        std::string names, marks;
+        Params p;
+        for (size_t i = 0; i < d.cols.size(); ++i) {
+            if (!d.dirty[i]) continue;
+            if (!names.empty()) {
+                names += ", ";
+                marks += ", ";
+            }
+            names += quoteIdentifier(d.cols[i].origin);
+            marks += "?";
+            p.push_back(d.edit[i]);
+        }
+        std::string s = names.empty() ? "INSERT INTO " + tq + " DEFAULT VALUES"
+                                      : "INSERT INTO " + tq + " (" + names + ") VALUES (" + marks + ")";
+        Stmt st(d.db(), s);
+        st.bind(p);
+        st.step();
+        Row r;
+        r.rowid = sqlite3_last_insert_rowid(d.db());
+        r.v = d.edit;
+        d.mode = Impl::Mode::None;
+        d.reread(r);  // defaults and the assigned key
+        if (d.live()) d.appended.push_back(std::move(r));
+        else d.snap.push_back(std::move(r));
+        d.pos = d.count() - 1;
+        d.afterDelete = false;
+        return;
+    }
+    Row& r = d.current();
+    std::string set;
+    Params p;
+    for (size_t i = 0; i < d.cols.size(); ++i) {
+        if (!d.dirty[i]) continue;
+        if (!set.empty()) set += ", ";
+        set += quoteIdentifier(d.cols[i].origin) + " = ?";
+        p.push_back(d.edit[i]);
+    }
+    d.mode = Impl::Mode::None;
+    if (set.empty()) return;
+    std::string where = d.unchangedWhere(r, p);
+    Stmt st(d.db(), "UPDATE " + tq + " SET " + set + " WHERE " + where);
+    st.bind(p);
+    st.step();
+    if (sqlite3_changes(d.db()) != 1) {
+        bool exists = d.reread(r);
+        throw RowConflictError(!exists);
+    }
+    d.reread(r);
+}
+
+void Recordset::deleteRow() {
+    auto& d = need(d_);
+    d.requireUpdatable();
+    if (d.mode == Impl::Mode::Add) {
+        cancelUpdate();
+        return;
+    }
+    d.mode = Impl::Mode::None;
+    Row& r = d.current();
+    Params p;
+    std::string where = d.unchangedWhere(r, p);
+    Stmt st(d.db(), "DELETE FROM " + quoteIdentifier(d.parsed.table) + " WHERE " + where);
+    st.bind(p);
+    st.step();
+    if (sqlite3_changes(d.db()) != 1) {
+        bool exists = d.reread(r);
+        throw RowConflictError(!exists);
+    }
+    d.removeRow(d.pos);
+    d.afterDelete = true;
+}
+
+void Recordset::setSort(const std::string& sort) {
+    auto& d = need(d_);
+    if (d.mode != Impl::Mode::None) update();
+    std::string sql;
+    std::string rest = sort;
+    while (!trim(rest).empty()) {
+        size_t comma = rest.find(',');
+        std::string term = trim(rest.substr(0, comma));
+        rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+        std::string dir = " ASC";
+        std::string lt = lower(term);
+        if (lt.size() > 4 && lt.compare(lt.size() - 4, 4, " asc") == 0) {
+            term = trim(term.substr(0, term.size() - 4));
+        } else if (lt.size() > 5 && lt.compare(lt.size() - 5, 5, " desc") == 0) {
+            term = trim(term.substr(0, term.size() - 5));
+            dir = " DESC";
+        }
+        if (!sql.empty()) sql += ", ";
+        sql += d.fieldSql(term) + dir;
+    }
+    d.sortSql = sql;
+    d.sortText = sort;
+    d.load();
+}
+
+const std::string& Recordset::sort() const { return need(d_).sortText; }
+
+void Recordset::setFilter(const Criteria& c) {
+    auto& d = need(d_);
+    if (d.mode != Impl::Mode::None) update();
+    Params probe;
+    d.criteriaSql(c, probe);  // unknown fields fail here, before the old filter is lost
+    d.filter = c;
+    d.load();
+}
+
+void Recordset::clearFilter() { setFilter(Criteria()); }
+bool Recordset::filtered() const { return !need(d_).filter.matchesAll(); }
+
+bool Recordset::find(const Criteria& c) {
+    auto& d = need(d_);
+    if (d.mode != Impl::Mode::None) update();
+    Params probe;
+    d.criteriaSql(c, probe);
+    std::int64_t found = -1;
+    std::int64_t from = d.afterDelete ? d.pos : std::max<std::int64_t>(d.pos, 0);
+    d.stream(from, [&](std::int64_t i, const Row& r) {
+        if (!d.matches(c, r.v)) return false;
+        found = i;
+        return true;
+    });
+    d.afterDelete = false;
+    d.pos = found >= 0 ? found : d.count();
+    return found >= 0;
+}
+
+Bookmark Recordset::bookmark() const {
+    auto& d = need(d_);
+    Bookmark b;
+    Row& r = d.current();
+    b.rowid = r.rowid;
+    b.position = d.pos;
+    return b;
+}
+
+void Recordset::moveToBookmark(const Bookmark& b) {
+    auto& d = need(d_);
+    if (d.mode != Impl::Mode::None) update();
+    if (!b.valid() || d.count() == 0) {
+        move(d.count() == 0 ? 0 : std::max<std::int64_t>(b.position, 0));
+        return;
+    }
+    if (d.hasRowid) {
+        Row* at = d.rowAt(b.position);
+        if (at && at->rowid == b.rowid) {
+            move(b.position);
+            return;
+        }
+        std::int64_t found = -1;
+        d.stream(0, [&](std::int64_t i, const Row& r) {
+            if (r.rowid != b.rowid) return false;
+            found = i;
+            return true;
+        });
+        if (found >= 0) {
+            move(found);
+            return;
+        }
+    }
+    move(std::min(b.position, d.count() - 1));
+}
+
+}  // namespace parlix::db
