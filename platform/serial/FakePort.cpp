@@ -12,17 +12,34 @@ namespace {
 class Handle final : public Port {
 public:
     explicit Handle(std::shared_ptr<FakePort> port) : port_(std::move(port)) {}
+    // Like a real port object, one that goes away closes what it opened.
+    ~Handle() override
+    {
+        if (opened_ && port_->portOpen()) {
+            try {
+                port_->setPortOpen(false);
+            } catch (const SerialError&) {
+            }
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
     int commPort() const override { return port_->commPort(); }
     void setCommPort(int n) override { port_->setCommPort(n); }
     std::string settings() const override { return port_->settings(); }
     void setSettings(const std::string& text) override { port_->setSettings(text); }
-    void setPortOpen(bool open) override { port_->setPortOpen(open); }
+    void setPortOpen(bool open) override
+    {
+        port_->setPortOpen(open);
+        opened_ = open;
+    }
     bool portOpen() const override { return port_->portOpen(); }
     void output(std::string_view text) override { port_->output(text); }
     std::string input() override { return port_->input(); }
 
 private:
     std::shared_ptr<FakePort> port_;
+    bool opened_ = false;
 };
 
 }  // namespace
