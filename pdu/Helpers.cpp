@@ -27,28 +27,37 @@ constexpr std::array<Pair, 32> kPairs = {{
 struct Tables {
   std::array<unsigned char, 256> toGsm{};
   std::array<unsigned char, 256> toAnsi{};
-  Tables() {
-    for (int i = 0; i < 256; ++i) {
-      toGsm[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i);
-      toAnsi[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i);
-    }
-    for (const Pair& p : kPairs) {
-      toGsm[p.ansi] = p.gsm;
-      toAnsi[p.gsm] = p.ansi;
-    }
-  }
 };
 
-const Tables& tables() {
-  static const Tables t;
+constexpr Tables makeTables() {
+  Tables t;
+  for (int i = 0; i < 256; ++i) {
+    t.toGsm[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i);
+    t.toAnsi[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i);
+  }
+  for (const Pair& p : kPairs) {
+    t.toGsm[p.ansi] = p.gsm;
+    t.toAnsi[p.gsm] = p.ansi;
+  }
   return t;
 }
 
+constexpr Tables kTables = makeTables();
+
+constexpr bool pairsAvoidCp1252Block() {
+  for (const Pair& p : kPairs) {
+    if (p.ansi >= 0x80 && p.ansi < 0xA0) return false;
+  }
+  return true;
+}
+static_assert(pairsAvoidCp1252Block(), "Decode7Bit writes table ANSI codes as UTF-16 units");
+
 constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
 
-void appendHex2(std::u16string& out, unsigned v) {
-  out += kHexDigits[(v >> 4) & 0xF];
-  out += kHexDigits[v & 0xF];
+char16_t* putHex2(char16_t* p, unsigned v) {
+  *p++ = kHexDigits[(v >> 4) & 0xF];
+  *p++ = kHexDigits[v & 0xF];
+  return p;
 }
 
 int hexDigit(char16_t c) {
@@ -77,18 +86,19 @@ unsigned septetOf(char16_t unit) {
 
 }  // namespace
 
-unsigned char AnsiToGsm(unsigned char ansi) { return tables().toGsm[ansi]; }
+unsigned char AnsiToGsm(unsigned char ansi) { return kTables.toGsm[ansi]; }
 
-unsigned char GsmToAnsi(unsigned char gsm) { return tables().toAnsi[gsm]; }
+unsigned char GsmToAnsi(unsigned char gsm) { return kTables.toAnsi[gsm]; }
 
 std::u16string Hex(std::int32_t value) {
   auto v = static_cast<std::uint32_t>(value);
-  std::u16string out;
+  char16_t buf[8];
+  std::size_t start = 8;
   do {
-    out.insert(out.begin(), kHexDigits[v & 0xF]);
+    buf[--start] = kHexDigits[v & 0xF];
     v >>= 4;
   } while (v != 0);
-  return out;
+  return std::u16string(buf + start, buf + 8);
 }
 
 int HexValue(std::u16string_view digits) {
@@ -103,8 +113,11 @@ int HexValue(std::u16string_view digits) {
 }
 
 std::u16string PadHex2(std::u16string_view s) {
-  if (s.size() == 1) return u"0" + std::u16string(s);
-  return std::u16string(s);
+  std::u16string out;
+  out.reserve(s.size() + 1);
+  if (s.size() == 1) out += u'0';
+  out += s;
+  return out;
 }
 
 std::u16string SwapSemiOctets(std::u16string_view s) {
@@ -132,11 +145,11 @@ std::string DecToBin(long long value) {
   if (value < 0) return "0";
   std::string out;
   do {
-    out.insert(out.begin(), static_cast<char>('0' + (value & 1)));
+    out += static_cast<char>('0' + (value & 1));
     value >>= 1;
   } while (value != 0);
-  if (out.size() < 8) out.insert(0, 8 - out.size(), '0');
-  return out;
+  if (out.size() < 8) out.append(8 - out.size(), '0');
+  return std::string(out.rbegin(), out.rend());
 }
 
 long long BinToDec(std::string_view bits) {
@@ -174,26 +187,26 @@ bool NeedsUnicode(std::u16string_view text) {
 std::u16string Encode7Bit(std::u16string_view text) {
   const std::size_t len = text.size();
   if (len == 0) throw std::runtime_error("Encode7Bit: an empty text cannot be packed as 7-bit septets");
-  std::u16string out;
-  out.reserve((len * 7 + 7) / 8 * 2);
+  std::u16string out((len * 7 + 7) / 8 * 2, u'0');
+  char16_t* p = out.data();
   unsigned next = septetOf(text[0]);
   for (std::size_t i = 1; i < len; ++i) {
     const unsigned c = next;
     next = septetOf(text[i]);
     const unsigned s = static_cast<unsigned>(i % 8);
     if (s == 0) continue;  // the 8th septet went wholly into the previous octet
-    appendHex2(out, ((c >> (s - 1)) | (next << (8 - s))) & 0xFF);
+    p = putHex2(p, ((c >> (s - 1)) | (next << (8 - s))) & 0xFF);
   }
-  if (len % 8 != 0) appendHex2(out, next >> ((len % 8) - 1));
+  if (len % 8 != 0) putHex2(p, next >> ((len % 8) - 1));
   return out;
 }
 
 std::u16string EncodeUCS2(std::u16string_view text) {
-  std::u16string out;
-  out.reserve(text.size() * 4);
+  std::u16string out(text.size() * 4, u'0');
+  char16_t* p = out.data();
   for (char16_t c : text) {
-    appendHex2(out, static_cast<unsigned>(c >> 8));
-    appendHex2(out, static_cast<unsigned>(c & 0xFF));
+    p = putHex2(p, static_cast<unsigned>(c >> 8));
+    p = putHex2(p, static_cast<unsigned>(c & 0xFF));
   }
   return out;
 }
@@ -203,17 +216,18 @@ std::optional<std::u16string> Decode7Bit(std::u16string_view hex) {
   const int count = hexOctet(hex[0], hex[1]);
   if (count < 0) return std::nullopt;
   const std::size_t m = hex.size() / 2 - 1;
-  std::u16string out;
-  out.reserve(m + m / 7 + 1);
-  const Tables& t = tables();
-  auto emit = [&](unsigned septet) { out += parlix::text::fromAnsiChar(t.toAnsi[septet & 0x7F]); };
+  std::u16string out(m + m / 7 + 1, u'\0');
+  std::size_t w = 0;
+  // The table's ANSI codes all lie in Latin-1, so an ANSI code from it is
+  // also the character's UTF-16 code unit.
+  auto emit = [&](unsigned septet) { out[w++] = kTables.toAnsi[septet & 0x7F]; };
   unsigned prev = 0;
   unsigned p = 0;  // position of the current octet within its group of 7 (1..7)
   for (std::size_t k = 1; k <= m; ++k) {
     const int o = hexOctet(hex[2 * k], hex[2 * k + 1]);
     if (o < 0) return std::nullopt;
     const auto cur = static_cast<unsigned>(o);
-    p = static_cast<unsigned>((k - 1) % 7) + 1;
+    p = p == 7 ? 1 : p + 1;
     if (p == 1) {
       emit(cur);
     } else {
@@ -225,6 +239,7 @@ std::optional<std::u16string> Decode7Bit(std::u16string_view hex) {
   // A count that is a multiple of 8 takes the bits of the last octet that no
   // septet has used yet.
   if (count % 8 == 0 && m > 0) emit(prev >> (8 - p));
+  out.resize(w);
   return out;
 }
 

@@ -143,10 +143,10 @@ void PDU::EncodePDU() {
 
 bool PDU::DecodePDU() noexcept {
   try {
-    // Works on a copy so that PDU can hold what is left at every exit.
-    const std::u16string unit = PDU_;
     // Every field is whole octets: an odd length is a truncated unit.
-    if (unit.size() % 2 != 0) return false;
+    if (PDU_.size() % 2 != 0) return false;
+    // PDU is given back what is left at every exit.
+    const std::u16string unit = std::move(PDU_);
     Reader r(unit);
     std::u16string_view t;
     bool ok = false;
@@ -222,7 +222,7 @@ bool PDU::DecodePDU() noexcept {
       }
       ok = true;
     }();
-    PDU_ = r.rest();
+    PDU_.assign(r.rest());
     return ok;
   } catch (...) {
     return false;

@@ -15,45 +15,38 @@ constexpr std::array<char16_t, 32> kCp1252High = {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-void appendUtf8(std::string& out, char32_t cp) {
+// Writes cp at p and returns the position after it.
+char* putUtf8(char* p, char32_t cp) {
   if (cp < 0x80) {
-    out += static_cast<char>(cp);
+    *p++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *p++ = static_cast<char>(0xC0 | (cp >> 6));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *p++ = static_cast<char>(0xE0 | (cp >> 12));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *p++ = static_cast<char>(0xF0 | (cp >> 18));
+    *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
-}
-
-void appendUtf16(std::u16string& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out += static_cast<char16_t>(cp);
-  } else {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-  }
+  return p;
 }
 
 }  // namespace
 
 std::u16string toUtf16(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
+  // Never more code units than bytes: a 4-byte sequence gives two units.
+  std::u16string out(s.size(), u'\0');
+  std::size_t w = 0;
   std::size_t i = 0;
   const std::size_t n = s.size();
   while (i < n) {
     const auto b0 = static_cast<unsigned char>(s[i]);
     if (b0 < 0x80) {
-      out += static_cast<char16_t>(b0);
+      out[w++] = static_cast<char16_t>(b0);
       ++i;
       continue;
     }
@@ -78,32 +71,44 @@ std::u16string toUtf16(std::string_view s) {
     }
     if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
     if (!ok) {
-      out += kReplacement;
+      out[w++] = kReplacement;
       ++i;
       continue;
     }
-    appendUtf16(out, cp);
+    if (cp < 0x10000) {
+      out[w++] = static_cast<char16_t>(cp);
+    } else {
+      cp -= 0x10000;
+      out[w++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      out[w++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    }
     i += static_cast<std::size_t>(len);
   }
+  out.resize(w);
   return out;
 }
 
 std::string toUtf8(std::u16string_view s) {
-  std::string out;
-  out.reserve(s.size());
+  // At most three bytes per code unit (a pair gives four for two units).
+  std::string out(s.size() * 3, '\0');
+  char* const begin = out.data();
+  char* p = begin;
   for (std::size_t i = 0; i < s.size(); ++i) {
     const char16_t u = s[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-        s[i + 1] <= 0xDFFF) {
-      appendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) +
-                          (static_cast<char32_t>(s[i + 1]) - 0xDC00));
+    if (u < 0x80) {
+      *p++ = static_cast<char>(u);
+    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+               s[i + 1] <= 0xDFFF) {
+      p = putUtf8(p, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) +
+                         (static_cast<char32_t>(s[i + 1]) - 0xDC00));
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {
-      appendUtf8(out, kReplacement);
+      p = putUtf8(p, kReplacement);
     } else {
-      appendUtf8(out, u);
+      p = putUtf8(p, u);
     }
   }
+  out.resize(static_cast<std::size_t>(p - begin));
   return out;
 }
 
