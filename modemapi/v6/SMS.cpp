@@ -188,7 +188,7 @@ bool SMS::GetDeliveryReport() {
       return false;
     }
     const std::string i = std::to_string(*index);
-    if (!send("AT+CMGR=" + i, reply) || reply.find("+CMGR:") == std::string::npos) {
+    if (!send("AT+CMGR=\"" + i + "\"", reply) || reply.find("+CMGR:") == std::string::npos) {
       backToSIMStorage(true);
       return false;
     }

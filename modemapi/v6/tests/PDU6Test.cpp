@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "modemapi/v6/MSISDN.h"
+#include "modemapi/v6/PDU6.h"
+#include "modemapi/v6/tests/Units.h"
+
+namespace QuentraSMSAPI6 {
+namespace {
+
+using testutil::unpackAfterHeader;
+
+TEST(FormatMSISDN, NormalisesLocalNumbersOnly) {
+  EXPECT_EQ(FormatMSISDN("012-3456789"), "60123456789");
+  EXPECT_EQ(FormatMSISDN("+60123456789"), "60123456789");
+  EXPECT_EQ(FormatMSISDN("+-01"), "601");
+  EXPECT_EQ(FormatMSISDN("0312345678"), "0312345678");  // a land line keeps its form
+  EXPECT_EQ(FormatMSISDN("012 345"), "6012 345");        // blanks are the caller's job
+  EXPECT_EQ(FormatMSISDN(""), "");
+}
+
+TEST(ToGSMAlphabet, MapsTheLongMessageTableAndPassesTheRest) {
+  EXPECT_EQ(ToGSMAlphabet('@'), 0);
+  EXPECT_EQ(ToGSMAlphabet(163), 1);   // pound
+  EXPECT_EQ(ToGSMAlphabet('$'), 2);
+  EXPECT_EQ(ToGSMAlphabet(199), 9);   // C cedilla
+  EXPECT_EQ(ToGSMAlphabet('\n'), 10);
+  EXPECT_EQ(ToGSMAlphabet('_'), 17);
+  EXPECT_EQ(ToGSMAlphabet('A'), 'A');
+  EXPECT_EQ(ToGSMAlphabet(228), 228);  // a diaeresis: not in this table
+}
+
+TEST(Encode7BitAfterUDH, LeavesOneFillBitAndPacksInOrder) {
+  EXPECT_EQ(Encode7BitAfterUDH("A"), "82");
+  EXPECT_EQ(Encode7BitAfterUDH("AB"), "8242");
+  EXPECT_EQ(Encode7BitAfterUDH(""), "");
+
+  std::string text;
+  const std::string plain = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 .,?!";
+  for (int i = 0; i < 153; ++i) text += plain[static_cast<std::size_t>(i * 7) % plain.size()];
+  const std::string packed = Encode7BitAfterUDH(text);
+  EXPECT_EQ(packed.size(), 134u * 2);  // 1 fill bit + 153 * 7 bits
+  EXPECT_EQ(unpackAfterHeader(packed, text.size()), text);
+
+  // Mapped characters go out as their GSM code; others keep their low 7 bits.
+  EXPECT_EQ(unpackAfterHeader(Encode7BitAfterUDH("@\xE4"), 2), std::string("\x00\x64", 2));
+}
+
+TEST(BuildSubmitPDU, FullPartHasHeaderAndLengthA0) {
+  const std::string text(153, 'x');
+  SubmitUnit u;
+  ASSERT_TRUE(BuildSubmitPDU("60123456789", text, 5, 2, 1, 7, u));
+  const std::string expectedHead = std::string("00") + "61" + "00" + "0B" + "81" +
+                                   "0621436587F9" + "00" + "00" + "A0" + "050003050201";
+  EXPECT_EQ(u.unit.substr(0, expectedHead.size()), expectedHead);
+  const std::string userData = u.unit.substr(expectedHead.size());
+  EXPECT_EQ(userData.size(), 134u * 2);  // 6 header octets + 134 = 140
+  EXPECT_EQ(unpackAfterHeader(userData, 153), text);
+  EXPECT_EQ(u.septets, 153);
+  EXPECT_EQ(u.tpduOctets, (u.unit.size() - 2) / 2);
+  EXPECT_EQ(u.tpduOctets, 13 + 6 + 134);
+}
+
+TEST(BuildSubmitPDU, InternationalNumberCentreAndValidity) {
+  SubmitUnit u;
+  ASSERT_TRUE(BuildSubmitPDU("+6012345", "hi", 255, 16, 10, 7, u, "\"+60123\"", 167));
+  EXPECT_EQ(u.unit.substr(0, 10), "04910621F3");  // centre: 4 octets, type 91, 60123
+  const std::string tpdu = u.unit.substr(10);
+  EXPECT_EQ(tpdu.substr(0, 16), "71000791062143F5");
+  EXPECT_EQ(tpdu.substr(16, 8), "0000A709");        // protocol, coding, validity, 2 + 7
+  EXPECT_EQ(tpdu.substr(24, 12), "050003FF100A");
+  EXPECT_EQ(u.tpduOctets, tpdu.size() / 2);
+}
+
+TEST(BuildSubmitPDU, RefusesWhatCannotFormAUnit) {
+  SubmitUnit u;
+  u.unit = "untouched";
+  EXPECT_FALSE(BuildSubmitPDU("6012", "", 1, 1, 1, 7, u));
+  EXPECT_FALSE(BuildSubmitPDU("6012", std::string(154, 'a'), 1, 1, 1, 7, u));
+  EXPECT_FALSE(BuildSubmitPDU("6012", "a", 1, 1, 1, 9, u));
+  EXPECT_FALSE(BuildSubmitPDU("6012", "a", 1, 1, 1, 8, u));   // only 7-bit units are built
+  EXPECT_FALSE(BuildSubmitPDU("6012", "a", 256, 1, 1, 7, u));  // header octets stay octets
+  EXPECT_FALSE(BuildSubmitPDU("6012", "a", -1, 1, 1, 7, u));
+  EXPECT_FALSE(BuildSubmitPDU("6012", "a", 1, 300, 1, 7, u));
+  EXPECT_EQ(u.unit, "untouched");
+}
+
+}  // namespace
+}  // namespace QuentraSMSAPI6
