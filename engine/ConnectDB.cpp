@@ -3,21 +3,16 @@
 #include "engine/EngineGlobals.h"
 #include "engine/ErrorLog.h"
 
-#include <filesystem>
+#include "engine/schema/Schema.h"
 
 namespace parlix::engine {
 
-std::string DatabasePath() {
-    namespace fs = std::filesystem;
-    fs::path folder = fs::absolute(fs::path(EngineFolder)).lexically_normal();
-    if (!folder.has_filename()) folder = folder.parent_path();  // drop a trailing separator
-    return (folder.parent_path() / "Database" / "Parlix.db").string();
-}
+std::string DatabasePath() { return schema::enginePath(EngineFolder); }
 
 void ConnectADODB(db::Connection& connection) {
     try {
         connection = db::Connection();
-        connection.open(DatabasePath(), kDatabasePassword);
+        connection.open(DatabasePath(), schema::kDatabaseKey);
     } catch (...) {
         LogCurrentException("ConnectDB-ConnectADODB");
     }

@@ -7,8 +7,6 @@
 
 namespace parlix::engine {
 
-inline constexpr const char* kDatabasePassword = "quorbind5";
-
 // Database/Parlix.db in the parent of the engine's folder (the engine lives one level
 // below the folder that holds "Database").
 std::string DatabasePath();

@@ -1,0 +1,309 @@
+// Start, Stop, the tick and EngineStatus against the real database and the simulated
+// modem on a pseudo-terminal.
+#include "engine/tests/EngineRig.h"
+#include "platform/clock/Clock.h"
+
+#include <functional>
+
+using namespace parlix;
+using namespace parlix::engine;
+using namespace parlix::engine::testing;
+
+namespace {
+
+class RecordingView : public EngineView {
+public:
+    bool init = true, stop = true, reset = true, settings = true;
+    std::string caption, panels[5], status, out, in, failed;
+    bool timerOn = false, busy = false, all = true;
+    int interval = 5000;
+    std::string port = "3";
+
+    void setInitEnabled(bool on) override { init = on; }
+    void setStopEnabled(bool on) override { stop = on; }
+    void setResetEnabled(bool on) override { reset = on; }
+    void setSettingsEnabled(bool on) override { settings = on; }
+    bool stopEnabled() const override { return stop; }
+    void setCaption(const std::string& c) override { caption = c; }
+    void setPanel(int p, const std::string& t) override { panels[p] = t; }
+    void showStatusText(const std::string& t) override { status = t; }
+    void showCounters(const std::string& o, const std::string& i, const std::string& f) override {
+        out = o, in = i, failed = f;
+    }
+    void setTimerInterval(int ms) override { interval = ms; }
+    void setTimerEnabled(bool on) override { timerOn = on; }
+    bool timerEnabled() const override { return timerOn; }
+    int timerInterval() const override { return interval; }
+    void setBusyPointer(bool on) override { busy = on; }
+    bool busyPointer() const override { return busy; }
+    std::string portText() override { return port; }
+    bool allRoutes() override { return all; }
+};
+
+// Work steps that record their calls and answer as told.
+class TestEngine : public Engine {
+public:
+    using Engine::Engine;
+    std::vector<std::string> steps;
+    bool sendResult = true, readResult = true;
+    std::function<void()> duringSend;
+
+    bool SendSMS0() override {
+        steps.push_back("send");
+        if (duringSend) duringSend();
+        return sendResult;
+    }
+    bool ReadSMS() override {
+        steps.push_back("read");
+        return readResult;
+    }
+    void GetDeliveryStatusReport() override { steps.push_back("report"); }
+};
+
+class EngineControl : public EngineRig {
+protected:
+    RecordingView view;
+    TestEngine engine{view};
+
+    bool has(const std::string& entry) const { return engine.StatusText().find(" Status : " + entry) != std::string::npos; }
+    void expectStoppedButtons() {
+        EXPECT_TRUE(view.init);
+        EXPECT_FALSE(view.stop);
+        EXPECT_TRUE(view.reset);
+        EXPECT_TRUE(view.settings);
+    }
+};
+
+}  // namespace
+
+TEST_F(EngineControl, StartBringsTheModemUpAndRuns) {
+    setModem("Poll = 5, DSR = 1, Direction = 0, \"016\" = 1, \"012\" = 1");
+    engine.ProductName = "Parlix";
+    startModem();
+    engine.cmdInit_Click();
+
+    EXPECT_FALSE(view.init);
+    EXPECT_TRUE(view.stop);
+    EXPECT_FALSE(view.reset);
+    EXPECT_FALSE(view.settings);
+    EXPECT_EQ(view.caption, "Parlix 1 - 0123456789");
+    EXPECT_EQ(view.panels[1], "Running");
+    EXPECT_EQ(view.panels[2], "Port:3");
+    EXPECT_EQ(view.panels[3], "Direction: 2 ways - read and send");
+    EXPECT_EQ(view.panels[4], "Routing: 012,016");
+    EXPECT_EQ(engine.EngineState, "Running");
+    EXPECT_EQ(modemColumn("Status"), "Running");
+    EXPECT_TRUE(view.timerOn);
+    EXPECT_EQ(view.interval, 5000);
+    EXPECT_TRUE(engine.DeliveryReportActive);
+    EXPECT_EQ(engine.RoutePrefixes[0], "012");
+    EXPECT_EQ(engine.RoutePrefixes[1], "016");
+    EXPECT_EQ(engine.RoutePrefixes[2], "");
+    EXPECT_EQ(engine.ModemPort, 3);
+    // Newest entry on top.
+    const std::string& s = engine.StatusText();
+    ASSERT_TRUE(has("Connecting to modem. Please wait..."));
+    EXPECT_LT(s.find("Delivery Status Report is turned on."), s.find("SMS engine is running."));
+    EXPECT_LT(s.find("SMS engine is running."), s.find("Connecting to modem."));
+    EXPECT_EQ(errorLog(), "");
+
+    // Stop is taken by the next tick.
+    engine.cmdStop_Click();
+    EXPECT_TRUE(engine.bStop);
+    EXPECT_EQ(view.panels[1], "Stopping");
+    EXPECT_EQ(view.interval, 1000);
+    EXPECT_TRUE(view.busy);
+    EXPECT_TRUE(has("SMS engine is stopping. Please wait..."));
+    engine.Timer1_Timer();
+    EXPECT_TRUE(engine.steps.empty());
+    EXPECT_FALSE(view.timerOn);
+    expectStoppedButtons();
+    EXPECT_FALSE(view.busy);
+    EXPECT_EQ(engine.EngineState, "Stop");
+    EXPECT_EQ(view.panels[1], "Stop");
+    EXPECT_EQ(modemColumn("Status"), "Stop");
+    EXPECT_TRUE(has("SMS engine is stopped."));
+    EXPECT_EQ(engine.objSMS, nullptr);
+}
+
+TEST_F(EngineControl, SimFailuresLeaveOnlyStopAndStopRecovers) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string pin;
+        std::string entry;
+    } cases[] = {
+        {{"--sim=pin"}, "", "PIN Required!"},
+        {{"--sim=pin", "--pin=1234"}, "4321", "Wrong PIN entered!"},
+        {{"--sim=puk"}, "", "SIM is blocked by Network! Call your network operator for PUK code to unblock it!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entry);
+        setModem("PIN = '" + c.pin + "'");
+        startModem(c.args);
+        engine.SetStatusText("");
+        engine.cmdInit_Click();
+        EXPECT_TRUE(has(c.entry)) << engine.StatusText();
+        EXPECT_FALSE(has("SMS engine is running."));
+        EXPECT_FALSE(view.init);
+        EXPECT_TRUE(view.stop);
+        EXPECT_FALSE(view.timerOn);
+        EXPECT_EQ(engine.EngineState, "Stop");
+
+        // Stop while not running: the next tick (1 s) stops and restores the buttons.
+        engine.cmdStop_Click();
+        EXPECT_TRUE(view.timerOn);
+        EXPECT_EQ(view.interval, 1000);
+        engine.Timer1_Timer();
+        expectStoppedButtons();
+        EXPECT_FALSE(view.timerOn);
+    }
+}
+
+TEST_F(EngineControl, CorrectPinStarts) {
+    setModem("PIN = '1234'");
+    startModem({"--sim=pin", "--pin=1234"});
+    engine.cmdInit_Click();
+    EXPECT_TRUE(has("SMS engine is running.")) << engine.StatusText();
+}
+
+TEST_F(EngineControl, SilentModemIsNotConnected) {
+    clock::FakeClock fake;
+    clock::ScopedClock scoped(fake);
+    startModem({"--mute=1"});
+    view.timerOn = true;  // Start leaves the timer as it found it on failure
+    engine.cmdInit_Click();
+    EXPECT_TRUE(has("Modem not connected!")) << engine.StatusText();
+    EXPECT_TRUE(view.init);
+    EXPECT_FALSE(view.stop);
+    EXPECT_TRUE(view.settings);
+    EXPECT_FALSE(view.reset);  // Reset stays off until a stop
+    EXPECT_TRUE(view.timerOn);
+    EXPECT_EQ(engine.EngineState, "Stop");
+    EXPECT_EQ(modemColumn("Status"), "Stop");
+}
+
+TEST_F(EngineControl, MissingModemRowIsLoggedAndStopRecovers) {
+    EngineModemID = 9;
+    startModem();
+    engine.cmdInit_Click();
+    EXPECT_TRUE(view.stop);
+    EXPECT_FALSE(view.init);
+    EXPECT_NE(errorLog().find("Error Location: frmSMSEngine-cmdInit_Click: 9"), std::string::npos);
+    EXPECT_FALSE(engine.EngineStatus("Running"));
+    engine.cmdStop_Click();
+    engine.Timer1_Timer();
+    expectStoppedButtons();
+}
+
+TEST_F(EngineControl, MissingDatabaseIsLogged) {
+    fs::remove(schema::databasePath(root.string()));
+    startModem();
+    engine.cmdInit_Click();
+    EXPECT_NE(errorLog().find("Error Location: ConnectDB-ConnectADODB"), std::string::npos);
+    EXPECT_TRUE(view.stop);  // Stop still brings the engine back
+    engine.cmdStop_Click();
+    engine.Timer1_Timer();
+    expectStoppedButtons();
+}
+
+TEST_F(EngineControl, TickWorksByDirection) {
+    struct Case {
+        int direction;
+        bool reports;
+        std::vector<std::string> steps;
+    } cases[] = {
+        {0, true, {"send", "read", "report"}},
+        {0, false, {"send", "read"}},
+        {1, true, {"read"}},
+        {2, true, {"send", "report"}},
+        {2, false, {"send"}},
+        {7, true, {}},
+    };
+    for (const auto& c : cases) {
+        engine.steps.clear();
+        engine.EngineDirection = static_cast<std::int16_t>(c.direction);
+        engine.DeliveryReportActive = c.reports;
+        engine.Timer1_Timer();
+        EXPECT_EQ(engine.steps, c.steps) << "direction " << c.direction;
+    }
+}
+
+TEST_F(EngineControl, TickTrimsTheActivityBoxPast300Characters) {
+    engine.EngineDirection = 7;  // no work, only the trim
+    engine.SetStatusText(std::string(300, 'x'));
+    engine.Timer1_Timer();
+    EXPECT_EQ(engine.StatusText(), std::string(300, 'x'));
+    engine.SetStatusText(std::string(301, 'x'));
+    engine.Timer1_Timer();
+    EXPECT_EQ(engine.StatusText(), "Running ...");
+    EXPECT_EQ(view.status, "Running ...");
+    // 300 characters of two bytes each are still 300 characters.
+    std::string wide;
+    for (int i = 0; i < 300; ++i) wide += "\xC3\xA9";
+    engine.SetStatusText(wide);
+    engine.Timer1_Timer();
+    EXPECT_EQ(engine.StatusText(), wide);
+}
+
+TEST_F(EngineControl, StopDuringASendIsTakenAtTheEndOfThatTick) {
+    engine.EngineDirection = 0;
+    engine.duringSend = [&] { engine.cmdStop_Click(); };
+    engine.Timer1_Timer();
+    EXPECT_EQ(engine.steps, (std::vector<std::string>{"send", "read"}));
+    EXPECT_EQ(engine.EngineState, "Stop");
+    expectStoppedButtons();
+}
+
+TEST_F(EngineControl, TimerFiringInsideATickDoesNotStartAnother) {
+    engine.EngineDirection = 2;
+    int nested = 0;
+    engine.duringSend = [&] {
+        if (nested++ == 0) engine.Timer1_Timer();  // the wait let the timer in
+    };
+    engine.Timer1_Timer();
+    EXPECT_EQ(engine.steps, std::vector<std::string>{"send"});
+    EXPECT_EQ(nested, 1);
+}
+
+TEST_F(EngineControl, FailedStepReconnectsAndGoesOn) {
+    startModem();
+    engine.cmdInit_Click();
+    ASSERT_TRUE(has("SMS engine is running."));
+    engine.sendResult = false;
+    engine.steps.clear();
+    engine.Timer1_Timer();
+    EXPECT_TRUE(has("Send fail! Reconnecting to modem ..."));
+    EXPECT_TRUE(has("Modem connected!"));
+    EXPECT_EQ(engine.steps, (std::vector<std::string>{"send", "read"}));
+    EXPECT_EQ(engine.EngineState, "Running");
+}
+
+TEST_F(EngineControl, FailedReconnectRunsStartAgainAndEndsTheTick) {
+    clock::FakeClock fake;
+    clock::ScopedClock scoped(fake);
+    startModem();
+    engine.EngineDirection = 0;
+    engine.ModemPort = 3;
+    sim->set("mute=1");
+    engine.readResult = false;
+    engine.Timer1_Timer();
+    EXPECT_EQ(engine.steps, (std::vector<std::string>{"send", "read"}));
+    EXPECT_TRUE(has("Read fail! Reconnecting to modem ..."));
+    EXPECT_TRUE(has("Read fail! Unable to connect to modem!"));
+    // The full Start ran: it reached the modem again and failed.
+    EXPECT_TRUE(has("Connecting to modem. Please wait..."));
+    EXPECT_TRUE(has("Modem not connected!"));
+    EXPECT_TRUE(view.init);
+    EXPECT_FALSE(view.stop);
+}
+
+TEST_F(EngineControl, ResetZeroesTheCounters) {
+    engine.SentCount = 4;
+    engine.InCount = 2;
+    engine.FailCount = 1;
+    engine.cmdReset_Click();
+    EXPECT_EQ(engine.SentCount + engine.InCount + engine.FailCount, 0);
+    EXPECT_EQ(view.out, "Sent: 0");
+    EXPECT_EQ(view.in, "In: 0");
+    EXPECT_EQ(view.failed, "Fail: 0");
+}
