@@ -42,6 +42,10 @@ struct SeedDef {
     std::string note;
 };
 
+struct StatDef {
+    std::string table, index, stat;  // a row of sqlite_stat1; index empty for the table row
+};
+
 struct Login {
     std::string userId, password, type;
 };
@@ -50,6 +54,7 @@ const std::vector<TableDef>& tables();
 const std::vector<CodeDef>& codes();
 const std::vector<IndexDef>& indexes();
 const std::vector<std::string>& triggers();
+const std::vector<StatDef>& plannerStats();
 const std::vector<Login>& initialLogins();
 const std::vector<int>& initialEngines();  // Modem rows delivered
 

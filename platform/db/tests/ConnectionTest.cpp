@@ -1,0 +1,127 @@
+#include <sqlite3.h>
+
+#include <fstream>
+
+#include "platform/db/tests/TestDb.h"
+
+namespace parlix::db::test {
+
+using ConnectionTest = TempDb;
+
+TEST_F(ConnectionTest, OpenFailuresAreClearAndLeaveTheConnectionClosed) {
+    Connection c;
+    try {
+        c.open(dir + "/missing.db", key);
+        FAIL() << "opened a missing file";
+    } catch (const OpenError& e) {
+        EXPECT_EQ(e.kind(), OpenError::Kind::MissingFile);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir + "/missing.db")) << "open must never create the file";
+    EXPECT_EQ(c.state(), Connection::State::Closed);
+
+    try {
+        c.open(path, "wrong");
+        FAIL() << "opened with a wrong key";
+    } catch (const OpenError& e) {
+        EXPECT_EQ(e.kind(), OpenError::Kind::WrongKey);
+    }
+    EXPECT_EQ(c.state(), Connection::State::Closed);
+
+    std::ofstream(dir + "/text.db") << "this is not a database, just some text that is long enough........\n";
+    EXPECT_THROW(c.open(dir + "/text.db", key), OpenError);
+
+    // The reconnect rule: a later open with the right key works on the same object.
+    c.open(path, key);
+    EXPECT_EQ(c.state(), Connection::State::Open);
+    EXPECT_EQ(c.scalar("PRAGMA journal_mode")->asText(), "wal");
+    c.close();
+    EXPECT_EQ(c.state(), Connection::State::Closed);
+    EXPECT_THROW(c.execute("SELECT 1"), DbError);
+}
+
+TEST_F(ConnectionTest, FileLockedByAnotherProgramIsReportedAsLocked) {
+    db.close();
+    // Another program holding an exclusive lock on a file not yet in WAL mode.
+    std::string other = dir + "/locked.db";
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(other.c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_key(raw, key.data(), static_cast<int>(key.size())), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "CREATE TABLE t(x); BEGIN EXCLUSIVE; INSERT INTO t VALUES (1);", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    Connection c;
+    try {
+        c.open(other, key, {.busyTimeoutMs = 50});
+        FAIL() << "opened a locked file";
+    } catch (const OpenError& e) {
+        EXPECT_EQ(e.kind(), OpenError::Kind::Locked) << e.what();
+    }
+    sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+    c.open(other, key);
+    EXPECT_EQ(c.scalar("SELECT count(*) FROM t")->asInt(), 1);
+}
+
+TEST_F(ConnectionTest, ValuesNeverChangeTheStatement) {
+    const std::string nasty[] = {"O'Brien", "x' OR '1'='1", "100%", "*", "a_b", "'); DROP TABLE Outbox; --",
+                                 "\"quoted\"", "back\\slash"};
+    for (const auto& v : nasty) queue(v, v, "2026-01-01 10:00:00");
+    EXPECT_EQ(db.scalar("SELECT count(*) FROM Outbox")->asInt(), 8);
+    for (const auto& v : nasty) {
+        EXPECT_EQ(db.scalar("SELECT count(*) FROM Outbox WHERE Name = ?", {v})->asInt(), 1) << v;
+    }
+    EXPECT_EQ(db.execute("DELETE FROM Outbox WHERE Name = ?", {"x' OR '1'='1"}), 1);
+    EXPECT_EQ(db.scalar("SELECT count(*) FROM Outbox")->asInt(), 7);
+    EXPECT_THROW(db.execute("SELECT ?", {}), DbError);  // missing parameter is an error, not a Null
+    EXPECT_THROW(quoteIdentifier("a\"b"), DbError);
+}
+
+TEST_F(ConnectionTest, TextComparisonIgnoresTrailingBlanksAndTransactionsRollBack) {
+    queue("0123456789", "Friends", "2026-01-01 10:00:00");
+    EXPECT_EQ(db.scalar("SELECT count(*) FROM Outbox WHERE Name = ?", {"Friends "})->asInt(), 1);
+    db.begin();
+    queue("1", "gone", "2026-01-01 10:00:00");
+    db.rollback();
+    EXPECT_EQ(db.scalar("SELECT count(*) FROM Outbox")->asInt(), 1);
+    db.rollback();  // none open: harmless
+}
+
+TEST_F(ConnectionTest, ClaimIsWonOnceAndNullLockCountsAsFree) {
+    auto id = queue("0123", "a", "2026-01-01 10:00:00");
+    Connection other;
+    other.open(path, key);
+    EXPECT_TRUE(other.claimRow("Outbox", "MsgID", id));
+    EXPECT_FALSE(db.claimRow("Outbox", "MsgID", id));
+    db.execute("UPDATE Outbox SET Lock = 0 WHERE MsgID = ?", {id});
+    EXPECT_TRUE(db.claimRow("Outbox", "MsgID", id));
+    EXPECT_FALSE(db.claimRow("Outbox", "MsgID", id + 100));
+}
+
+TEST(DateTimeTest, FormatParseRoundTripAndRejectsImpossibleDates) {
+    auto t = parseDateTime("2026-03-05 07:08:09");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(formatDateTime(*t), "2026-03-05 07:08:09");
+    EXPECT_EQ(dayStart(*t), "2026-03-05 00:00:00");
+    EXPECT_EQ(dayEnd(*t), "2026-03-05 23:59:59");
+    EXPECT_EQ(formatDateTime(*parseDateTime("2026-12-31")), "2026-12-31 00:00:00");
+    for (const char* bad : {"2026-02-30 10:00:00", "2026-13-01", "2026-1-01", "26-01-01 10:00:00",
+                            "2026-01-01T10:00:00", "2026-01-01 24:00:00", ""})
+        EXPECT_FALSE(parseDateTime(bad)) << bad;
+}
+
+TEST(ValueTest, NullAndConversions) {
+    Value n;
+    EXPECT_TRUE(n.isNull());
+    EXPECT_EQ(n.asInt(), 0);
+    EXPECT_EQ(n.asText(), "");
+    EXPECT_FALSE(n.asBool());
+    EXPECT_TRUE(Value(true).asBool());
+    EXPECT_EQ(Value(true).asInt(), 1);
+    EXPECT_EQ(Value("42abc").asInt(), 42);
+    EXPECT_EQ(Value(2.5).asText(), "2.5");
+    EXPECT_EQ(Value(static_cast<long long>(5000000000)).asInt(), 5000000000LL);
+    EXPECT_TRUE(Value("True").asBool());
+    EXPECT_FALSE(Value(std::optional<int>()).type() != Value::Type::Null);
+}
+
+}  // namespace parlix::db::test

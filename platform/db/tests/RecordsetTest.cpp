@@ -1,0 +1,286 @@
+#include "platform/db/Recordset.h"
+
+#include "platform/db/tests/TestDb.h"
+
+namespace parlix::db::test {
+
+namespace {
+
+std::vector<std::string> column(Recordset& rs, const std::string& name) {
+    std::vector<std::string> out;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) out.push_back(rs.text(name));
+    return out;
+}
+
+const RecordsetOptions kLive{Cursor::Live, Lock::Optimistic, 0};
+const RecordsetOptions kSnapshot{Cursor::Snapshot, Lock::Optimistic, 0};
+
+}  // namespace
+
+class RecordsetTest : public TempDb, public ::testing::WithParamInterface<RecordsetOptions> {};
+
+TEST_P(RecordsetTest, EmptySetIsAtBothEndsAndAddNewReadsBackTheKey) {
+    Recordset rs(db, "SELECT * FROM Outbox WHERE 0=1 ", {}, GetParam());
+    EXPECT_TRUE(rs.eof());
+    EXPECT_TRUE(rs.bof());
+    EXPECT_EQ(rs.recordCount(), 0);
+    EXPECT_THROW(rs.field("Name"), DbError);
+    EXPECT_THROW(rs.moveNext(), DbError);
+
+    rs.addNew();
+    rs.setField("Name", "O'Neil");
+    rs.setField("Mobile", "0123456789");
+    rs.setField("SentStatus", "P");
+    rs.update();
+    EXPECT_EQ(rs.recordCount(), 1);
+    EXPECT_FALSE(rs.eof());
+    EXPECT_EQ(rs.integer("MsgID"), db.lastInsertId());
+    EXPECT_TRUE(rs.isNull("Lock"));
+    EXPECT_EQ(db.scalar("SELECT Name FROM Outbox WHERE MsgID = ?", {rs.integer("MsgID")})->asText(), "O'Neil");
+    EXPECT_EQ(rs.fieldName(0), "MsgID");
+    EXPECT_EQ(rs.field(4).asText(), "O'Neil");
+}
+
+TEST_P(RecordsetTest, MovingAndFields) {
+    for (int i = 0; i < 5; ++i) queue("01" + std::to_string(i), "n" + std::to_string(i), "2026-01-0" + std::to_string(i + 1) + " 00:00:00");
+    Recordset rs(db, "SELECT * FROM Outbox ORDER BY DateTimeQueue DESC", {}, GetParam());
+    EXPECT_EQ(rs.recordCount(), 5);
+    EXPECT_EQ(rs.text("name"), "n4");  // field names ignore case
+    rs.moveLast();
+    EXPECT_EQ(rs.text("Name"), "n0");
+    rs.moveNext();
+    EXPECT_TRUE(rs.eof());
+    rs.movePrevious();
+    rs.movePrevious();
+    EXPECT_EQ(rs.text("Name"), "n1");
+    rs.moveFirst();
+    rs.movePrevious();
+    EXPECT_TRUE(rs.bof());
+    EXPECT_THROW(rs.field("Nope"), DbError);
+    EXPECT_EQ(rs.valueAt(2, rs.fieldIndex("Name")).asText(), "n2");
+}
+
+TEST_P(RecordsetTest, SortToggleSurvivesRequeryAndRejectsUnknownFields) {
+    queue("1", "Bravo", "2026-01-02 00:00:00");
+    queue("2", "alpha", "2026-01-01 00:00:00");
+    queue("3", "Charlie", "2026-01-03 00:00:00");
+    Recordset rs(db, "SELECT * FROM Outbox", {}, GetParam());
+    rs.setSort("Name ASC");
+    EXPECT_EQ(rs.sort(), "Name ASC");
+    EXPECT_EQ(column(rs, "Name"), (std::vector<std::string>{"Bravo", "Charlie", "alpha"}));
+    rs.setSort("Name DESC");
+    EXPECT_EQ(column(rs, "Name"), (std::vector<std::string>{"alpha", "Charlie", "Bravo"}));
+    queue("4", "Delta", "2026-01-04 00:00:00");
+    rs.requery();
+    EXPECT_EQ(column(rs, "Name").front(), "alpha");
+    EXPECT_EQ(rs.recordCount(), 4);
+    EXPECT_THROW(rs.setSort("Name; DROP TABLE Outbox"), DbError);
+    EXPECT_THROW(rs.setSort("Nope ASC"), DbError);
+    rs.setSort("");
+    EXPECT_EQ(column(rs, "Name").front(), "Bravo");  // the table's own order again
+}
+
+TEST_P(RecordsetTest, FiltersLikeEqualityDateRangeReplaceAndClear) {
+    queue("0123456789", "Ali", "2026-01-01 08:00:00");
+    queue("0199999999", "Abu 100%", "2026-01-02 23:59:59", "S");
+    queue("0161234567", "Siti*", "2026-01-03 00:00:00", "S");
+    queue("0171234567", "x' OR '1'='1", "2026-01-02 12:00:00");
+    Recordset rs(db, "SELECT * FROM Outbox ORDER BY DateTimeQueue", {}, GetParam());
+
+    rs.setFilter(Criteria::contains("Mobile", "1234"));
+    EXPECT_TRUE(rs.filtered());
+    EXPECT_EQ(rs.recordCount(), 3);
+    rs.setFilter(Criteria::like("Mobile", "*9999*"));  // replaces the filter
+    EXPECT_EQ(column(rs, "Name"), std::vector<std::string>{"Abu 100%"});
+    rs.setFilter(Criteria::contains("Name", "%"));  // a typed "%" is just a character
+    EXPECT_EQ(column(rs, "Name"), std::vector<std::string>{"Abu 100%"});
+    rs.setFilter(Criteria::contains("Name", "*"));
+    EXPECT_EQ(column(rs, "Name"), std::vector<std::string>{"Siti*"});
+    rs.setFilter(Criteria::contains("Name", "' OR '1'='1"));
+    EXPECT_EQ(rs.recordCount(), 1);
+    rs.setFilter(Criteria::between("DateTimeQueue", "2026-01-02 00:00:00", "2026-01-02 23:59:59"));
+    EXPECT_EQ(column(rs, "Name"), (std::vector<std::string>{"x' OR '1'='1", "Abu 100%"}));
+    rs.setFilter(Criteria::equals("SentStatus", "S") || Criteria::equals("Name", "Ali"));
+    EXPECT_EQ(rs.recordCount(), 3);
+    EXPECT_THROW(rs.setFilter(Criteria::equals("Nope", 1)), DbError);
+    EXPECT_EQ(rs.recordCount(), 3) << "a rejected filter leaves the old one in place";
+    queue("0165555555", "Late", "2026-01-05 00:00:00", "S");
+    rs.requery();
+    EXPECT_EQ(rs.recordCount(), 4) << "filter survives requery";
+    rs.clearFilter();
+    EXPECT_FALSE(rs.filtered());
+    EXPECT_EQ(rs.recordCount(), 5);
+}
+
+TEST_P(RecordsetTest, FindSearchesForwardFromTheCurrentRow) {
+    for (const char* n : {"Ali", "Abu", "Ali", "Siti"}) queue("0123", n, "2026-01-01 00:00:00");
+    Recordset rs(db, "SELECT * FROM Outbox ORDER BY MsgID", {}, GetParam());
+    EXPECT_TRUE(rs.find(Criteria::equals("Name", "Ali")));
+    EXPECT_EQ(rs.position(), 0);  // the current row itself counts
+    rs.moveNext();
+    EXPECT_TRUE(rs.find(Criteria::equals("Name", "Ali")));
+    EXPECT_EQ(rs.position(), 2);
+    rs.moveNext();
+    EXPECT_FALSE(rs.find(Criteria::equals("Name", "Ali")));
+    EXPECT_TRUE(rs.eof());
+    rs.moveFirst();
+    EXPECT_TRUE(rs.find(Criteria::equals("MsgID", "4")));  // "[MsgID] = " + id: numbers as text match
+    EXPECT_EQ(rs.text("Name"), "Siti");
+    rs.moveFirst();
+    EXPECT_TRUE(rs.find(Criteria::like("Name", "s*")));  // LIKE ignores case
+    EXPECT_EQ(rs.text("Name"), "Siti");
+    rs.moveFirst();
+    EXPECT_TRUE(rs.find(Criteria::equals("Name", "Abu  ")));  // trailing blanks ignored
+}
+
+TEST_P(RecordsetTest, BookmarksReturnToTheRowOrTheLastRow) {
+    for (int i = 0; i < 6; ++i) queue("0123", "n" + std::to_string(i), "2026-01-01 00:00:00");
+    Recordset rs(db, "SELECT * FROM Outbox ORDER BY MsgID", {}, GetParam());
+    rs.move(4);
+    Bookmark b = rs.bookmark();
+    rs.moveFirst();
+    rs.moveToBookmark(b);
+    EXPECT_EQ(rs.text("Name"), "n4");
+
+    db.execute("DELETE FROM Outbox WHERE Name IN ('n0', 'n1')");
+    rs.requery();
+    rs.moveToBookmark(b);
+    EXPECT_EQ(rs.text("Name"), "n4") << "the row moved up, the bookmark still finds it";
+
+    db.execute("DELETE FROM Outbox WHERE Name IN ('n4', 'n5')");
+    rs.requery();
+    rs.moveToBookmark(b);  // its row is gone and its position is beyond the end
+    EXPECT_EQ(rs.text("Name"), "n3");
+    EXPECT_EQ(rs.position(), rs.recordCount() - 1);
+}
+
+TEST_P(RecordsetTest, DeleteThenMoveNextGoesToTheFollowingRow) {
+    for (int i = 0; i < 3; ++i) queue("0123", "n" + std::to_string(i), "2026-01-01 00:00:00");
+    Recordset rs(db, "SELECT * FROM Outbox ORDER BY MsgID", {}, GetParam());
+    rs.moveFirst();
+    rs.deleteRow();
+    EXPECT_THROW(rs.field("Name"), DbError);
+    rs.moveNext();
+    EXPECT_EQ(rs.text("Name"), "n1");
+    EXPECT_EQ(rs.recordCount(), 2);
+    rs.moveLast();
+    rs.deleteRow();
+    rs.moveNext();
+    EXPECT_TRUE(rs.eof());
+    EXPECT_EQ(db.scalar("SELECT group_concat(Name) FROM Outbox")->asText(), "n1");
+}
+
+TEST_P(RecordsetTest, UpdateOfARowChangedElsewhereIsRefused) {
+    auto id = queue("0123", "Ali", "2026-01-01 00:00:00");
+    Connection other;
+    other.open(path, key);
+    Recordset mine(db, "SELECT * FROM Outbox", {}, GetParam());
+    Recordset theirs(other, "SELECT * FROM Outbox", {}, GetParam());
+    EXPECT_FALSE(mine.boolean("Lock"));  // both engines see the row free
+    EXPECT_FALSE(theirs.boolean("Lock"));
+    theirs.setField("Lock", true);
+    theirs.update();
+    mine.setField("Lock", true);
+    try {
+        mine.update();
+        FAIL() << "second claim succeeded";
+    } catch (const RowConflictError& e) {
+        EXPECT_STREQ(e.what(), "row is being processed elsewhere");
+        EXPECT_EQ(e.number(), RowConflictError::kChanged);
+    }
+    EXPECT_FALSE(mine.editing());
+    EXPECT_TRUE(mine.boolean("Lock")) << "the row is read again after a conflict";
+
+    // An update on fresh values goes through; a deleted row is reported as gone.
+    mine.setField("SentStatus", "S");
+    mine.update();
+    EXPECT_EQ(other.scalar("SELECT SentStatus FROM Outbox WHERE MsgID = ?", {id})->asText(), "S");
+    other.execute("DELETE FROM Outbox");
+    mine.setField("Lock", false);
+    try {
+        mine.update();
+        FAIL();
+    } catch (const RowConflictError& e) {
+        EXPECT_TRUE(e.rowGone());
+        EXPECT_EQ(e.number(), RowConflictError::kGone);
+    }
+}
+
+TEST_P(RecordsetTest, ReadOnlyAndNonTableSetsRefuseEdits) {
+    queue("0123", "Ali", "2026-01-01 00:00:00");
+    RecordsetOptions ro = GetParam();
+    ro.lock = Lock::ReadOnly;
+    Recordset rs(db, "SELECT * FROM Outbox", {}, ro);
+    EXPECT_THROW(rs.setField("Name", "x"), DbError);
+    EXPECT_THROW(rs.addNew(), DbError);
+    EXPECT_THROW(rs.deleteRow(), DbError);
+
+    Recordset names(db, "SELECT DISTINCT Name FROM Outbox", {}, GetParam());
+    EXPECT_FALSE(names.updatable());
+    EXPECT_EQ(names.recordCount(), 1);
+    names.setFilter(Criteria::equals("Name", "Ali"));
+    EXPECT_EQ(names.recordCount(), 1);
+    EXPECT_THROW(names.setField("Name", "x"), DbError);
+}
+
+TEST_P(RecordsetTest, MaxRecordsAndParametersAndDigitNamedColumns) {
+    for (int i = 0; i < 20; ++i) queue("012" + std::to_string(i), "n", "2026-01-01 00:00:" + std::to_string(10 + i));
+    RecordsetOptions opt = GetParam();
+    opt.maxRecords = 8;
+    Recordset due(db, "SELECT * FROM Outbox WHERE SentStatus IN ('P','R') AND DateTimeQueue <= ? ORDER BY DateTimeQueue",
+                  {"2026-01-01 00:00:25"}, opt);
+    EXPECT_EQ(due.recordCount(), 8);
+    EXPECT_EQ(due.text("DateTimeQueue"), "2026-01-01 00:00:10");
+    due.moveLast();
+    EXPECT_EQ(due.text("DateTimeQueue"), "2026-01-01 00:00:17");
+    EXPECT_THROW(Recordset(db, "SELECT * FROM Outbox WHERE Name = ?", {}, opt), DbError);
+
+    db.execute("INSERT INTO Modem (ModemID, Poll) VALUES (1, 5)");
+    Recordset modem(db, "SELECT * FROM Modem WHERE ModemID = ?", {1}, GetParam());
+    EXPECT_FALSE(modem.boolean("012"));
+    modem.setField("012", true);
+    modem.update();
+    EXPECT_EQ(db.scalar("SELECT \"012\" FROM Modem")->asInt(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cursors, RecordsetTest, ::testing::Values(kSnapshot, kLive),
+                         [](const auto& info) { return info.param.cursor == Cursor::Live ? "Live" : "Snapshot"; });
+
+using LiveRecordsetTest = TempDb;
+
+TEST_F(LiveRecordsetTest, LargeSetIsReadInPagesAndRequerySeesOthers) {
+    db.begin();
+    for (int i = 0; i < 3000; ++i) queue("01" + std::to_string(i), "n" + std::to_string(i), "2026-01-01 00:00:00");
+    db.commit();
+    Recordset rs(db, "SELECT * FROM Outbox ORDER BY MsgID", {}, kLive);
+    EXPECT_EQ(rs.recordCount(), 3000);
+    rs.move(2999);
+    EXPECT_EQ(rs.text("Name"), "n2999");
+    EXPECT_EQ(rs.valueAt(1234, rs.fieldIndex("Name")).asText(), "n1234");
+    int seen = 0;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) ++seen;
+    EXPECT_EQ(seen, 3000);
+
+    Connection other;
+    other.open(path, key);
+    other.execute("INSERT INTO Outbox (Name) VALUES ('new')");
+    rs.requery();
+    EXPECT_EQ(rs.recordCount(), 3001);
+    rs.moveLast();
+    EXPECT_EQ(rs.text("Name"), "new");
+    EXPECT_TRUE(rs.find(Criteria::equals("Name", "new")));
+    rs.moveFirst();
+    EXPECT_TRUE(rs.find(Criteria::equals("Name", "n2500")));
+    EXPECT_EQ(rs.position(), 2500);
+}
+
+TEST_F(LiveRecordsetTest, RecordSetKeepsTheConnectionItWasOpenedOn) {
+    queue("0123", "Ali", "2026-01-01 00:00:00");
+    Recordset rs(db, "SELECT * FROM Outbox", {}, kLive);
+    db = Connection();  // the program replaces its connection object
+    EXPECT_EQ(db.state(), Connection::State::Closed);
+    rs.requery();
+    EXPECT_EQ(rs.text("Name"), "Ali");
+}
+
+}  // namespace parlix::db::test
