@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Starts what Parlix has so far from the installed folder ($PARLIX_HOME, default ~/Parlix):
+# the SMS engine ParlixEngine on the embedded database. (The operator console is not
+# built yet; the engine is the program this starts.)
+#
+# When the engine's COM port has no device link yet (Engine/ports/com1), a simulated
+# GSM modem is started and linked there, so Start in the engine window works at once
+# without a handset. Link a real modem instead with:
+#   ln -sfn /dev/ttyUSB0 "$PARLIX_HOME/Engine/ports/com1"
+set -euo pipefail
+. "$(dirname "$0")/common.sh"
+
+engine="$PARLIX_HOME/Engine/ParlixEngine"
+[ -x "$engine" ] || { echo "start: $engine is missing; run scripts/build.sh first" >&2; exit 1; }
+[ -f "$PARLIX_HOME/Database/Parlix.db" ] || { echo "start: the database is missing; run scripts/build.sh" >&2; exit 1; }
+
+mkdir -p "$PARLIX_HOME/Engine/ports"
+link="$PARLIX_HOME/Engine/ports/com1"
+if [ ! -e "$link" ]; then
+  sim="$PARLIX_HOME/tools/modemsim"
+  [ -x "$sim" ] || sim="$ROOT_DIR/build/tools/modemsim/modemsim"
+  run="$PARLIX_HOME/run"; mkdir -p "$run"
+  rm -f "$run/modem.sock"
+  "$sim" --link "$link" --control "$run/modem.sock" --sent-log "$run/sent.jsonl" \
+         --log "$run/dialogue.log" > "$run/modemsim.out" 2>&1 &
+  for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+  echo "start: simulated modem on $(readlink "$link") (linked as COM1; control socket $run/modem.sock, sent messages in $run/sent.jsonl)"
+fi
+
+cd "$PARLIX_HOME/Engine"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "start: no desktop display found; running the engine under xvfb-run (invisible)" >&2
+  exec xvfb-run -a "$engine"
+fi
+exec "$engine"
