@@ -277,8 +277,8 @@ void Modem::receive(std::string_view bytes) {
         finishBody(c == 0x1A);
       } else if (input_ == Input::TextBody && c == '\r') {
         body_ += '\n';
-        echo += "\n> ";
         flushEcho();
+        answer("\r\n> ");
       } else if (input_ == Input::TextBody && c == '\n') {
         echo.pop_back();
         if (body_.empty() || body_.back() != '\n') body_ += '\n';
@@ -580,25 +580,16 @@ std::string Modem::runExtended(const std::string& name, char op, const std::stri
     if (op != '=' || a.size() != 1 || upper(a[0]) != "SM") return cmeError(3);
     return "";
   }
-  if (name == "+CPBR") {
+  if (name == "+CPBR" || name == "+CPBW") {
     if (auto gate = simGatePhonebook(); !gate.empty()) return gate;
     if (op == 't') {
-      text += info("+CPBR: (1-" + std::to_string(kPhonebookSize) + ")," +
-                   std::to_string(kNumberMax) + "," + std::to_string(kNameMax));
+      text += info(name + ": (1-" + std::to_string(kPhonebookSize) + ")," +
+                   std::to_string(kNumberMax) + (name == "+CPBW" ? ",(129,145)," : ",") +
+                   std::to_string(kNameMax));
       return "";
     }
     if (op != '=') return kError;
-    return cpbr(a, text);
-  }
-  if (name == "+CPBW") {
-    if (auto gate = simGatePhonebook(); !gate.empty()) return gate;
-    if (op == 't') {
-      text += info("+CPBW: (1-" + std::to_string(kPhonebookSize) + ")," +
-                   std::to_string(kNumberMax) + ",(129,145)," + std::to_string(kNameMax));
-      return "";
-    }
-    if (op != '=') return kError;
-    return cpbw(a);
+    return name == "+CPBR" ? cpbr(a, text) : cpbw(a);
   }
   if (name == "+CUSD") return cusd(op, a, text);
   if (name == "+CGMI") return text += info("Parlix"), "";
@@ -985,10 +976,10 @@ int Modem::inject(const InjectSpec& spec, std::string& error) {
   d.text = spec.text;
   size_t header = spec.concat ? 6 : 0;
   Coding c = codingOfDcs(d.dcs);
-  size_t octets = c == Coding::Gsm7 ? ((header * 8 + 6) / 7 + toSeptets(toU32(spec.text)).size()) * 7 / 8
-                  : c == Coding::Ucs2 ? header + toUcs2(toU32(spec.text)).size()
-                                      : header + spec.text.size() / 2;
-  if (octets > 140) {
+  bool fits = c == Coding::Gsm7 ? (header * 8 + 6) / 7 + toSeptets(toU32(spec.text)).size() <= 160
+              : c == Coding::Ucs2 ? header + toUcs2(toU32(spec.text)).size() <= 140
+                                  : header + spec.text.size() / 2 <= 140;
+  if (!fits) {
     error = "text too long for one message";
     return 0;
   }

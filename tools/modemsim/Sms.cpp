@@ -140,6 +140,20 @@ Address readAddress(Reader& r) {
   return a;
 }
 
+// Service-centre part: length octet (type included), type, semi-octets.
+std::string readSca(Reader& r, int& toa) {
+  int len = r.octet("service centre length");
+  if (len > 11) {
+    r.ok = false;
+    *r.error = "service centre address too long";
+    return "";
+  }
+  if (len == 0) return "";
+  toa = r.octet("service centre type");
+  auto digits = semiOctetsToDigits(r.take(static_cast<size_t>(len - 1), "service centre"));
+  return (toa == 0x91 ? "+" : "") + digits;
+}
+
 TimeStamp readTimeStamp(Reader& r) {
   auto t = r.take(7, "time stamp");
   TimeStamp ts;
@@ -488,16 +502,8 @@ std::optional<Submit> decodeSubmit(std::string_view hex, int tpduLength, std::st
   }
   Reader r{*bytes, 0, &error};
   Submit s;
-  int scaLen = r.octet("service centre length");
-  if (scaLen > 11) {
-    error = "service centre address too long";
-    return std::nullopt;
-  }
-  if (scaLen > 0) {
-    int toa = r.octet("service centre type");
-    auto digits = semiOctetsToDigits(r.take(static_cast<size_t>(scaLen - 1), "service centre"));
-    s.sca = (toa == 0x91 ? "+" : "") + digits;
-  }
+  int toa = 0;
+  s.sca = readSca(r, toa);
   if (!r.ok) return std::nullopt;
   if (static_cast<int>(bytes->size() - r.pos) != tpduLength) {
     error = "length " + std::to_string(tpduLength) + " does not match the unit's " +
@@ -575,12 +581,7 @@ std::optional<DecodedDeliver> decodeDeliver(std::string_view hex, std::string& e
   }
   Reader r{*bytes, 0, &error};
   DecodedDeliver out;
-  int scaLen = r.octet("service centre length");
-  if (scaLen > 0) {
-    out.smscToa = r.octet("service centre type");
-    auto digits = semiOctetsToDigits(r.take(static_cast<size_t>(scaLen - 1), "service centre"));
-    out.d.smsc = (out.smscToa == 0x91 ? "+" : "") + digits;
-  }
+  out.d.smsc = readSca(r, out.smscToa);
   out.firstOctet = r.octet("first octet");
   if (r.ok && (out.firstOctet & 0x03) != 0x00) {
     error = "not an SMS-DELIVER";

@@ -78,6 +78,15 @@ class PtyClient {
     return got;
   }
 
+  // One read as soon as anything arrives (empty after ms without data).
+  std::string readSome(int ms = 2000) {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, ms) <= 0) return "";
+    char buf[4096];
+    ssize_t n = ::read(fd_, buf, sizeof buf);
+    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : "";
+  }
+
   bool hungUp() const { return hungUp_; }
 
   static bool final(const std::string& s) {
