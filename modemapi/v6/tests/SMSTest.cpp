@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "modemapi/Modem.h"
+#include "modemapi/v6/Error.h"
 #include "modemapi/v6/SMS.h"
 #include "modemapi/v6/tests/Units.h"
 #include "platform/clock/Clock.h"
@@ -298,6 +300,18 @@ TEST_F(SMSTest, LongMessagePartCountsAndStopOnFailure) {
   // A reference that does not fit its header octet is refused before anything is sent.
   EXPECT_FALSE(sms->SendLMSText("60123456789", std::string(200, 'z'), 256));
   EXPECT_EQ(written().size() - before, 4u);
+}
+
+TEST_F(SMSTest, UnwritableLogStopsLongMessageBeforeSending) {
+  namespace fs = std::filesystem;
+  // A day of its own: other tests running beside this one log long messages too.
+  clock.set(std::chrono::system_clock::from_time_t(1900000000));
+  const fs::path file = fs::path(LogFolder()) / LogFileName(clock.now());
+  fs::remove_all(file);
+  fs::create_directory(file);  // a folder where the day's file should be
+  EXPECT_THROW(sms->SendLMSText("60123456789", "hello", 1), std::runtime_error);
+  fs::remove_all(file);
+  EXPECT_TRUE(written().empty());
 }
 
 TEST_F(SMSTest, BringUpConnectAndClose) {
