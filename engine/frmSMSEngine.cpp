@@ -141,8 +141,10 @@ frmSMSEngine::frmSMSEngine(EngineFactory makeEngine, QWidget* parent) : QMainWin
         Panels[i]->setObjectName(QString("Panel%1").arg(i + 1));
         Panels[i]->setToolTip(tips[i]);
         Panels[i]->setFrameShape(QFrame::StyledPanel);
-        Panels[i]->setMinimumWidth(i == 2 ? 190 : 70);
-        bar->addWidget(Panels[i], i == 0 ? 0 : 1);
+        // Wide enough for the longest text each panel shows; the routing takes the rest.
+        static const int widths[4] = {80, 90, 220, 150};
+        Panels[i]->setMinimumWidth(widths[i]);
+        bar->addWidget(Panels[i], i == 3 ? 1 : 0);
     }
     setStatusBar(bar);
 
