@@ -91,10 +91,10 @@ inline constexpr const char* kReportMatchSql =
 // characters use kNameByEndingSql with ? = "%" + number.
 inline constexpr const char* kNameBySuffixSql = "SELECT Name FROM AddressBook WHERE substr(Mobile, -7) = ?";
 inline constexpr const char* kNameByEndingSql = "SELECT Name FROM AddressBook WHERE Mobile LIKE ?";
-// Views of the console's folders.
+// Views of the console's folders. Record sets add the row id as the last sort key.
 inline constexpr const char* kOutboxViewSql =
     "SELECT * FROM Outbox WHERE SentStatus IN ('P','R') ORDER BY DateTimeQueue ASC";
 inline constexpr const char* kSentViewSql =
-    "SELECT * FROM Outbox WHERE SentStatus = 'S' OR SentStatus = 'F' OR SentStatus = 'D' ORDER BY DateTimeSent ASC";
+    "SELECT * FROM Outbox WHERE SentStatus IN ('S','F','D') ORDER BY DateTimeSent ASC";
 
 }  // namespace parlix::schema

@@ -1,0 +1,220 @@
+// Hot-path timings of the shared database at 1k, 100k and 1M Outbox rows (95 % sent,
+// the rest due or scheduled) with 50k contacts. The generated files are kept in
+// /tmp (PARLIX_BENCH_DIR) and reused by later runs.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+
+#include "engine/schema/Schema.h"
+#include "platform/db/Recordset.h"
+
+using namespace parlix;
+using db::Connection;
+using db::Criteria;
+using db::Recordset;
+
+namespace {
+
+constexpr int kContacts = 50000;
+const char* const kNow = "2026-06-01 12:00:00";
+
+std::string contactMobile(int i) {
+    static const char* prefixes[] = {"012", "013", "014", "016", "017", "019"};
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%s%07d", prefixes[i % 6], 1000000 + i * 17 % 8999999);
+    return buf;
+}
+
+std::string stamp(long secondsFrom2025) {
+    std::time_t base = 1735660800 + secondsFrom2025;  // 2025-01-01 local-ish
+    std::tm tm{};
+    gmtime_r(&base, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    return buf;
+}
+
+void generate(const std::string& path, int rows) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::filesystem::remove(path);
+    schema::createDatabase(path);
+    Connection c;
+    c.open(path, schema::kDatabaseKey);
+    std::mt19937 rnd(rows);
+    c.begin();
+    for (int i = 0; i < kContacts; ++i)
+        c.execute("INSERT INTO AddressBook (Name, Mobile, CompanyName) VALUES (?, ?, 'Co')",
+                  {"Contact " + std::to_string(i), contactMobile(i)});
+    // Rows in queue order; the last 5 % are still waiting: half due, half scheduled.
+    const int sent = rows * 95 / 100;
+    const long step = 86400L * 500 / rows;  // spread over 500 days, ending before "now"
+    for (int i = 0; i < rows; ++i) {
+        std::string mobile = contactMobile(static_cast<int>(rnd() % kContacts));
+        std::string subject = stamp(i / 1000 * 1000 * step);  // one broadcast per 1000 rows
+        std::string queued = stamp(i * step);
+        db::Params p{"Subject " + subject, 1, mobile, "Contact", "Hello there", queued};
+        if (i < sent) {
+            int kind = static_cast<int>(rnd() % 100);
+            std::string status = kind < 96 ? "S" : (kind < 98 ? "F" : "D");
+            db::Value delivery = status != "S" || kind < 10 ? db::Value() : db::Value(kind < 90 ? "D" : "U");
+            p.insert(p.end(), {status, status == "S" ? db::Value(stamp(i * step + 30)) : db::Value(),
+                               static_cast<int>(rnd() % 256), static_cast<int>(1 + rnd() % 3), delivery, 0});
+        } else {
+            bool due = (i - sent) % 2 == 0;
+            p[5] = due ? stamp(i * step) : "2027-01-01 00:00:00";
+            p.insert(p.end(), {(i % 7) ? "P" : "R", db::Value(), db::Value(), 0, db::Value(), db::Value()});
+        }
+        c.execute("INSERT INTO Outbox (Subject, MsgType, Mobile, Name, Message, DateTimeQueue, SentStatus, "
+                  "DateTimeSent, MsgRef, ModemID, DeliveryStatus, Lock) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)",
+                  p);
+    }
+    c.commit();
+}
+
+Connection& database(int rows) {
+    static std::map<int, Connection> open;
+    auto it = open.find(rows);
+    if (it != open.end()) return it->second;
+    const char* dir = std::getenv("PARLIX_BENCH_DIR");
+    std::string path = std::string(dir ? dir : "/tmp/parlix-bench") + "/outbox-" + std::to_string(rows) + ".db";
+    std::string done = path + ".done";
+    if (!std::filesystem::exists(done)) {
+        std::fprintf(stderr, "generating %s ...\n", path.c_str());
+        generate(path, rows);
+        std::ofstream(done) << "ok\n";
+    }
+    Connection& c = open[rows];
+    c.open(path, schema::kDatabaseKey);
+    return c;
+}
+
+double rssMb() {
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
+const db::RecordsetOptions kQueue{db::Cursor::Live, db::Lock::Optimistic, 8};
+
+void DueSelection(benchmark::State& state) {
+    Connection& c = database(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        Recordset rs(c, schema::kDueRowsSql, {kNow}, kQueue);
+        benchmark::DoNotOptimize(rs.eof() ? 0 : rs.integer("MsgID"));
+    }
+}
+
+void DueSelectionRouted(benchmark::State& state) {
+    Connection& c = database(static_cast<int>(state.range(0)));
+    std::string sql = std::string(schema::kDueRowsRoutedSqlHead) + " AND (Mobile LIKE ? OR Mobile LIKE ?)" +
+                      schema::kDueRowsOrder;
+    for (auto _ : state) {
+        Recordset rs(c, sql, {kNow, "012%", "019%"}, kQueue);
+        benchmark::DoNotOptimize(rs.eof() ? 0 : rs.integer("MsgID"));
+    }
+}
+
+// Selection plus the claim of the first free row; the claim is undone outside the timing.
+void SelectAndClaim(benchmark::State& state) {
+    Connection& c = database(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        Recordset rs(c, schema::kDueRowsSql, {kNow}, kQueue);
+        while (!rs.eof() && rs.boolean("Lock")) rs.moveNext();
+        rs.setField("Lock", true);
+        rs.update();
+        state.PauseTiming();
+        c.execute("UPDATE Outbox SET Lock = NULL WHERE MsgID = ?", {rs.integer("MsgID")});
+        state.ResumeTiming();
+    }
+}
+
+void ClaimOnly(benchmark::State& state) {
+    Connection& c = database(static_cast<int>(state.range(0)));
+    Recordset rs(c, schema::kDueRowsSql, {kNow}, kQueue);
+    std::int64_t id = rs.integer("MsgID");
+    for (auto _ : state) {
+        if (!c.claimRow("Outbox", "MsgID", id)) state.SkipWithError("claim lost");
+        state.PauseTiming();
+        c.execute("UPDATE Outbox SET Lock = NULL WHERE MsgID = ?", {id});
+        state.ResumeTiming();
+    }
+}
+
+void DuplicateCheck(benchmark::State& state) {
+    int rows = static_cast<int>(state.range(0));
+    Connection& c = database(rows);
+    auto sample = c.query("SELECT Subject, Mobile FROM Outbox WHERE MsgID = ?", {rows / 3});
+    db::Params p{sample[0][0], sample[0][1]};
+    for (auto _ : state) {
+        Recordset rs(c, schema::kDuplicateCheckSql, p, {db::Cursor::Snapshot, db::Lock::ReadOnly, 0});
+        benchmark::DoNotOptimize(rs.recordCount());
+    }
+}
+
+void ReportMatch(benchmark::State& state) {
+    Connection& c = database(static_cast<int>(state.range(0)));
+    auto sample = c.query(
+        "SELECT MsgRef, ModemID, Mobile FROM Outbox WHERE DeliveryStatus IS NULL AND SentStatus = 'S' LIMIT 1");
+    std::string mobile = sample[0][2].asText();
+    for (auto _ : state) {
+        Recordset rs(c, schema::kReportMatchSql, {sample[0][0], sample[0][1]},
+                     {db::Cursor::Live, db::Lock::Optimistic, 0});
+        rs.setFilter(Criteria::contains("Mobile", mobile.substr(mobile.size() - 10)));
+        if (rs.eof()) state.SkipWithError("no match");
+    }
+}
+
+void InboxInsertWithNameLookUp(benchmark::State& state) {
+    Connection& c = database(static_cast<int>(state.range(0)));
+    std::string sender = "6" + contactMobile(4242);
+    std::vector<std::int64_t> made;
+    for (auto _ : state) {
+        auto name = c.scalar(schema::kNameBySuffixSql, {sender.substr(sender.size() - 7)});
+        Recordset rs(c, "SELECT * FROM Inbox WHERE 0=1", {}, {db::Cursor::Snapshot, db::Lock::Optimistic, 0});
+        rs.addNew();
+        rs.setField("Name", name ? name->asText() : "Unknown");
+        rs.setField("Mobile", sender);
+        rs.setField("DateTime", kNow);
+        rs.setField("Message", "reply");
+        rs.setField("ModemID", 1);
+        rs.setField("Status", "New");
+        rs.setField("StatusID", 0);
+        rs.update();
+        made.push_back(rs.integer("MsgID"));
+    }
+    for (auto id : made) c.execute("DELETE FROM Inbox WHERE MsgID = ?", {id});
+}
+
+void SentItemsFirstScreen(benchmark::State& state) {
+    Connection& c = database(static_cast<int>(state.range(0)));
+    double before = rssMb();
+    for (auto _ : state) {
+        Recordset rs(c, schema::kSentViewSql, {}, {db::Cursor::Live, db::Lock::Optimistic, 0});
+        std::int64_t n = rs.recordCount();
+        for (std::int64_t r = 0; r < std::min<std::int64_t>(n, 40); ++r)
+            for (int f = 0; f < rs.fieldCount(); ++f) benchmark::DoNotOptimize(rs.valueAt(r, f));
+    }
+    state.counters["rss_growth_mb"] = rssMb() - before;
+}
+
+#define SIZES ->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true)
+
+BENCHMARK(DueSelection) SIZES;
+BENCHMARK(DueSelectionRouted) SIZES;
+BENCHMARK(SelectAndClaim) SIZES;
+BENCHMARK(ClaimOnly) SIZES;
+BENCHMARK(DuplicateCheck) SIZES;
+BENCHMARK(ReportMatch) SIZES;
+BENCHMARK(InboxInsertWithNameLookUp) SIZES;
+BENCHMARK(SentItemsFirstScreen) SIZES;
+
+}  // namespace
+
+BENCHMARK_MAIN();
