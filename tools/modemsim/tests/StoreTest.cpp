@@ -210,3 +210,24 @@ TEST_F(ModemSimStore, PhonebookWriteReadDelete) {
       << "18 characters, more bytes";
   EXPECT_EQ(pty.at("AT+CPBS=\"ME\""), "\r\n+CME ERROR: 3\r\n");
 }
+
+TEST_F(ModemSimStore, InjectOptionsAndUnsolicitedIndications) {
+  pty.at("AT+CNMI=2,1,0,2,0");
+  sim.inject("+60123456789", "x");
+  EXPECT_EQ(pty.readUntil("+CMTI", 300), "") << "no indications unless urc is on";
+  sim.set("urc=1");
+  EXPECT_EQ(sim.inject("Bank", "Part one", "concat=9/2/1 read=1 coding=ucs2"), 2);
+  EXPECT_EQ(pty.readUntil(",2\r\n"), "\r\n+CMTI: \"SM\",2\r\n");
+  std::string r = pty.at("AT+CMGL=1");
+  auto start = r.find("\r\n", r.find("+CMGL: 2,1,,")) + 2;
+  std::string unit = r.substr(start, r.find("\r\n", start) - start);
+  // SCA, then first octet 44 (header present), alphanumeric sender D0,
+  // UCS-2 coding, and the concatenation header 05 00 03 09 02 01.
+  EXPECT_EQ(unit.substr(16, 2), "44");
+  EXPECT_EQ(unit.substr(20, 2), "D0");
+  EXPECT_NE(unit.find("0500030902010050006100720074"), std::string::npos) << unit;
+
+  pty.at("AT+CMGS=19");
+  pty.write("0031000B910621436587F90000FF05C8329BFD06" + std::string(1, kCtrlZ));
+  EXPECT_EQ(pty.readUntil("\"SR\",1\r\n"), "\r\n+CMGS: 0\r\n\r\nOK\r\n\r\n+CDSI: \"SR\",1\r\n");
+}
