@@ -19,8 +19,9 @@ QApplication& app() {
     static int argc = 1;
     static char name[] = "parlix_ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    // Never destroyed: tearing Qt down from a static destructor crashes at exit.
+    static QApplication* instance = new QApplication(argc, argv);
+    return *instance;
 }
 }  // namespace
 
