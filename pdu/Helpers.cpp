@@ -1,5 +1,6 @@
 #include "pdu/Helpers.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -207,6 +208,21 @@ std::u16string EncodeUCS2(std::u16string_view text) {
   for (char16_t c : text) {
     p = putHex2(p, static_cast<unsigned>(c >> 8));
     p = putHex2(p, static_cast<unsigned>(c & 0xFF));
+  }
+  return out;
+}
+
+std::optional<std::u16string> DecodeUCS2(std::u16string_view hex) {
+  std::u16string out((hex.size() + 3) / 4, u'\0');
+  for (std::size_t i = 0, w = 0; i < hex.size(); i += 4, ++w) {
+    const std::size_t end = std::min(hex.size(), i + 4);
+    unsigned v = 0;
+    for (std::size_t k = i; k < end; ++k) {
+      const int d = hexDigit(hex[k]);
+      if (d < 0) return std::nullopt;
+      v = v * 16 + static_cast<unsigned>(d);
+    }
+    out[w] = static_cast<char16_t>(v);
   }
   return out;
 }

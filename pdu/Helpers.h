@@ -36,6 +36,9 @@ bool NeedsUnicode(std::u16string_view text);
 // Septets packed as hexadecimal octets. Throws std::runtime_error for an empty text.
 std::u16string Encode7Bit(std::u16string_view text);
 std::u16string EncodeUCS2(std::u16string_view text);
+// Groups of up to four hexadecimal digits, one UTF-16 code unit each; nullopt
+// on a bad digit.
+std::optional<std::u16string> DecodeUCS2(std::u16string_view hex);
 // Count octet followed by packed octets -> text; nullopt on bad hexadecimal or
 // a truncated octet.
 std::optional<std::u16string> Decode7Bit(std::u16string_view hex);

@@ -205,14 +205,9 @@ bool PDU::DecodePDU() noexcept {
       const std::u16string_view rest = r.rest();
       if (rest.size() < 2 || HexValue(rest.substr(0, 2)) < 0) return;
       if ((coding & 8) != 0) {
-        std::u16string text;
-        text.reserve(rest.size() / 4);
-        for (std::size_t i = 2; i < rest.size(); i += 4) {
-          const int unitValue = HexValue(rest.substr(i, 4));
-          if (unitValue < 0) return;
-          text += static_cast<char16_t>(unitValue);
-        }
-        SMSText_ = std::move(text);
+        auto text = DecodeUCS2(rest.substr(2));
+        if (!text) return;
+        SMSText_ = std::move(*text);
       } else if (rest == u"00") {
         SMSText_.clear();
       } else {

@@ -123,3 +123,11 @@ TEST(Helpers, TimeStampMonths) {
   EXPECT_EQ(FormatTimeStamp(u"15000100000000"), u"2015-01 00:00:00");
   EXPECT_EQ(FormatTimeStamp(u"1512"), u"2015-Dec- :" u":");  // short input never overruns
 }
+
+TEST(Helpers, DecodeUCS2Groups) {
+  EXPECT_EQ(DecodeUCS2(u"4F60597D"), u"\u4F60\u597D");
+  EXPECT_EQ(DecodeUCS2(u"D83DDE00"), (std::u16string{0xD83D, 0xDE00}));
+  EXPECT_EQ(DecodeUCS2(u"004100E"), u"A\u000E");  // a short last group still counts
+  EXPECT_EQ(DecodeUCS2(u""), u"");
+  EXPECT_FALSE(DecodeUCS2(u"00G1"));
+}
