@@ -1,0 +1,65 @@
+// parlix::db::RecordsetModel - a Qt table model over an open Recordset, for the
+// console's grids.
+//
+// - Shows every field of the set as a column in the set's field order, so column
+//   positions stay those of the record set; hidden columns keep their position
+//   (setColumnHidden() records it, hideColumns() applies it to a view).
+// - Rows are fetched lazily (canFetchMore/fetchMore, 256 at a time); with a live
+//   record set only the pages the view shows are read from the database.
+// - The model does not own the record set. After requery(), setSort() or
+//   setFilter() on it, call reload().
+// - Null shows as an empty cell. Dates stored as "YYYY-MM-DD HH:MM:SS" are shown
+//   in the user's locale (short format) unless setLocaleDates(false).
+// - setCurrentRow() moves the record set to a grid row, so the programs' "current
+//   row" code (bookmark, fields of the current row) works on what the user chose.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <set>
+#include <vector>
+
+class QTableView;
+
+namespace parlix::db {
+
+class Recordset;
+
+class RecordsetModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kBatch = 256;
+
+    explicit RecordsetModel(QObject* parent = nullptr);
+
+    void setRecordset(Recordset* rs);
+    Recordset* recordset() const { return rs_; }
+    void reload();
+
+    void setHeader(int column, const QString& caption);
+    void resetHeaders();  // back to the field names
+    void setColumnHidden(int column, bool hidden);
+    bool isColumnHidden(int column) const { return hidden_.count(column) != 0; }
+    void hideColumns(QTableView* view) const;
+    void setLocaleDates(bool on) { localeDates_ = on; }
+
+    bool setCurrentRow(int row);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    Recordset* rs_ = nullptr;
+    int fetched_ = 0;
+    int columns_ = 0;
+    std::vector<QString> headers_;
+    std::set<int> hidden_;
+    bool localeDates_ = true;
+};
+
+}  // namespace parlix::db
