@@ -206,8 +206,12 @@ TEST_F(Windows, RunsAgainstTheModemAndRefusesToCloseWhileRunning) {
     EXPECT_TRUE(w.txtStatus->toPlainText().contains(" Status : SMS engine is running.\n"));
 
     EXPECT_FALSE(w.close());
-    w.mnuExit->trigger();
     EXPECT_TRUE(w.isVisible());
+    // Exit from the tray menu while the window is hidden in the tray.
+    w.hide();
+    w.mnuExit->trigger();
+    EXPECT_TRUE(w.isHidden());
+    EXPECT_TRUE(w.cmdStop->isEnabled());
     ASSERT_EQ(boxes.calls.size(), 2u);
     for (const auto& call : boxes.calls) {
         EXPECT_EQ(call.prompt, "Stop the SMS engine first before closing the programme!");
