@@ -329,6 +329,8 @@ void frmSMSEngine::setCaption(const std::string& caption) { setWindowTitle(q(cap
 
 void frmSMSEngine::setPanel(int panel, const std::string& text) {
     if (panel >= 1 && panel <= 4) Panels[panel - 1]->setText(q(text));
+    // The tray tip follows the engine state, so hovering the icon tells it.
+    if (panel == 1 && Tray->isShown()) UpdateTrayTip();
 }
 
 void frmSMSEngine::showStatusText(const std::string& text) {
