@@ -70,6 +70,10 @@ public:
     virtual bool SendSMS0();
     virtual bool ReadSMS();
     virtual void GetDeliveryStatusReport();
+    // One pass of the dispatcher over every due row, or over the rows of the routed
+    // prefixes; SendSMS0 picks one by frmModem's "All" box (EngineWork.cpp).
+    bool SendSMSAll();
+    bool SendSMSSel();
 
     // State shared with the window and the work steps.
     bool bStop = false;
@@ -84,6 +88,9 @@ public:
     // Slots 0..5: "012", "016", "019", "013", "017", "014" when routed, else empty; slot 6 stays empty.
     std::array<std::string, 7> RoutePrefixes;
     db::Connection DbConnection;
+    // Claims of this engine that an ended run or a failed step left behind are put back
+    // in the queue by the next send or read step (EngineWork.cpp).
+    bool ClaimsToRecover = true;
     std::string ProductName;
     EngineView& view;
 

@@ -1,20 +1,357 @@
-// The work steps that the tick runs: the Outbox dispatcher (SendSMS0) and the read
-// and delivery-report steps. They are placeholders that do no work yet; the
-// dispatcher and the inbox/report steps belong here.
+// The work steps of the tick: the Outbox dispatcher (SendSMS0 and its passes
+// SendSMSAll / SendSMSSel), the read step ReadSMS and the report step
+// GetDeliveryStatusReport. Every value reaches the database as a bound parameter.
 //
-// What they have to work with (members of Engine): DbConnection (EnsureConnected
-// before use), Modem() / objSMS, EngineModemID, RoutePrefixes, view.allRoutes()
-// (frmModem's "All" box), SentCount / InCount / FailCount with Increment() and
-// ShowCounters(), AddStatus() for activity entries, and WriteErrorLog() /
-// LogCurrentException() for the error log.
+// Claims: a pass marks the row it works on with Lock and this engine's number. A
+// claim that an error or an ended program leaves behind is put back in the queue
+// (logged), by the failing pass itself or by this engine's next send or read step;
+// another engine never takes over a row that carries a live claim.
+#include "engine/CheckDuplicate.h"
+#include "engine/ConnectDB.h"
+#include "engine/DateTime.h"
+#include "engine/EG.h"
 #include "engine/Engine.h"
+#include "engine/EngineGlobals.h"
+#include "engine/EngineText.h"
+#include "engine/ErrorLog.h"
+#include "engine/InboxSpool.h"
+#include "engine/WorkRules.h"
+#include "engine/schema/Schema.h"
+#include "platform/clock/Clock.h"
+#include "platform/db/Recordset.h"
+
+#include <utility>
+#include <vector>
 
 namespace parlix::engine {
+namespace {
 
-bool Engine::SendSMS0() { return true; }
+std::string Id() { return std::to_string(EngineModemID); }
 
-bool Engine::ReadSMS() { return true; }
+// Restarts of one pass after a colliding claim or a vanished row. A pass looks at no
+// more than eight rows; past that the pass ends normally and the next tick goes on.
+constexpr int kMaxRestarts = 8;
 
-void Engine::GetDeliveryStatusReport() {}
+using Fields = std::vector<std::pair<std::string, db::Value>>;
+
+// The row that a pass holds and, once the outcome is known, its final write.
+struct Claim {
+    std::int64_t id = 0;
+    std::string mobile;
+    bool held = false;
+    Fields outcome;
+};
+
+std::string PutBackText(std::int64_t id, const std::string& mobile) {
+    return "Unfinished send put back in the queue:-\r\nMsgID:" + std::to_string(id) + "\r\nMobile Number:" + mobile;
+}
+
+// Releases the claims this engine still holds from an ended run or a failed step.
+void RecoverClaims(Engine& e) {
+    if (!e.ClaimsToRecover) return;
+    const std::string label = "frmSMSEngine-RecoverClaims Modem: " + Id();
+    try {
+        EnsureConnected(e.DbConnection);
+        const auto rows = e.DbConnection.query(
+            "SELECT MsgID, Mobile FROM Outbox WHERE SentStatus IN ('P','R') AND Lock <> 0 AND ModemID = ?",
+            {EngineModemID});
+        for (const auto& row : rows) {
+            const std::int64_t id = row[0].asInt();
+            if (e.DbConnection.execute("UPDATE Outbox SET Lock = 0 WHERE MsgID = ? AND Lock <> 0 AND ModemID = ?",
+                                       {static_cast<long long>(id), EngineModemID}) == 1)
+                WriteErrorLog(label, 0, PutBackText(id, row[1].asText()));
+        }
+        e.ClaimsToRecover = false;
+    } catch (...) {
+        LogCurrentException(label);
+    }
+}
+
+// After an error in a pass that held a row: a known outcome is written straight into
+// the row; an unknown one (the message may or may not have gone) puts the row back in
+// the queue, a rare repeat rather than a message that never goes. When that fails as
+// well, the next step's recovery does it.
+void Settle(Engine& e, const Claim& claim, const std::string& label) {
+    if (!claim.held) return;
+    try {
+        std::string set;
+        db::Params params;
+        for (const auto& [name, value] : claim.outcome) {
+            set += (set.empty() ? "" : ", ") + db::quoteIdentifier(name) + " = ?";
+            params.push_back(value);
+        }
+        if (set.empty()) set = "Lock = 0";
+        params.emplace_back(static_cast<long long>(claim.id));
+        params.emplace_back(EngineModemID);
+        const auto changed =
+            e.DbConnection.execute("UPDATE Outbox SET " + set + " WHERE MsgID = ? AND Lock <> 0 AND ModemID = ?", params);
+        if (claim.outcome.empty() && changed == 1) WriteErrorLog(label, 0, PutBackText(claim.id, claim.mobile));
+    } catch (...) {
+        e.ClaimsToRecover = true;
+    }
+}
+
+// The final write of a claimed row: the outcome, Lock cleared, this engine's number.
+void Finish(db::Recordset& rs, Claim& claim, Fields fields) {
+    fields.emplace_back("Lock", false);
+    fields.emplace_back("ModemID", EngineModemID);
+    claim.outcome = fields;
+    for (const auto& [name, value] : fields) rs.setField(name, value);
+    rs.update();
+    claim.held = false;
+}
+
+bool PassOnce(Engine& e, bool routed, Claim& claim) {
+    EnsureConnected(e.DbConnection);
+    db::Params params;
+    const std::string sql = DueRowsSql(e.RoutePrefixes, routed, db::formatDateTime(clock::now()), params);
+    db::Recordset rs(e.DbConnection, sql, params, {db::Cursor::Live, db::Lock::Optimistic, 8});
+    if (rs.eof()) return true;
+    while (!rs.eof() && rs.boolean("Lock")) rs.moveNext();
+    if (rs.eof()) return true;
+
+    // The claim: saved at once, under the optimistic check, before anything is sent.
+    rs.setField("Lock", true);
+    rs.setField("ModemID", EngineModemID);
+    rs.update();
+    claim.held = true;
+    claim.id = rs.integer("MsgID");
+    claim.mobile = rs.text("Mobile");
+
+    const std::string subject = rs.text("Subject");
+    const std::string& mobile = claim.mobile;
+    const std::string message = rs.text("Message");
+    // A row without a type is sent as text rather than stopping every pass.
+    const auto type = static_cast<std::int16_t>(rs.isNull("MsgType") ? 1 : rs.integer("MsgType"));
+    const std::string previous = rs.text("SentStatus");
+
+    if (DuplicateCheck(e.DbConnection, subject, mobile)) {
+        Finish(rs, claim, {{"SentStatus", "D"}});
+        e.AddStatus("Duplicate message not send!", {"To : " + mobile, "Message : " + message});
+    } else {
+        e.AddStatus("Sending. Please wait...");
+        auto& modem = e.Modem();
+        bool sent = false;
+        switch (KindOf(type, message)) {
+        case SendKind::Unicode: sent = modem.SendSMSU(mobile, message); break;
+        case SendKind::Long: sent = modem.SendLMSText(mobile, message, ConcatReference()); break;
+        case SendKind::Single: sent = modem.SendSMST(mobile, message); break;
+        }
+        if (!sent) {
+            e.AddStatus("Send fail!", {"Send to : " + mobile, "Message : " + message});
+            const bool second = previous == "R";
+            if (second) Increment(e.FailCount);
+            Finish(rs, claim, {{"SentStatus", second ? "F" : "R"}});
+            ReportSendResult(mobile, "F", 0);
+        } else {
+            const auto sentAt = clock::now();
+            e.AddStatus("Send success!", {"Send to : " + mobile, "Message : " + message});
+            Increment(e.SentCount);
+            const std::int64_t reference = ReferenceValue(modem.MR());
+            Finish(rs, claim,
+                   {{"MsgRef", static_cast<long long>(reference)},
+                    {"DateTimeSent", db::formatDateTime(sentAt)},
+                    {"SentStatus", "S"}});
+            ReportSendResult(mobile, "S", static_cast<std::int16_t>(reference));
+        }
+    }
+    e.ShowCounters();
+    rs.close();
+    return true;
+}
+
+bool RunPass(Engine& e, bool routed) {
+    const std::string label =
+        std::string(routed ? "frmSMSEngine-SendSMSSel Modem: " : "frmSMSEngine-SendSMSAll Modem: ") + Id();
+    for (int restarts = 0;; ++restarts) {
+        Claim claim;
+        try {
+            return PassOnce(e, routed, claim);
+        } catch (const db::RowConflictError& conflict) {
+            Settle(e, claim, label);
+            if (conflict.number() == db::RowConflictError::kChanged)
+                e.AddStatus("Current record is processed by another SMS Engine. Moving to next record.", {}, true);
+            else
+                WriteErrorLog(label, conflict.number(), conflict.what());
+        } catch (...) {
+            LogCurrentException(label);
+            Settle(e, claim, label);
+            return false;
+        }
+        if (restarts == kMaxRestarts) return true;
+    }
+}
+
+// Name of the sender: the first contact whose number ends in the same seven
+// characters (or in the whole number when it is shorter), else "Unknown".
+std::string SenderName(db::Connection& db, const std::string& mobile) {
+    if (mobile.empty()) return "Unknown";
+    const std::string ending = LastChars(mobile, 7);
+    const std::size_t length = TextLength(ending);
+    const auto name = length == 7 ? db.scalar(schema::kNameBySuffixSql, {ending})
+                                  : db.scalar("SELECT Name FROM AddressBook WHERE substr(Mobile, ?) = ?",
+                                              {-static_cast<long long>(length), ending});
+    return name ? name->asText() : "Unknown";
+}
+
+void StoreInbox(Engine& e, const HeldMessage& m) {
+    EnsureConnected(e.DbConnection);
+    const std::string name = SenderName(e.DbConnection, m.mobile);
+    // A time stamp the decoder could not read must not keep the message out of the
+    // Inbox: it gets the time at which it is stored.
+    const auto when = TimeStampToDb(m.timeStamp);
+    e.DbConnection.execute(
+        "INSERT INTO Inbox (Name, Mobile, DateTime, Message, ModemID, Status, StatusID) VALUES (?, ?, ?, ?, ?, ?, ?)",
+        {name, m.mobile, when ? *when : db::formatDateTime(clock::now()), m.text, EngineModemID, "New", 0});
+}
+
+// Stores the messages held from earlier ticks; false when the database refused.
+bool StoreHeld(Engine& e, const InboxSpool& spool, const std::string& label) {
+    if (spool.Empty()) return true;
+    try {
+        auto held = spool.Load();
+        while (!held.empty()) {
+            StoreInbox(e, held.front());
+            held.erase(held.begin());
+            spool.Save(held);
+        }
+        spool.Save(held);
+        return true;
+    } catch (...) {
+        LogCurrentException(label);
+        return false;
+    }
+}
+
+void Forget(const InboxSpool& spool, const HeldMessage& m) {
+    auto held = spool.Load();
+    for (auto it = held.end(); it != held.begin();) {
+        if (*--it == m) {
+            held.erase(it);
+            break;
+        }
+    }
+    spool.Save(held);
+}
+
+// The report's reference as the number it stands for; a reference that is no number
+// is looked up as it stands and matches no row.
+db::Value ReferenceParam(const std::string& reference) {
+    const auto first = reference.find_first_not_of(" \t\r\n");
+    const auto last = reference.find_last_not_of(" \t\r\n");
+    if (first == std::string::npos) return db::Value(reference);
+    const std::string digits = reference.substr(first, last - first + 1);
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return db::Value(reference);
+    return db::Value(static_cast<long long>(ReferenceValue(digits)));
+}
+
+}  // namespace
+
+bool Engine::SendSMS0() {
+    try {
+        RecoverClaims(*this);
+        return view.allRoutes() ? SendSMSAll() : SendSMSSel();
+    } catch (...) {
+        LogCurrentException("frmSMSEngine-SendSMS0 Modem: " + Id());
+        return false;
+    }
+}
+
+bool Engine::SendSMSAll() { return RunPass(*this, false); }
+
+bool Engine::SendSMSSel() { return RunPass(*this, true); }
+
+bool Engine::ReadSMS() {
+    const std::string label = "frmSMSEngine-ReadSMS Modem: " + Id();
+    try {
+        RecoverClaims(*this);
+        const InboxSpool spool(EnginePath(kInboxPendingName));
+        // While the database refuses earlier messages, new ones stay in the modem.
+        if (!StoreHeld(*this, spool, label)) return true;
+
+        auto& modem = Modem();
+        if (!modem.ReadSMS()) return true;
+        const HeldMessage m{modem.MN(), modem.SCTS(), modem.Msg()};
+        AddStatus("New incoming SMS", {"Date & Time : " + m.timeStamp, "From : " + m.mobile, "Message : " + m.text});
+        Increment(InCount);
+        ShowCounters();
+
+        // The modem no longer has it: kept on disk until the Inbox has it.
+        bool kept = false;
+        try {
+            auto held = spool.Load();
+            held.push_back(m);
+            spool.Save(held);
+            kept = true;
+        } catch (...) {
+            LogCurrentException(label);
+        }
+        StoreInbox(*this, m);
+        if (kept) {
+            try {
+                Forget(spool, m);
+            } catch (...) {
+                LogCurrentException(label);
+            }
+        }
+        return true;
+    } catch (...) {
+        LogCurrentException(label);
+        return false;
+    }
+}
+
+void Engine::GetDeliveryStatusReport() {
+    const std::string label = "frmSMSEngine-GetDeliveryStatusReport Modem: " + Id();
+    try {
+        auto& modem = Modem();
+        if (!modem.GetDeliveryReport()) return;
+        const std::string reference = modem.DRMsgRef();
+        const std::string recipient = modem.DRMNRecipient();
+        const std::string reportTime = modem.DRFDate() + " " + modem.DRFTime();
+        std::string code;
+        switch (modem.DRStatus()) {
+        case QuentraSMSAPI6::DeliveryStatus::Delivered: {
+            const std::string shown = FormatReportDateTime(reportTime);
+            AddStatus("Delivery Status Report", {"Message Reference no.: " + reference,
+                                                 "The message was successfully delivered to: " + recipient,
+                                                 "Message delivered on: " + (shown.empty() ? reportTime : shown)});
+            code = "D";
+            break;
+        }
+        case QuentraSMSAPI6::DeliveryStatus::Undelivered:
+            AddStatus("Delivery Status Report", {"Message Reference no.: " + reference,
+                                                 "The message was NOT successfully delivered to: " + recipient});
+            code = "F";
+            break;
+        case QuentraSMSAPI6::DeliveryStatus::Unknown:
+            AddStatus("Delivery Status Report",
+                      {"Message Reference no.: " + reference, "The message has an unknown delivery status!"});
+            code = "U";
+            break;
+        }
+
+        EnsureConnected(DbConnection);
+        db::Recordset rs(DbConnection, schema::kReportMatchSql, {ReferenceParam(reference), EngineModemID},
+                         {db::Cursor::Live, db::Lock::Optimistic, 0});
+        rs.setFilter(db::Criteria::contains("Mobile", LastChars(recipient, 10)));
+        if (!rs.eof()) {
+            rs.setField("DeliveryStatus", code);
+            if (code == "D") {
+                // A delivered report whose time cannot be read still counts as delivered.
+                const auto moment = ReportMoment(reportTime);
+                rs.setField("DateTimeDeliver", moment ? db::Value(db::formatDateTime(*moment)) : db::Value());
+            }
+            rs.update();
+        } else {
+            WriteErrorLog(label, 0,
+                          "Unable to update record with this report:-\r\nMessage Reference:" + reference +
+                              "\r\nMobile Number:" + recipient + "\r\nDelivery Status:" + code + ".");
+        }
+        rs.close();
+    } catch (...) {
+        LogCurrentException(label);
+    }
+}
 
 }  // namespace parlix::engine
