@@ -11,6 +11,8 @@ namespace {
 constexpr int kPhonebookSize = 250;
 constexpr int kNumberMax = 40;
 constexpr int kNameMax = 18;
+constexpr size_t kMaxLine = 1024;
+constexpr size_t kMaxBody = 4096;
 const std::string kOk = "\r\nOK\r\n";
 const std::string kError = "\r\nERROR\r\n";
 // Returned by a command that opened the message prompt instead of finishing.
@@ -270,20 +272,32 @@ void Modem::receive(std::string_view bytes) {
   for (char c : bytes) {
     if (dropped_) return;
     echo += c;
+    bool afterCr = lastWasCr_;
+    lastWasCr_ = c == '\r';
     if (input_ != Input::Command) {
       if (c == 0x1A || c == 0x1B) {
         echo.pop_back();
         flushEcho();
         finishBody(c == 0x1A);
       } else if (input_ == Input::TextBody && c == '\r') {
+        // A line break inside the text; the modem prompts for the next line.
         body_ += '\n';
         flushEcho();
         answer("\r\n> ");
       } else if (input_ == Input::TextBody && c == '\n') {
         echo.pop_back();
-        if (body_.empty() || body_.back() != '\n') body_ += '\n';
+        if (!afterCr) body_ += '\n';
       } else if (input_ == Input::TextBody || (c != '\r' && c != '\n')) {
         body_ += c;
+      }
+      if (body_.size() > kMaxBody) {
+        // No ^Z in sight: a real modem's buffer ends here too.
+        flushEcho();
+        io_.log("--", "message body too long, abandoned");
+        input_ = Input::Command;
+        body_.clear();
+        discarding_ = true;  // the rest of it, up to the next CR
+        answer(cmsError(cmgf_ ? 305 : 304));
       }
       continue;
     }
@@ -291,11 +305,21 @@ void Modem::receive(std::string_view bytes) {
       flushEcho();
       std::string line = line_;
       line_.clear();
-      runLine(line);
+      if (discarding_) discarding_ = false;
+      else runLine(line);
+    } else if (discarding_) {
+      continue;
     } else if (c == '\b') {
       if (!line_.empty()) line_.pop_back();
     } else if (c != '\n') {
       line_ += c;
+      if (line_.size() > kMaxLine) {
+        flushEcho();
+        io_.log("--", "command line too long, discarded");
+        line_.clear();
+        discarding_ = true;  // up to the next CR
+        answer(kError);
+      }
     }
   }
   flushEcho();

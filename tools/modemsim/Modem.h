@@ -131,6 +131,8 @@ class Modem {
   int commands_ = 0;
   int pinTries_ = 3;
   bool dropped_ = false;
+  bool lastWasCr_ = false;
+  bool discarding_ = false;
 
   // Parameters that AT&F / ATZ restore.
   bool echo_ = true;

@@ -137,7 +137,9 @@ TEST(ModemSim, HarnessLinksThePortAndStops) {
   auto folder = std::filesystem::temp_directory_path() /
                 ("modemsim-link-" + std::to_string(::getpid()));
   {
-    SimModem sim;
+    SimModem sim({"--inject", "+60123456789=Hello there", "--sim", "pin"});
+    EXPECT_EQ(sim.count("sm"), 1);
+    EXPECT_NE(sim.control("status").find("\"sim\":\"pin\""), std::string::npos);
     auto link = sim.linkPort(folder.string(), 3);
     EXPECT_EQ(link, (folder / "ports" / "com3").string());
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.ptyPath());
@@ -158,4 +160,18 @@ TEST(ModemSim, KilledSimulatorHangsUpTheLine) {
   pty.readUntil("never", 500);
   EXPECT_TRUE(pty.hungUp());
   EXPECT_THROW(sim.control("ping"), std::runtime_error);
+}
+
+TEST(ModemSim, OverlongInputIsCutOff) {
+  SimModem sim;
+  PtyClient pty(sim.ptyPath());
+  pty.at("ATE0");
+  pty.write("AT" + std::string(3000, 'A') + "\r");
+  EXPECT_EQ(pty.readUntil("ERROR\r\n"), "\r\nERROR\r\n");
+  EXPECT_EQ(pty.readUntil("ERROR", 100), "") << "one error for the whole line";
+  pty.at("AT+CMGS=19");
+  pty.write(std::string(5000, '0') + "\r");
+  EXPECT_EQ(pty.readUntil("304\r\n"), "\r\n+CMS ERROR: 304\r\n");
+  EXPECT_EQ(pty.at("AT"), "\r\nOK\r\n") << "back in command mode";
+  EXPECT_TRUE(sim.sent().empty());
 }

@@ -106,7 +106,9 @@ TEST_F(ModemSimStore, TextModeSendHonoursCsmpAndCscs) {
   // A CR inside the text is a line break; the modem prompts again.
   pty.write("one\r");
   EXPECT_EQ(pty.readUntil("> "), "\r\n> ");
-  pty.at("two" + std::string(1, kCtrlZ));
+  pty.write("two\n\nthree\r\n");
+  EXPECT_EQ(pty.readUntil("> "), "\r\n> ");
+  pty.at("four" + std::string(1, kCtrlZ));
   pty.at("AT+CSMP=17,167,0,8");
   pty.at("AT+CMGS=\"0123\"");
   pty.at("041F0440" + std::string(1, kCtrlZ));
@@ -121,7 +123,7 @@ TEST_F(ModemSimStore, TextModeSendHonoursCsmpAndCscs) {
   EXPECT_EQ(sent[0].toa, 145);
   EXPECT_EQ(sent[0].text, "Grüße ");
   EXPECT_FALSE(sent[0].report);
-  EXPECT_EQ(sent[1].text, "one\ntwo");
+  EXPECT_EQ(sent[1].text, "one\ntwo\n\nthree\nfour") << "CR LF is one break, LF LF two";
   EXPECT_EQ(sent[1].toa, 129);
   EXPECT_TRUE(sent[1].report);
   EXPECT_EQ(sent[2].coding, "ucs2");
