@@ -135,6 +135,7 @@ TEST_F(EngineControl, SimFailuresLeaveOnlyStopAndStopRecovers) {
         {{"--sim=pin"}, "", "PIN Required!"},
         {{"--sim=pin", "--pin=1234"}, "4321", "Wrong PIN entered!"},
         {{"--sim=puk"}, "", "SIM is blocked by Network! Call your network operator for PUK code to unblock it!"},
+        {{"--sim=error"}, "", "SIM card has unknown error!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entry);

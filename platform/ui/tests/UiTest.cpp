@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QLocalServer>
 #include <QSignalSpy>
 
@@ -74,7 +75,7 @@ TEST(SingleInstance, TakesOverSocketLeftByACrashedCopy) {
     app();
     const QString key = "ParlixEngine-test-stale";
     // A bound but unlistened socket file, as a killed copy leaves behind.
-    const QByteArray path = ("/tmp/" + SingleInstance::serverName(key)).toUtf8();
+    const QByteArray path = (QDir::tempPath() + "/" + SingleInstance::serverName(key)).toUtf8();
     ::unlink(path.constData());
     int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un addr{};
