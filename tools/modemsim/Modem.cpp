@@ -709,7 +709,8 @@ std::string Modem::listEntry(int index, const Stored& m, bool listing) const {
   std::string head = listing ? "+CMGL: " + std::to_string(index) + "," : "+CMGR: ";
   if (cmgf_ == 0) {
     size_t scaOctets = m.pdu.size() >= 2 ? std::stoul(m.pdu.substr(0, 2), nullptr, 16) : 0;
-    size_t tpdu = m.pdu.size() / 2 - 1 - scaOctets;
+    size_t octets = m.pdu.size() / 2;
+    size_t tpdu = octets > scaOctets + 1 ? octets - 1 - scaOctets : 0;
     return "\r\n" + head + statName(m.read) + ",," + std::to_string(tpdu) + "\r\n" + m.pdu;
   }
   if (m.kind == Kind::Report) {

@@ -264,10 +264,11 @@ int Server::run() {
     if (listen_ >= 0) fds.push_back({listen_, POLLIN, 0});
     size_t clientBase = fds.size();
     for (auto& c : clients_) fds.push_back({c.fd, POLLIN, 0});
+    // Wait for the next piece's time; one that is due waits on POLLOUT.
     int timeout = -1;
-    if (!queue_.empty() && master_ >= 0) {
+    if (!queue_.empty() && master_ >= 0 && queue_.front().due > Clock::now()) {
       auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(queue_.front().due - Clock::now());
-      timeout = static_cast<int>(std::max<long>(0, wait.count() + 1));
+      timeout = static_cast<int>(wait.count() + 1);
     }
     int n = ::poll(fds.data(), fds.size(), timeout);
     if (n < 0) {

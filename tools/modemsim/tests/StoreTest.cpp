@@ -100,7 +100,7 @@ TEST_F(ModemSimStore, TextModeHeadersFollowCsdh) {
 TEST_F(ModemSimStore, TextModeSendHonoursCsmpAndCscs) {
   pty.at("AT+CMGF=1");
   EXPECT_EQ(pty.at("AT+CMGS=\"+60123456789\""), "\r\n> ");
-  EXPECT_EQ(pty.at("Grüße " + std::string(1, kCtrlZ)), "\r\n+CMGS: 0\r\n\r\nOK\r\n");
+  EXPECT_EQ(pty.at("Grüße \"x\" \\ \t" + std::string(1, kCtrlZ)), "\r\n+CMGS: 0\r\n\r\nOK\r\n");
   pty.at("AT+CSMP=33,255,0,0");
   pty.at("AT+CMGS=\"0123\"");
   // A CR inside the text is a line break; the modem prompts again.
@@ -121,7 +121,7 @@ TEST_F(ModemSimStore, TextModeSendHonoursCsmpAndCscs) {
   EXPECT_EQ(sent[0].mode, "text");
   EXPECT_EQ(sent[0].number, "60123456789");
   EXPECT_EQ(sent[0].toa, 145);
-  EXPECT_EQ(sent[0].text, "Grüße ");
+  EXPECT_EQ(sent[0].text, "Grüße \"x\" \\ \t") << "survives the JSON line";
   EXPECT_FALSE(sent[0].report);
   EXPECT_EQ(sent[1].text, "one\ntwo\n\nthree\nfour") << "CR LF is one break, LF LF two";
   EXPECT_EQ(sent[1].toa, 129);
