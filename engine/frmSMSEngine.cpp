@@ -201,7 +201,8 @@ bool frmSMSEngine::Form_Load(ui::SingleInstance* guard) {
                 return;
             }
             guard->listen();
-            connect(guard, &ui::SingleInstance::activateRequested, this, [this] { ActivateWindow(); });
+            connect(guard, &ui::SingleInstance::activateRequested, this,
+                    [this] { Trap("frmSMSEngine-ActivatePrevInstance", [&] { ActivateWindow(); }); });
         }
 
         engine_->DbConnection = db::Connection();
