@@ -238,7 +238,7 @@ void Modem::resetParameters() {
   cregN_ = 0;
   cnmi_ = {0, 0, 0, 0, 0};
   csmp_ = {17, 167, 0, 0};
-  cscs_ = "UTF-8";
+  cscs_ = "8859-1";
   cusdN_ = 0;
   mem1_ = mem2_ = mem3_ = "SM";
 }
@@ -678,6 +678,23 @@ std::string Modem::statName(bool read) const {
   return read ? "1" : "0";
 }
 
+std::optional<std::string> Modem::teDecode(const std::string& bytes) const {
+  if (cscs_ == "UCS2") {
+    auto raw = fromHex(bytes);
+    if (!raw) return std::nullopt;
+    return toUtf8(fromUcs2(*raw));
+  }
+  // Valid UTF-8 is taken as such, anything else as Windows-1252: both
+  // kinds of terminal program then work without setting AT+CSCS.
+  return toUtf8(toU32(bytes));
+}
+
+std::string Modem::teEncode(const std::string& utf8) const {
+  if (cscs_ == "UCS2") return toHex(toUcs2(toU32(utf8)));
+  if (cscs_ == "UTF-8") return utf8;
+  return toCp1252(toU32(utf8));
+}
+
 std::string Modem::cpms(char op, const std::vector<std::string>& a, std::string& text) {
   if (auto gate = simGateSms(); !gate.empty()) return gate;
   auto counts = [&](const std::string& m) {
@@ -725,13 +742,10 @@ std::string Modem::listEntry(int index, const Stored& m, bool listing) const {
   std::string oa = (d.d.oa.toa == 0x91 ? "+" : "") + d.d.oa.number;
   std::string data;
   if (d.ud.coding != Coding::Gsm7) {
+    // 07.05: 8-bit and UCS-2 data show as hex whatever the character set.
     data = d.ud.coding == Coding::Ucs2 ? toHex(toUcs2(toU32(d.ud.text))) : d.ud.text;
-  } else if (cscs_ == "UCS2") {
-    data = toHex(toUcs2(toU32(d.ud.text)));
-  } else if (cscs_ == "8859-1") {
-    for (char32_t c : toU32(d.ud.text)) data += static_cast<char>(c < 256 ? c : '?');
   } else {
-    data = d.ud.text;
+    data = teEncode(d.ud.text);
   }
   std::string h = head + statName(m.read) + "," + quoted(oa) + ",," + quoted(d.d.scts.text());
   if (csdh_) {
@@ -812,7 +826,7 @@ std::string Modem::cpbr(const std::vector<std::string>& a, std::string& text) {
     const auto& [number, nameText] = it->second;
     int type = number.starts_with("+") ? 145 : 129;
     text += info("+CPBR: " + std::to_string(it->first) + "," + quoted(number) + "," +
-                 std::to_string(type) + "," + quoted(nameText));
+                 std::to_string(type) + "," + quoted(teEncode(nameText)));
   }
   return "";
 }
@@ -832,7 +846,9 @@ std::string Modem::cpbw(const std::vector<std::string>& a) {
   }
   if (index < 1 || index > kPhonebookSize) return cmeError(21);
   const std::string& number = a[1];
-  std::string nameText = a.size() > 3 ? a[3] : "";
+  auto decoded = teDecode(a.size() > 3 ? a[3] : "");
+  if (!decoded) return cmeError(25);
+  std::string nameText = *decoded;
   int type = 0;
   if (a.size() > 2 && !a[2].empty() && (!toInt(a[2], type) || type < 128 || type > 255))
     return cmeError(3);
@@ -863,7 +879,7 @@ std::string Modem::cusd(char op, const std::vector<std::string>& a, std::string&
   // The network's answer arrives after the OK, as an unsolicited result.
   auto it = s_.ussd.find(a[1]);
   std::string reply = it == s_.ussd.end() ? "\r\n+CUSD: 4\r\n"
-                                          : "\r\n+CUSD: 0," + quoted(it->second) + ",15\r\n";
+                                          : "\r\n+CUSD: 0," + quoted(teEncode(it->second)) + ",15\r\n";
   afterOk_ = reply;
   return "";
 }
@@ -908,18 +924,10 @@ std::string Modem::cmgsText(const std::string& body) {
   UserData ud;
   ud.coding = codingOfDcs(dcs);
   if (ud.coding == Coding::Gsm7) {
-    std::u32string t;
-    if (cscs_ == "UCS2") {
-      auto raw = fromHex(body);
-      if (!raw) return cmsError(305);
-      t = fromUcs2(*raw);
-    } else if (cscs_ == "8859-1") {
-      for (unsigned char c : body) t += c;
-    } else {
-      t = toU32(body);
-    }
-    ud.text = toUtf8(t);
-    ud.length = static_cast<int>(toSeptets(t).size());
+    auto text = teDecode(body);
+    if (!text) return cmsError(305);
+    ud.text = *text;
+    ud.length = static_cast<int>(toSeptets(toU32(*text)).size());
     if (ud.length > 160) return cmsError(305);
   } else {
     auto raw = fromHex(body);

@@ -108,6 +108,9 @@ class Modem {
   int freeIndex(const Store& s) const;
   std::string listEntry(int index, const Stored& m, bool listing) const;
   std::string statName(bool read) const;
+  // Texts between terminal and modem in the character set of AT+CSCS.
+  std::optional<std::string> teDecode(const std::string& bytes) const;
+  std::string teEncode(const std::string& utf8) const;
 
   std::string cmgs(const std::string& body);
   std::string cmgsText(const std::string& body);
@@ -142,7 +145,7 @@ class Modem {
   int cregN_ = 0;
   std::vector<int> cnmi_ = {0, 0, 0, 0, 0};
   std::vector<int> csmp_ = {17, 167, 0, 0};
-  std::string cscs_ = "UTF-8";
+  std::string cscs_ = "8859-1";
   int cusdN_ = 0;
   std::string mem1_ = "SM", mem2_ = "SM", mem3_ = "SM";
 

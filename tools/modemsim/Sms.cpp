@@ -1,5 +1,6 @@
 #include "tools/modemsim/Sms.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -299,6 +300,19 @@ std::string toUtf8(char32_t c) {
 std::string toUtf8(std::u32string_view text) {
   std::string out;
   for (char32_t c : text) out += toUtf8(c);
+  return out;
+}
+
+std::string toCp1252(std::u32string_view text) {
+  std::string out;
+  for (char32_t c : text) {
+    if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    auto it = std::find(kCp1252High.begin(), kCp1252High.end(), c);
+    out += (it != kCp1252High.end() && c != 0xFFFD) ? static_cast<char>(0x80 + (it - kCp1252High.begin())) : '?';
+  }
   return out;
 }
 

@@ -19,6 +19,8 @@ bool isValidUtf8(std::string_view s);
 std::u32string toU32(std::string_view utf8);
 std::string toUtf8(std::u32string_view text);
 std::string toUtf8(char32_t c);
+// Windows-1252 bytes; '?' for characters it lacks.
+std::string toCp1252(std::u32string_view text);
 
 std::string toHex(std::string_view bytes);
 // Upper- or lower-case pairs; nullopt on an odd length or a non-hex digit.

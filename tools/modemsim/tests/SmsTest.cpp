@@ -23,6 +23,7 @@ TEST(ModemSimCodec, ExtensionTableAndFallbacks) {
   EXPECT_EQ(dcsFor("plain", "auto"), 0);
   // Not UTF-8: read as Windows-1252 as old software writes it.
   EXPECT_EQ(toUtf8(toU32(std::string("caf\xE9 \x80"))), "café €");
+  EXPECT_EQ(toCp1252(toU32("é€Ж")), "\xE9\x80?");
 }
 
 TEST(ModemSimCodec, DeliverRoundTripsWithConcatenationHeader) {

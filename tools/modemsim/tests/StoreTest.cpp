@@ -91,6 +91,13 @@ TEST_F(ModemSimStore, TextModeHeadersFollowCsdh) {
   EXPECT_EQ(f[9], "+60120000010");
   EXPECT_EQ(pty.at("AT+CMGL=4"), "\r\n+CMS ERROR: 302\r\n") << "numbers are PDU-mode stats";
 
+  sim.inject("+60123456789", "café €", kFixed);
+  EXPECT_NE(pty.at("AT+CMGR=2").find("\r\ncaf\xE9 \x80\r\n"), std::string::npos)
+      << "Windows-1252 by default";
+  pty.at("AT+CSCS=\"UTF-8\"");
+  EXPECT_NE(pty.at("AT+CMGR=2").find("\r\ncafé €\r\n"), std::string::npos);
+  pty.at("AT+CMGD=2");
+
   sim.inject("+60123456789", "Пр", kFixed);
   EXPECT_NE(pty.at("AT+CMGR=2").find(",145,4,0,8,\"+60120000010\",145,4\r\n041F0440\r\n"),
             std::string::npos)
@@ -210,6 +217,8 @@ TEST_F(ModemSimStore, PhonebookWriteReadDelete) {
   EXPECT_EQ(pty.at("AT+CPBW=2,\"1\",,\"nineteen characters\""), "\r\n+CME ERROR: 24\r\n");
   EXPECT_EQ(pty.at("AT+CPBW=2,\"1\",,\"Zoë Ålander Øster\""), "\r\nOK\r\n")
       << "18 characters, more bytes";
+  EXPECT_EQ(pty.at("AT+CPBR=2"), "\r\n+CPBR: 2,\"1\",129,\"Zo\xEB \xC5lander \xD8ster\"\r\n\r\nOK\r\n")
+      << "names come back in the modem's character set";
   EXPECT_EQ(pty.at("AT+CPBS=\"ME\""), "\r\n+CME ERROR: 3\r\n");
 }
 
