@@ -422,9 +422,29 @@ struct Recordset::Impl {
                     s = "SELECT count(*)" + inner.substr(std::string("SELECT 1").size());
                 }
             }
-            Stmt st(db(), s);
-            st.bind(p);
-            queryCount = st.step() ? st.column(0).asInt() : 0;
+            // Count and first page from one read transaction, so a small set (the
+            // engine's queue) is consistent even while other programs write.
+            sqlite3* conn = db();
+            bool own = sqlite3_get_autocommit(conn) != 0;
+            if (own) sqlite3_exec(conn, "BEGIN", nullptr, nullptr, nullptr);
+            try {
+                Stmt st(conn, s);
+                st.bind(p);
+                queryCount = st.step() ? st.column(0).asInt() : 0;
+                st.reset();
+                if (queryCount > 0) {
+                    std::vector<Row> rows;
+                    readRows(0, kPageRows, rows);
+                    if (static_cast<std::int64_t>(rows.size()) < std::min(queryCount, kPageRows))
+                        queryCount = static_cast<std::int64_t>(rows.size());
+                    pages.emplace(0, std::move(rows));
+                    lru.push_front(0);
+                }
+            } catch (...) {
+                if (own) sqlite3_exec(conn, "ROLLBACK", nullptr, nullptr, nullptr);
+                throw;
+            }
+            if (own) sqlite3_exec(conn, "COMMIT", nullptr, nullptr, nullptr);
         } else {
             readRows(0, -1, snap);
             queryCount = static_cast<std::int64_t>(snap.size());
@@ -452,7 +472,11 @@ struct Recordset::Impl {
             lru.push_front(page);
         }
         size_t k = static_cast<size_t>(i - page * kPageRows);
-        if (k >= it->second.size()) return nullptr;  // deleted by another program meanwhile
+        if (k >= it->second.size()) {
+            // Other programs removed rows since the count: the set ends earlier.
+            queryCount = std::min(queryCount, page * kPageRows + static_cast<std::int64_t>(it->second.size()));
+            return nullptr;
+        }
         return &it->second[k];
     }
 
@@ -586,6 +610,8 @@ void Recordset::requery() {
 
 bool Recordset::eof() const {
     auto& d = need(d_);
+    // A live set learns that rows went away only when it reads them.
+    if (d.live() && !d.afterDelete && d.pos >= 0 && d.pos < d.count()) d.rowAt(d.pos);
     return d.count() == 0 || d.pos >= d.count();
 }
 bool Recordset::bof() const {

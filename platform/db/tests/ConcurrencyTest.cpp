@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <map>
 #include <set>
 
@@ -28,7 +29,8 @@ std::map<std::int64_t, int> race(const std::function<std::vector<std::int64_t>(i
             try {
                 for (std::int64_t id : fn(k))
                     if (write(fds[1], &id, sizeof id) != sizeof id) rc = 3;
-            } catch (...) {
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "child %d: %s\n", k, e.what());
                 rc = 2;
             }
             close(fds[1]);
