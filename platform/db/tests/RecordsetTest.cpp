@@ -274,6 +274,24 @@ TEST_F(LiveRecordsetTest, LargeSetIsReadInPagesAndRequerySeesOthers) {
     EXPECT_EQ(rs.position(), 2500);
 }
 
+TEST_F(LiveRecordsetTest, RowsRemovedBeforeTheyAreReadEndTheSetCleanly) {
+    db.begin();
+    for (int i = 0; i < 600; ++i) queue("0123", "n", "2026-01-01 00:00:00");
+    db.commit();
+    Recordset rs(db, "SELECT * FROM Outbox ORDER BY MsgID", {}, kLive);
+    ASSERT_EQ(rs.recordCount(), 600);
+    Connection other;
+    other.open(path, key);
+    other.execute("DELETE FROM Outbox WHERE MsgID > 300");
+    int seen = 0;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        EXPECT_LE(rs.integer("MsgID"), 300);
+        ++seen;
+    }
+    EXPECT_EQ(seen, 300);
+    EXPECT_EQ(rs.recordCount(), 300);
+}
+
 TEST_F(LiveRecordsetTest, RecordSetKeepsTheConnectionItWasOpenedOn) {
     queue("0123", "Ali", "2026-01-01 00:00:00");
     Recordset rs(db, "SELECT * FROM Outbox", {}, kLive);
