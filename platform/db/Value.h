@@ -37,6 +37,8 @@ public:
     Value(long i) : v_(static_cast<std::int64_t>(i)) {}
     Value(long long i) : v_(static_cast<std::int64_t>(i)) {}
     Value(unsigned i) : v_(static_cast<std::int64_t>(i)) {}
+    Value(unsigned long i) : v_(static_cast<std::int64_t>(i)) {}
+    Value(unsigned long long i) : v_(static_cast<std::int64_t>(i)) {}
     Value(double d) : v_(d) {}
     Value(std::string s) : v_(std::move(s)) {}
     Value(std::string_view s) : v_(std::string(s)) {}

@@ -62,6 +62,19 @@ TEST_F(ConnectionTest, FileLockedByAnotherProgramIsReportedAsLocked) {
     EXPECT_EQ(c.scalar("SELECT count(*) FROM t")->asInt(), 1);
 }
 
+TEST_F(ConnectionTest, WriterWaitingTooLongGetsBusyError) {
+    Connection other;
+    other.open(path, key);
+    other.begin();
+    other.execute("INSERT INTO Outbox (Name) VALUES ('held')");
+    Connection slow;
+    slow.open(path, key, {.busyTimeoutMs = 50});
+    EXPECT_THROW(slow.execute("INSERT INTO Outbox (Name) VALUES ('late')"), BusyError);
+    EXPECT_EQ(slow.scalar("SELECT count(*) FROM Outbox")->asInt(), 0) << "readers are not blocked";
+    other.commit();
+    EXPECT_EQ(slow.execute("INSERT INTO Outbox (Name) VALUES ('late')"), 1);
+}
+
 TEST_F(ConnectionTest, ValuesNeverChangeTheStatement) {
     const std::string nasty[] = {"O'Brien", "x' OR '1'='1", "100%", "*", "a_b", "'); DROP TABLE Outbox; --",
                                  "\"quoted\"", "back\\slash"};
