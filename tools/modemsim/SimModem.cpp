@@ -164,6 +164,11 @@ SentMessage fromJson(const Json& j) {
   return m;
 }
 
+std::string checked(const std::string& reply, const std::string& what) {
+  if (reply.rfind("OK", 0) != 0) throw std::runtime_error("modemsim " + what + ": " + reply);
+  return reply.size() > 3 ? reply.substr(3) : "";
+}
+
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -281,13 +286,12 @@ SimModem::~SimModem() {
   }
 }
 
-std::string SimModem::linkPort(const std::string& folder, int n) const {
+std::string SimModem::linkPort(const std::string& folder, int n) {
   fs::path ports = fs::path(folder) / "ports";
   fs::create_directories(ports);
-  fs::path link = ports / ("com" + std::to_string(n));
-  std::error_code ec;
-  fs::remove(link, ec);
-  fs::create_symlink(pty_, link);
+  fs::path link = fs::absolute(ports / ("com" + std::to_string(n)));
+  checked(control("link " + link.string()), "link");
+  links_.push_back(link.string());
   return link.string();
 }
 
@@ -318,13 +322,6 @@ std::string SimModem::control(const std::string& line) {
     throw std::runtime_error("modemsim: no answer to control line: " + line);
   return reply.substr(0, reply.find('\n'));
 }
-
-namespace {
-std::string checked(const std::string& reply, const std::string& what) {
-  if (reply.rfind("OK", 0) != 0) throw std::runtime_error("modemsim " + what + ": " + reply);
-  return reply.size() > 3 ? reply.substr(3) : "";
-}
-}  // namespace
 
 void SimModem::set(const std::string& keyValues) { checked(control("set " + keyValues), "set"); }
 
@@ -376,6 +373,11 @@ void SimModem::kill9() {
   int status;
   ::waitpid(pid_, &status, 0);
   pid_ = -1;
+  // The simulator had no chance to remove its links.
+  for (const auto& l : links_) {
+    std::error_code ec;
+    if (fs::read_symlink(l, ec) == pty_) fs::remove(l, ec);
+  }
 }
 
 }  // namespace modemsim

@@ -58,8 +58,9 @@ class SimModem {
   const std::string& workDir() const { return dir_; }
   pid_t pid() const { return pid_; }
 
-  // Makes folder/ports/comN point at the pty (folders created); returns the link.
-  std::string linkPort(const std::string& folder, int n) const;
+  // Makes folder/ports/comN point at the pty (folders created); returns the
+  // link. Like --link, it goes when the line is dropped or the simulator ends.
+  std::string linkPort(const std::string& folder, int n);
 
   // One control line; returns the reply line. Throws when the simulator is gone.
   std::string control(const std::string& line);
@@ -84,6 +85,7 @@ class SimModem {
 
  private:
   std::string dir_, pty_, control_;
+  std::vector<std::string> links_;
   pid_t pid_ = -1;
 };
 

@@ -62,7 +62,8 @@ void usage() {
 class Server {
  public:
   modemsim::Settings settings;
-  std::string linkPath, controlPath, sentPath, logPath;
+  std::vector<std::string> links;
+  std::string controlPath, sentPath, logPath;
   std::vector<std::string> injects;
 
   int run();
@@ -75,6 +76,8 @@ class Server {
   void acceptClient();
   bool serveClient(size_t i);
   void cleanup();
+  bool makeLink(const std::string& path, std::string& error);
+  void removeLinks();
 
   int master_ = -1, slave_ = -1, listen_ = -1;
   std::string slavePath_;
@@ -128,7 +131,29 @@ void Server::flushOut() {
   }
 }
 
+bool Server::makeLink(const std::string& path, std::string& error) {
+  ::unlink(path.c_str());
+  if (::symlink(slavePath_.c_str(), path.c_str()) != 0) {
+    error = "cannot link " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  links.push_back(path);
+  return true;
+}
+
+// A link left behind could later lead to another program's pty under the
+// same number, so links go with the line.
+void Server::removeLinks() {
+  for (const auto& l : links) {
+    char target[512];
+    ssize_t n = ::readlink(l.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<size_t>(n)) == slavePath_) ::unlink(l.c_str());
+  }
+  links.clear();
+}
+
 void Server::drop() {
+  removeLinks();
   queue_.clear();
   if (master_ >= 0) ::close(master_);
   if (slave_ >= 0) ::close(slave_);
@@ -152,7 +177,14 @@ bool Server::serveClient(size_t i) {
     clients_[i].in.erase(0, nl + 1);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     log("##", line);
-    auto r = modemsim::control(line, settings, *modem_);
+    modemsim::ControlResult r;
+    if (line.rfind("link ", 0) == 0) {
+      std::string error;
+      if (master_ < 0) r.reply = "ERROR the line is down";
+      else r.reply = makeLink(line.substr(5), error) ? "OK" : "ERROR " + error;
+    } else {
+      r = modemsim::control(line, settings, *modem_);
+    }
     if (r.drop && master_ >= 0) {
       log("--", "line dropped by control");
       drop();
@@ -169,11 +201,6 @@ void Server::cleanup() {
   if (listen_ >= 0) {
     ::close(listen_);
     ::unlink(controlPath.c_str());
-  }
-  if (!linkPath.empty()) {
-    char target[512];
-    ssize_t n = ::readlink(linkPath.c_str(), target, sizeof target - 1);
-    if (n > 0 && std::string(target, static_cast<size_t>(n)) == slavePath_) ::unlink(linkPath.c_str());
   }
   drop();
   if (log_) std::fclose(log_);
@@ -203,10 +230,11 @@ int Server::run() {
     std::cerr << "modemsim: cannot open sent log " << sentPath << ": " << std::strerror(errno) << "\n";
     return 1;
   }
-  if (!linkPath.empty()) {
-    ::unlink(linkPath.c_str());
-    if (::symlink(slavePath_.c_str(), linkPath.c_str()) != 0) {
-      std::cerr << "modemsim: cannot link " << linkPath << ": " << std::strerror(errno) << "\n";
+  for (auto wanted = std::move(links); const auto& l : wanted) {
+    std::string error;
+    if (!makeLink(l, error)) {
+      std::cerr << "modemsim: " << error << "\n";
+      removeLinks();
       return 1;
     }
   }
@@ -325,7 +353,7 @@ int main(int argc, char** argv) {
       std::cerr << "modemsim: " << arg << " needs a value\n";
       return 2;
     }
-    if (key == "link") server.linkPath = value;
+    if (key == "link") server.links.push_back(value);
     else if (key == "control") server.controlPath = value;
     else if (key == "sent-log") server.sentPath = value;
     else if (key == "log") server.logPath = value;

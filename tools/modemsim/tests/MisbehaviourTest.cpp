@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "tools/modemsim/SimModem.h"
 #include "tools/modemsim/tests/PtyClient.h"
@@ -146,11 +147,17 @@ TEST(ModemSimMisbehaviour, DropsTheLine) {
   EXPECT_EQ(sim.control("ping"), "OK");
 
   SimModem other;
-  PtyClient line(other.ptyPath());
+  auto folder = std::filesystem::temp_directory_path() /
+                ("modemsim-drop-" + std::to_string(::getpid()));
+  auto link = other.linkPort(folder.string(), 2);
+  PtyClient line(link);
   EXPECT_EQ(line.at("AT"), "AT\r\r\nOK\r\n");
   other.drop();
   line.readUntil("never", 1000);
   EXPECT_TRUE(line.hungUp());
+  EXPECT_FALSE(std::filesystem::is_symlink(link)) << "a dropped line leaves no link behind";
+  EXPECT_THROW(other.linkPort(folder.string(), 3), std::runtime_error);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(ModemSimMisbehaviour, DialogueIsLogged) {

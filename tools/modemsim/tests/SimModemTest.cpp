@@ -147,15 +147,21 @@ TEST(ModemSim, HarnessLinksThePortAndStops) {
     EXPECT_EQ(pty.at("AT"), "AT\r\r\nOK\r\n");
     sim.stop();
     EXPECT_FALSE(sim.running());
+    EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the link goes with the simulator";
   }
   std::filesystem::remove_all(folder);
 }
 
 TEST(ModemSim, KilledSimulatorHangsUpTheLine) {
+  auto folder = std::filesystem::temp_directory_path() /
+                ("modemsim-kill-" + std::to_string(::getpid()));
   SimModem sim;
-  PtyClient pty(sim.ptyPath());
+  auto link = sim.linkPort(folder.string(), 1);
+  PtyClient pty(link);
   EXPECT_EQ(pty.at("AT"), "AT\r\r\nOK\r\n");
   sim.kill9();
+  EXPECT_FALSE(std::filesystem::is_symlink(link));
+  std::filesystem::remove_all(folder);
   EXPECT_FALSE(sim.running());
   pty.readUntil("never", 500);
   EXPECT_TRUE(pty.hungUp());
