@@ -12,6 +12,10 @@ if(PARLIX_SANITIZE OR PARLIX_FUZZ)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(PARLIX_FUZZ)
+  # Coverage feedback from every library a fuzz target calls into, shared ones included.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 
 # Installed program folder: <root>/Parlix, <root>/Engine, <root>/Email, <root>/Database ...
 set(PARLIX_ROOT_ENGINE Engine)
