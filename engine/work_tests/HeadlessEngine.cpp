@@ -8,6 +8,7 @@
 #include "engine/Engine.h"
 #include "engine/EngineGlobals.h"
 #include "engine/RWini.h"
+#include "engine/work_tests/FastPollClock.h"
 #include "engine/work_tests/HeadlessView.h"
 #include "platform/clock/Clock.h"
 #include "platform/db/Connection.h"
@@ -25,14 +26,6 @@ namespace {
 
 volatile std::sig_atomic_t gStopRequested = 0;
 void OnSignal(int) { gStopRequested = 1; }
-
-// Real time, but the modem library's 50 ms pauses between polls shrink to 1 ms: with
-// a simulated modem that answers at once the engine's own cost shows.
-class FastPollClock final : public clock::Clock {
-public:
-    clock::TimePoint now() override { return std::chrono::system_clock::now(); }
-    void sleep(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms > 0 ? 1 : 0)); }
-};
 
 int Usage() {
     std::cerr << "usage: parlix-engine-headless --folder DIR [--engine N] [--interval MS] [--fast] [--until-idle] "
@@ -74,7 +67,7 @@ int main(int argc, char** argv) {
     engine::EngineModemID =
         engineNumber > 0 ? engineNumber : engine::ReadEngineModemID(engine::EnginePath(engine::kSettingFile));
     serial::setPortsFolder(std::filesystem::path(engine::EngineFolder) / "ports");
-    FastPollClock fastClock;
+    engine::FastPollClock fastClock;
     if (fast) clock::setClock(&fastClock);
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGINT, OnSignal);
