@@ -32,7 +32,9 @@ public:
         if (out_) {
             // New entries come in front of the old text; after a trim the whole text is new.
             const bool grew = t.size() >= status.size() && t.compare(t.size() - status.size(), status.size(), status) == 0;
-            *out_ << (grew ? t.substr(0, t.size() - status.size()) : t) << std::flush;
+            if (grew) *out_ << t.substr(0, t.size() - status.size());
+            else *out_ << t << (t.empty() || t.back() == '\n' ? "" : "\n");
+            *out_ << std::flush;
         }
         status = t;
     }
