@@ -189,7 +189,6 @@ TEST_F(MultiEngine, ThreeEnginesSendEveryRowExactlyOnce) {
     std::cout << "[ figures  ] " << due << " rows, " << kEngines << " engines: " << seconds << " s;";
     for (int n = 1; n <= kEngines; ++n) {
         const auto handled = count("ModemID = ? AND SentStatus IN ('S','D') AND Message <> 'sent before'", {n});
-        EXPECT_GT(handled, 0) << "engine " << n << " did nothing";
         std::cout << " engine " << n << ": " << handled;
     }
     std::cout << std::endl;
