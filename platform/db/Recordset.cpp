@@ -321,9 +321,14 @@ struct Recordset::Impl {
 
     // The statement that yields the set's rows (rowid first when known), with its
     // parameters; LIMIT/OFFSET parameters appended by the caller.
-    std::string rowsSql(Params& out, bool countOnly = false) const {
+    std::string rowsSql(Params& out, bool countOnly = false, const std::string& extra = {},
+                        const Params& extraParams = {}) const {
         Params filterParams;
         std::string f = filter.matchesAll() ? std::string() : criteriaSql(filter, filterParams);
+        if (!extra.empty()) {
+            f = f.empty() ? "(" + extra + ")" : "(" + f + ") AND (" + extra + ")";
+            filterParams.insert(filterParams.end(), extraParams.begin(), extraParams.end());
+        }
         std::string s;
         if (parsed.simple) {
             auto first = params.begin();
@@ -360,15 +365,126 @@ struct Recordset::Impl {
         return s;
     }
 
-    void readRows(std::int64_t offset, std::int64_t limit, std::vector<Row>& into) {
+    // Sort keys of the current order when each is a plain column of the set, so
+    // that a following page can be found by value; canSeek false otherwise.
+    struct SortKey {
+        int col;
+        bool desc;
+    };
+    std::vector<SortKey> seekKeys;
+    bool canSeek = false;
+    bool rowidDesc = false;
+
+    void planSeek() {
+        seekKeys.clear();
+        canSeek = false;
+        if (!parsed.simple || !hasRowid) return;
+        if (sortSql.empty() && parsed.orderParams > 0) return;
+        std::string order = sortSql.empty() ? parsed.order : sortSql;
+        {
+            // split at top-level commas
+            std::vector<std::string> terms;
+            std::string cur;
+            int depth = 0;
+            char quote = 0;
+            for (char ch : order) {
+                if (quote) {
+                    if (ch == quote) quote = 0;
+                } else if (ch == '\'' || ch == '"' || ch == '[' || ch == '`') {
+                    quote = ch == '[' ? ']' : ch;
+                } else if (ch == '(') {
+                    ++depth;
+                } else if (ch == ')') {
+                    --depth;
+                } else if (ch == ',' && depth == 0) {
+                    terms.push_back(cur);
+                    cur.clear();
+                    continue;
+                }
+                cur += ch;
+            }
+            if (!trim(cur).empty()) terms.push_back(cur);
+            for (auto term : terms) {
+                term = trim(term);
+                std::string lt = lower(term);
+                bool desc = false;
+                if (lt.size() > 4 && lt.compare(lt.size() - 4, 4, " asc") == 0) {
+                    term = trim(term.substr(0, term.size() - 4));
+                } else if (lt.size() > 5 && lt.compare(lt.size() - 5, 5, " desc") == 0) {
+                    term = trim(term.substr(0, term.size() - 5));
+                    desc = true;
+                }
+                // "Table.Column", "[Column]", "\"Table\".\"Column\""
+                size_t dot = term.rfind('.');
+                if (dot != std::string::npos && term.find_first_of("'(") == std::string::npos) {
+                    if (!iequals(unbracket(term.substr(0, dot)), parsed.table)) return;
+                    term = term.substr(dot + 1);
+                }
+                std::string name = unbracket(term);
+                if (name.find_first_of(" ()'=<>+-*/|") != std::string::npos) return;
+                int col = -1;
+                for (size_t i = 0; i < cols.size(); ++i)
+                    if (iequals(cols[i].origin, name)) col = static_cast<int>(i);
+                if (col < 0) return;
+                seekKeys.push_back({col, desc});
+            }
+        }
+        rowidDesc = !seekKeys.empty() && seekKeys.back().desc;
+        canSeek = true;
+    }
+
+    // Rows that sort after `last`: for keys k1..kn and the row id,
+    // (k1 after v1) OR (k1 IS v1 AND k2 after v2) OR ... with Null first in
+    // ascending and last in descending order, as the database sorts them.
+    std::string seekSql(const Row& last, Params& p) const {
+        std::string tq = quoteIdentifier(parsed.table);
+        std::string pred, same;
+        Params sameParams;
+        for (size_t i = 0; i <= seekKeys.size(); ++i) {
+            bool isRowid = i == seekKeys.size();
+            // Unary "+" keeps these terms away from the planner's OR-by-union, which
+            // would sort the whole set for every page; the range term below does the seeking.
+            std::string e = "+" + (isRowid ? tq + ".rowid" : tq + "." + quoteIdentifier(cols[static_cast<size_t>(seekKeys[i].col)].origin));
+            Value v = isRowid ? Value(static_cast<long long>(last.rowid)) : last.v[static_cast<size_t>(seekKeys[i].col)];
+            bool desc = isRowid ? rowidDesc : seekKeys[i].desc;
+            std::string after;
+            bool bind = true;
+            if (v.isNull()) {
+                after = desc ? "0" : e + " IS NOT NULL";
+                bind = false;
+            } else {
+                after = desc ? "(" + e + " < ? OR " + e + " IS NULL)" : e + " > ?";
+            }
+            if (isRowid) after = e + (desc ? " < ?" : " > ?");
+            pred += (pred.empty() ? "(" : " OR (") + same + after + ")";
+            p.insert(p.end(), sameParams.begin(), sameParams.end());
+            if (bind) p.push_back(v);
+            same += e + " IS ? AND ";
+            sameParams.push_back(v);
+        }
+        // Lets the index start at the last key instead of the beginning.
+        if (!seekKeys.empty() && !seekKeys[0].desc && !last.v[static_cast<size_t>(seekKeys[0].col)].isNull()) {
+            std::string e0 = tq + "." + quoteIdentifier(cols[static_cast<size_t>(seekKeys[0].col)].origin);
+            p.insert(p.begin(), last.v[static_cast<size_t>(seekKeys[0].col)]);
+            pred = e0 + " >= ? AND (" + pred + ")";
+        }
+        return pred;
+    }
+
+    // Rows from position offset on; with `after` (the row just before offset) the
+    // database seeks past it instead of counting off `offset` rows.
+    void readRows(std::int64_t offset, std::int64_t limit, std::vector<Row>& into, const Row* after = nullptr) {
         Params p;
-        std::string s = rowsSql(p);
+        std::string seek;
+        Params seekParams;
+        if (after) seek = seekSql(*after, seekParams);
+        std::string s = rowsSql(p, false, seek, seekParams);
         std::int64_t cap = opt.maxRecords > 0 ? opt.maxRecords - offset : -1;
         if (opt.maxRecords > 0 && cap <= 0) return;
         if (limit < 0 || (cap >= 0 && cap < limit)) limit = cap;
         s += " LIMIT ? OFFSET ?";
         p.push_back(static_cast<long long>(limit));
-        p.push_back(static_cast<long long>(offset));
+        p.push_back(static_cast<long long>(after ? 0 : offset));
         Stmt st(db(), s);
         st.bind(p);
         int first = hasRowid ? 1 : 0;
@@ -402,6 +518,7 @@ struct Recordset::Impl {
     }
 
     void load() {
+        planSeek();
         pages.clear();
         lru.clear();
         appended.clear();
@@ -460,7 +577,11 @@ struct Recordset::Impl {
         auto it = pages.find(page);
         if (it == pages.end()) {
             std::vector<Row> rows;
-            readRows(page * kPageRows, kPageRows, rows);
+            auto prev = pages.find(page - 1);
+            const Row* after = nullptr;
+            if (canSeek && prev != pages.end() && static_cast<std::int64_t>(prev->second.size()) == kPageRows)
+                after = &prev->second.back();
+            readRows(page * kPageRows, kPageRows, rows, after);
             if (pages.size() >= kMaxPages) {
                 pages.erase(lru.back());
                 lru.pop_back();

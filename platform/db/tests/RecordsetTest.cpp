@@ -292,6 +292,42 @@ TEST_F(LiveRecordsetTest, RowsRemovedBeforeTheyAreReadEndTheSetCleanly) {
     EXPECT_EQ(rs.recordCount(), 300);
 }
 
+TEST_F(LiveRecordsetTest, PageAfterPageKeepsTheOrderWithNullsTiesAndMixedDirections) {
+    // Live sets find each next page by the keys of the last row read; the order
+    // must be exactly the one-pass order of a snapshot.
+    const db::Value names[] = {db::Value(), "a", "a ", "B", "b", "c"};
+    const db::Value dates[] = {db::Value(), "2026-01-01 00:00:00", "2026-01-02 00:00:00"};
+    db.begin();
+    for (int i = 0; i < 1500; ++i)
+        db.execute("INSERT INTO Outbox (Name, Subject, DateTimeQueue) VALUES (?, ?, ?)",
+                   {names[(i * 7) % 6], std::to_string(i % 5), dates[(i * 11) % 3]});
+    db.commit();
+    for (const char* sort : {"", "Name ASC", "Name DESC", "Name ASC, Subject DESC", "DateTimeQueue DESC, Name ASC",
+                             "Subject DESC, DateTimeQueue ASC"}) {
+        Recordset live(db, "SELECT * FROM Outbox", {}, kLive);
+        Recordset snap(db, "SELECT * FROM Outbox", {}, kSnapshot);
+        live.setSort(sort);
+        snap.setSort(sort);
+        auto a = column(live, "MsgID");
+        auto b = column(snap, "MsgID");
+        ASSERT_EQ(a.size(), 1500u) << sort;
+        EXPECT_EQ(a, b) << sort;
+    }
+    // The statement's own order and condition, with and without a filter.
+    for (bool filtered : {false, true}) {
+        const char* sql = "SELECT * FROM Outbox WHERE Subject <> '3' ORDER BY [DateTimeQueue], Outbox.Name DESC";
+        Recordset live(db, sql, {}, kLive);
+        Recordset snap(db, sql, {}, kSnapshot);
+        if (filtered) {
+            live.setFilter(Criteria::notNull("Name"));
+            snap.setFilter(Criteria::notNull("Name"));
+        }
+        auto a = column(live, "MsgID");
+        EXPECT_EQ(a.size(), filtered ? 1000u : 1200u);
+        EXPECT_EQ(a, column(snap, "MsgID"));
+    }
+}
+
 TEST_F(LiveRecordsetTest, RecordSetKeepsTheConnectionItWasOpenedOn) {
     queue("0123", "Ali", "2026-01-01 00:00:00");
     Recordset rs(db, "SELECT * FROM Outbox", {}, kLive);
