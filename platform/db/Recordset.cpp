@@ -121,6 +121,15 @@ Parsed parseSelect(const std::string& sql) {
         }
     }
     if (!from || toks[1].word == "distinct" || toks[1].word == "all") return p;
+    // An aggregate makes one row out of many: not a set of table rows.
+    static const char* kAggregates[] = {"count", "sum", "min", "max", "avg", "total", "group_concat"};
+    for (size_t t = 1; t < from; ++t)
+        for (const char* a : kAggregates)
+            if (toks[t].word == a) {
+                size_t k = toks[t].end;
+                while (k < n && std::isspace(static_cast<unsigned char>(sql[k]))) ++k;
+                if (k < n && sql[k] == '(') return p;
+            }
     // FROM must name exactly one table.
     size_t tableEnd = where ? where : (order ? order : toks.size());
     if (tableEnd != from + 2) return p;

@@ -215,6 +215,11 @@ TEST_P(RecordsetTest, ReadOnlyAndNonTableSetsRefuseEdits) {
     EXPECT_THROW(rs.addNew(), DbError);
     EXPECT_THROW(rs.deleteRow(), DbError);
 
+    Recordset total(db, "SELECT count(*) AS n FROM Outbox", {}, GetParam());
+    EXPECT_EQ(total.recordCount(), 1);
+    EXPECT_EQ(total.integer("n"), 1);
+    EXPECT_FALSE(total.updatable());
+
     Recordset names(db, "SELECT DISTINCT Name FROM Outbox", {}, GetParam());
     EXPECT_FALSE(names.updatable());
     EXPECT_EQ(names.recordCount(), 1);
