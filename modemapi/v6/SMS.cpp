@@ -194,6 +194,9 @@ bool SMS::GetDeliveryReport() {
     }
     const auto report = Replies::ParseStatusReport(reply);
     if (!report) {
+      // The modem always hands out its first stored report: one that cannot be read
+      // would block every later one, so it goes.
+      send("AT+CMGD=" + i + "\r");
       backToSIMStorage(true);
       return false;
     }

@@ -240,8 +240,7 @@ TEST_F(SMSTest, GetDeliveryReportFailuresGoBackToPDUMode) {
   modem->expect("AT+CMGF=0\r", OK);
   EXPECT_FALSE(sms->GetDeliveryReport());
 
-  // No report stored, and a report with fields missing: mode and storage restored,
-  // nothing deleted.
+  // No report stored: mode and storage restored, nothing deleted.
   modem->expect("AT+CMGF=1\r", OK);
   modem->expect("AT+CPMS=\"SR\"\r", OK);
   modem->expect("AT+CMGL=\"ALL\"\r", OK);
@@ -249,7 +248,9 @@ TEST_F(SMSTest, GetDeliveryReportFailuresGoBackToPDUMode) {
   modem->expect("AT+CPMS=\"SM\"\r", OK);
   EXPECT_FALSE(sms->GetDeliveryReport());
 
+  // A report with fields missing is deleted, or it would block every later report.
   expectReportRead("\r\n+CMGR: \"REC READ\",6,12,\"+6012\",145\r\n" + OK);
+  modem->expect("AT+CMGD=4\r\r", OK);
   modem->expect("AT+CMGF=0\r", OK);
   modem->expect("AT+CPMS=\"SM\"\r", OK);
   EXPECT_FALSE(sms->GetDeliveryReport());
