@@ -1,6 +1,7 @@
 // Start, Stop, the tick and EngineStatus against the real database and the simulated
 // modem on a pseudo-terminal.
 #include "engine/tests/EngineRig.h"
+#include "engine/work_tests/HeadlessView.h"
 #include "platform/clock/Clock.h"
 
 #include <functional>
@@ -11,33 +12,13 @@ using namespace parlix::engine::testing;
 
 namespace {
 
-class RecordingView : public EngineView {
+// The window-less view, starting as a window that was just running.
+class RecordingView : public HeadlessView {
 public:
-    bool init = true, stop = true, reset = true, settings = true;
-    std::string caption, panels[5], status, out, in, failed;
-    bool timerOn = false, busy = false, all = true;
-    int interval = 5000;
-    std::string port = "3";
-
-    void setInitEnabled(bool on) override { init = on; }
-    void setStopEnabled(bool on) override { stop = on; }
-    void setResetEnabled(bool on) override { reset = on; }
-    void setSettingsEnabled(bool on) override { settings = on; }
-    bool stopEnabled() const override { return stop; }
-    void setCaption(const std::string& c) override { caption = c; }
-    void setPanel(int p, const std::string& t) override { panels[p] = t; }
-    void showStatusText(const std::string& t) override { status = t; }
-    void showCounters(const std::string& o, const std::string& i, const std::string& f) override {
-        out = o, in = i, failed = f;
+    RecordingView() {
+        stop = true;
+        interval = 5000;
     }
-    void setTimerInterval(int ms) override { interval = ms; }
-    void setTimerEnabled(bool on) override { timerOn = on; }
-    bool timerEnabled() const override { return timerOn; }
-    int timerInterval() const override { return interval; }
-    void setBusyPointer(bool on) override { busy = on; }
-    bool busyPointer() const override { return busy; }
-    std::string portText() override { return port; }
-    bool allRoutes() override { return all; }
 };
 
 // Work steps that record their calls and answer as told.
@@ -304,7 +285,7 @@ TEST_F(EngineControl, ResetZeroesTheCounters) {
     engine.FailCount = 1;
     engine.cmdReset_Click();
     EXPECT_EQ(engine.SentCount + engine.InCount + engine.FailCount, 0);
-    EXPECT_EQ(view.out, "Sent: 0");
+    EXPECT_EQ(view.sent, "Sent: 0");
     EXPECT_EQ(view.in, "In: 0");
     EXPECT_EQ(view.failed, "Fail: 0");
 }
