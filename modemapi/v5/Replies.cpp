@@ -2,7 +2,14 @@
 
 #include <algorithm>
 
+#include "modemapi/Replies.h"
+
 namespace QuentraSMSAPI5::Replies {
+
+using modemapi::Replies::CutTimeZone;
+using modemapi::Replies::RemoveQuotes;
+using modemapi::Replies::ToNumber;
+using modemapi::Replies::TrimBlanks;
 
 namespace {
 
@@ -28,48 +35,6 @@ std::string_view Between(std::string_view s, size_t left, size_t right) {
 std::string Unquoted(std::string_view field) { return RemoveQuotes(field); }
 
 }  // namespace
-
-std::string TrimBlanks(std::string_view s) {
-  const size_t first = s.find_first_not_of(' ');
-  if (first == npos) return {};
-  const size_t last = s.find_last_not_of(' ');
-  return std::string(s.substr(first, last - first + 1));
-}
-
-std::string RemoveQuotes(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (char c : s) {
-    if (c != '"') out.push_back(c);
-  }
-  return out;
-}
-
-std::optional<long> ToNumber(std::string_view s, long lo, long hi) {
-  const std::string t = TrimBlanks(s);
-  size_t i = 0;
-  bool negative = false;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
-    negative = t[i] == '-';
-    ++i;
-  }
-  if (i == t.size()) return std::nullopt;
-  long value = 0;
-  for (; i < t.size(); ++i) {
-    if (t[i] < '0' || t[i] > '9') return std::nullopt;
-    value = value * 10 + (t[i] - '0');
-    if (value > 1'000'000'000L) return std::nullopt;
-  }
-  if (negative) value = -value;
-  if (value < lo || value > hi) return std::nullopt;
-  return value;
-}
-
-std::string CutTimeZone(std::string_view time) {
-  size_t cut = time.find('+');
-  if (cut == npos) cut = time.find('-');
-  return std::string(time.substr(0, cut));
-}
 
 std::vector<std::string> SplitFields(std::string_view line) {
   std::vector<std::string> fields(1);
@@ -106,17 +71,6 @@ int SignalLevel(std::string_view reply) {
   return -1;
 }
 
-std::optional<int> FirstListedIndex(std::string_view reply) {
-  const size_t p = reply.find("+CMGL:");
-  if (p == npos) return std::nullopt;
-  const size_t colon = p + 5;
-  const size_t comma = reply.find(',', colon);
-  if (comma == npos) return std::nullopt;
-  const auto index = ToNumber(Between(reply, colon, comma), 0, 99999);
-  if (!index) return std::nullopt;
-  return static_cast<int>(*index);
-}
-
 std::optional<TextMessage> ParseTextMessage(std::string_view reply) {
   const size_t p = reply.find("+CMGR:");
   if (p == npos) return std::nullopt;
@@ -145,41 +99,6 @@ std::optional<TextMessage> ParseTextMessage(std::string_view reply) {
   if (text.size() >= 2 && text.substr(text.size() - 2) == kLineBreak) text.remove_suffix(2);
   m.text = TrimBlanks(text);
   return m;
-}
-
-std::optional<std::string> MessageReference(std::string_view reply) {
-  const size_t p = reply.find("+CMGS");
-  if (p == npos || p + 6 > reply.size()) return std::nullopt;
-  const size_t start = p + 6;
-  const size_t ok = reply.find("OK", start);
-  if (ok == npos) return std::nullopt;
-  return TrimBlanks(reply.substr(start, ok - start));
-}
-
-std::optional<StatusReport> ParseStatusReport(std::string_view raw) {
-  const std::string s = RemoveQuotes(raw);
-  const std::string_view v = s;
-  const size_t p = v.find("+CMGR:");
-  if (p == npos) return std::nullopt;
-  std::vector<size_t> c{0};  // c[1] .. c[9], one after the other
-  if (!NthComma(v, p, 9, c)) return std::nullopt;
-  const size_t e = v.find(kLineBreak, c[9]);
-  if (e == npos) return std::nullopt;
-  StatusReport r;
-  r.messageReference = Between(v, c[2], c[3]);
-  r.recipient = Between(v, c[3], c[4]);
-  r.receivedDate = Between(v, c[5], c[6]);
-  r.receivedTime = CutTimeZone(Between(v, c[6], c[7]));
-  r.dischargeDate = Between(v, c[7], c[8]);
-  r.dischargeTime = CutTimeZone(Between(v, c[8], c[9]));
-  r.status = TrimBlanks(Between(v, c[9], e));
-  return r;
-}
-
-int DeliveryStatusOf(std::string_view status) {
-  if (status == "0") return 1;
-  if (status == "48") return 0;
-  return 2;
 }
 
 std::optional<PhonebookUse> ParsePhonebookUse(std::string_view reply) {

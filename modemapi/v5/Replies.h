@@ -1,7 +1,8 @@
 #pragma once
-// Readers for the text-mode answers of the modem. Each takes the whole collected
-// reply (echo included) and gives either the fields or nothing; a short or
-// malformed reply never reads out of bounds.
+// Readers for the text-mode answers that only this library takes; the readers both
+// libraries share (listing index, message reference, status report, numbers) are in
+// modemapi/Replies.h. Each takes the whole collected reply (echo included) and gives
+// either the fields or nothing; a short or malformed reply never reads out of bounds.
 
 #include <optional>
 #include <string>
@@ -9,18 +10,6 @@
 #include <vector>
 
 namespace QuentraSMSAPI5::Replies {
-
-// Leading and trailing blanks (spaces only) removed; line breaks stay.
-std::string TrimBlanks(std::string_view s);
-
-// Every double quote removed.
-std::string RemoveQuotes(std::string_view s);
-
-// Whole number with an optional sign and surrounding blanks, within [lo, hi].
-std::optional<long> ToNumber(std::string_view s, long lo, long hi);
-
-// Cuts a time before its zone: before the first "+", else before the first "-".
-std::string CutTimeZone(std::string_view time);
 
 // Splits one answer line at commas that stand outside double quotes.
 std::vector<std::string> SplitFields(std::string_view line);
@@ -31,9 +20,6 @@ bool IsRegistered(std::string_view reply);
 // AT+CSQ: the received strength mapped to 0, 1, 2, 3, or -1 (missing, malformed, 99).
 int SignalLevel(std::string_view reply);
 
-// The storage index behind the first "+CMGL:" (between its ":" and the next ",").
-std::optional<int> FirstListedIndex(std::string_view reply);
-
 struct TextMessage {
   std::string number;     // MN
   std::string timestamp;  // SCTS, "yy/mm/dd hh:mm:ss"
@@ -42,24 +28,6 @@ struct TextMessage {
 };
 // AT+CMGR in text mode, with the full header of AT+CSDH=1 or the short one.
 std::optional<TextMessage> ParseTextMessage(std::string_view reply);
-
-// The text behind "+CMGS" up to the next "OK", blanks trimmed (line breaks kept).
-std::optional<std::string> MessageReference(std::string_view reply);
-
-struct StatusReport {
-  std::string messageReference;  // DRMsgRef
-  std::string recipient;         // DRMNRecipient
-  std::string receivedDate;      // DRRDate
-  std::string receivedTime;      // DRRTime
-  std::string dischargeDate;     // DRFDate
-  std::string dischargeTime;     // DRFTime
-  std::string status;            // st, trimmed
-};
-// A text-mode status report read with AT+CMGR.
-std::optional<StatusReport> ParseStatusReport(std::string_view reply);
-
-// DeliveryStatus value of a report's status text: "0" 1, "48" 0, anything else 2.
-int DeliveryStatusOf(std::string_view status);
 
 struct PhonebookUse {
   int used = -1;   // -1: not a number

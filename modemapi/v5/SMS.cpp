@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "modemapi/Replies.h"
 #include "modemapi/Security.h"
 #include "modemapi/v5/Link.h"
 #include "modemapi/v5/Replies.h"
@@ -66,6 +67,15 @@ ModemStatus PinState(Transport& t, std::string_view PIN) {
   }
 }
 
+// A report's texts in UTF-8.
+modemapi::Replies::StatusReport ReportFromModem(modemapi::Replies::StatusReport r) {
+  for (std::string* field : {&r.messageReference, &r.recipient, &r.receivedDate, &r.receivedTime,
+                             &r.dischargeDate, &r.dischargeTime}) {
+    *field = FromModem(*field);
+  }
+  return r;
+}
+
 }  // namespace
 
 SMS::~SMS() {
@@ -87,14 +97,6 @@ void SMS::setToMessage(std::shared_ptr<const TextSource> object) {
   toMessage_.clear();
   toMessageObject_ = std::move(object);
 }
-
-DeliveryStatus SMS::DRStatus() const {
-  const auto value = Replies::ToNumber(drStatus_, 0, 2);
-  if (!value) throw std::runtime_error("Type mismatch: no delivery report has been read");
-  return static_cast<DeliveryStatus>(*value);
-}
-
-void SMS::setDRStatus(DeliveryStatus v) { drStatus_ = std::to_string(static_cast<int>(v)); }
 
 ModemStatus SMS::ModemInit(int intPort, std::string_view PIN) {
   Transport& t = Link();
@@ -165,7 +167,7 @@ std::optional<int> SMS::GetFirstSMSIndex() {
   // Listing the unread ones marks them read; the second listing then holds them all.
   if (!WaitForOK(t, "AT+CMGL=\"REC UNREAD\"", listing, kListingSeconds)) return std::nullopt;
   if (!WaitForOK(t, "AT+CMGL=\"REC READ\"", listing, kListingSeconds)) return std::nullopt;
-  return Replies::FirstListedIndex(listing);
+  return modemapi::Replies::FirstListedIndex(listing);
 }
 
 bool SMS::ReadSMS() {
@@ -178,9 +180,9 @@ bool SMS::ReadSMS() {
     if (!SendATCommand(t, "AT+CMGR=" + std::to_string(*index), reply, kListingSeconds)) return false;
     const auto message = Replies::ParseTextMessage(reply);
     if (!message) return false;
-    mn_ = FromModem(message->number);
-    scts_ = FromModem(message->timestamp);
-    smsc_ = FromModem(message->centre);
+    setMN(FromModem(message->number));
+    setSCTS(FromModem(message->timestamp));
+    setSMSC(FromModem(message->centre));
     msg_ = FromModem(message->text);
     return Command(t, "AT+CMGD=" + std::to_string(*index));
   } catch (const std::exception&) {
@@ -200,7 +202,7 @@ bool SMS::SendSMS(std::string_view strHP, std::string_view strMsg) {
   if (!modemapi::WaitForText(t, "AT+CMGS=\"" + ToModem(number) + "\"", ">", prompt, 7)) return false;
   std::string reply;
   if (!SendATCommand(t, ToModem(text) + '\x1a', reply, 7)) return false;
-  if (const auto mr = Replies::MessageReference(reply)) mr_ = FromModem(*mr);
+  if (const auto mr = modemapi::Replies::MessageReference(reply)) setMR(FromModem(*mr));
   return true;
 }
 
@@ -220,23 +222,15 @@ bool SMS::GetDeliveryReport() {
   if (!Command(t, "AT+CPMS=\"SR\"")) return false;
   std::string listing;
   if (!SendATCommand(t, "AT+CMGL=\"ALL\"", listing, 0)) return false;
-  const auto index = Replies::FirstListedIndex(listing);
+  const auto index = modemapi::Replies::FirstListedIndex(listing);
   if (!index) return false;
   const std::string where = std::to_string(*index);
   std::string reply;
   if (!SendATCommand(t, "AT+CMGR=\"" + where + "\"", reply, 0)) return false;
   if (reply.find("+CMGR:") == std::string::npos) return false;
 
-  const auto report = Replies::ParseStatusReport(reply);
-  if (report) {
-    drMsgRef_ = FromModem(report->messageReference);
-    drMNRecipient_ = FromModem(report->recipient);
-    drRDate_ = FromModem(report->receivedDate);
-    drRTime_ = FromModem(report->receivedTime);
-    drFDate_ = FromModem(report->dischargeDate);
-    drFTime_ = FromModem(report->dischargeTime);
-    drStatus_ = std::to_string(Replies::DeliveryStatusOf(report->status));
-  }
+  const auto report = modemapi::Replies::ParseStatusReport(reply);
+  if (report) setDeliveryReport(ReportFromModem(*report));
   // A report that cannot be read is deleted too, or it would block every later one.
   Command(t, "AT+CMGD=" + where);
   const bool back = Command(t, "AT+CPMS=\"SM\"");

@@ -43,6 +43,7 @@
 #include <string>
 #include <string_view>
 
+#include "modemapi/Results.h"
 #include "modemapi/Types.h"
 
 namespace QuentraSMSAPI5 {
@@ -57,12 +58,10 @@ public:
   virtual std::string Text() const = 0;
 };
 
-class SMS {
+class SMS : public modemapi::Results {
 public:
   SMS() = default;
   ~SMS();
-  SMS(const SMS&) = delete;
-  SMS& operator=(const SMS&) = delete;
 
   // The message text: the stored value, or the text of the stored object.
   std::string ToMessage() const;
@@ -73,32 +72,9 @@ public:
   const std::string& ToNumber() const { return toNumber_; }
   void setToNumber(std::string v) { toNumber_ = std::move(v); }
 
-  DeliveryStatus DRStatus() const;
-  void setDRStatus(DeliveryStatus v);
-  const std::string& DRFDate() const { return drFDate_; }
-  void setDRFDate(std::string v) { drFDate_ = std::move(v); }
-  const std::string& DRFTime() const { return drFTime_; }
-  void setDRFTime(std::string v) { drFTime_ = std::move(v); }
-  const std::string& DRRDate() const { return drRDate_; }
-  void setDRRDate(std::string v) { drRDate_ = std::move(v); }
-  const std::string& DRRTime() const { return drRTime_; }
-  void setDRRTime(std::string v) { drRTime_ = std::move(v); }
-  const std::string& DRMNRecipient() const { return drMNRecipient_; }
-  void setDRMNRecipient(std::string v) { drMNRecipient_ = std::move(v); }
-  const std::string& DRMsgRef() const { return drMsgRef_; }
-  void setDRMsgRef(std::string v) { drMsgRef_ = std::move(v); }
-  const std::string& SCTS() const { return scts_; }
-  void setSCTS(std::string v) { scts_ = std::move(v); }
-  const std::string& MR() const { return mr_; }
-  void setMR(std::string v) { mr_ = std::move(v); }
-  const std::string& SMSC() const { return smsc_; }
-  void setSMSC(std::string v) { smsc_ = std::move(v); }
+  // The DR* properties, SCTS, MR, SMSC, MN and IDD come from modemapi::Results.
   const std::string& MSG() const { return msg_; }
   void setMSG(std::string v) { msg_ = std::move(v); }
-  const std::string& MN() const { return mn_; }
-  void setMN(std::string v) { mn_ = std::move(v); }
-  const std::string& IDD() const { return idd_; }
-  void setIDD(std::string v) { idd_ = std::move(v); }
 
   ModemStatus ModemInit(int intPort, std::string_view PIN = {});
   bool ConnectToGSM();
@@ -118,9 +94,7 @@ private:
   std::string toMessage_;
   std::shared_ptr<const TextSource> toMessageObject_;
   std::string toNumber_;
-  std::string drStatus_;  // decimal text; empty until a report was read
-  std::string drFDate_, drFTime_, drRDate_, drRTime_, drMNRecipient_, drMsgRef_;
-  std::string scts_, mr_, smsc_, msg_, mn_, idd_;
+  std::string msg_;
 };
 
 }  // namespace QuentraSMSAPI5

@@ -4,6 +4,7 @@
 
 #include "modemapi/BringUp.h"
 #include "modemapi/Modem.h"
+#include "modemapi/Replies.h"
 #include "modemapi/Security.h"
 #include "modemapi/v6/Error.h"
 #include "modemapi/v6/MSISDN.h"
@@ -53,15 +54,6 @@ SMS::~SMS() {
   }
 }
 
-DeliveryStatus SMS::DRStatus() const {
-  if (drStatus_.empty()) {
-    throw std::runtime_error("DRStatus: no delivery report has been read");
-  }
-  return static_cast<DeliveryStatus>(std::stol(drStatus_));
-}
-
-void SMS::setDRStatus(DeliveryStatus v) { drStatus_ = std::to_string(static_cast<long>(v)); }
-
 ModemStatus SMS::InitModem(int intPort, const std::string& PIN) {
   return modemapi::InitModem(port(), intPort, PIN);
 }
@@ -76,7 +68,7 @@ int SMS::GetFirstSMSIndex() {
   std::string reply;
   if (!send("AT+CMGL=\"4\"\r", reply, 60)) return 0;
   if (!send("AT+CMGL=\"1\"\r", reply, 60)) return 0;
-  const auto index = Replies::ListedIndex(reply);
+  const auto index = modemapi::Replies::FirstListedIndex(reply);
   if (!index || *index > 65535) return 0;
   return static_cast<int>(*index);
 }
@@ -93,9 +85,9 @@ bool SMS::ReadSMS() {
   GSM::PDU pdu;
   pdu.let_PDU(*line);
   pdu.DecodePDU();  // an undecodable message is still taken off the SIM below
-  smsc_ = pdu.get_SMSC();
-  mn_ = pdu.get_MSISDN();
-  scts_ = pdu.get_TimeStamp();
+  setSMSC(pdu.get_SMSC());
+  setMN(pdu.get_MSISDN());
+  setSCTS(pdu.get_TimeStamp());
   msg_ = pdu.get_SMSText();
 
   return send("AT+CMGD=" + std::to_string(i) + "\r");
@@ -117,7 +109,7 @@ bool SMS::sendSingle(const std::string& number, const std::string& text, int cod
     return false;
   }
   if (!send(unit + kCtrlZ, reply, 12)) return false;
-  if (auto mr = Replies::MessageReference(reply)) mr_ = std::move(*mr);
+  if (auto mr = modemapi::Replies::MessageReference(reply)) setMR(std::move(*mr));
   return true;
 }
 
@@ -150,7 +142,7 @@ bool SMS::SendLMSText(const std::string& strMobileNumber, const std::string& str
       return false;
     }
     if (!send(unit.unit + kCtrlZ, reply, 12)) return false;  // later parts are not sent
-    if (auto mr = Replies::MessageReference(reply)) mr_ = std::move(*mr);
+    if (auto mr = modemapi::Replies::MessageReference(reply)) setMR(std::move(*mr));
   }
   return true;
 }
@@ -181,8 +173,8 @@ bool SMS::GetDeliveryReport() {
       return false;
     }
     std::string reply;
-    std::optional<long> index;
-    if (send("AT+CMGL=\"ALL\"", reply)) index = Replies::ListedIndex(reply);
+    std::optional<int> index;
+    if (send("AT+CMGL=\"ALL\"", reply)) index = modemapi::Replies::FirstListedIndex(reply);
     if (!index) {
       backToSIMStorage(true);
       return false;
@@ -192,7 +184,7 @@ bool SMS::GetDeliveryReport() {
       backToSIMStorage(true);
       return false;
     }
-    const auto report = Replies::ParseStatusReport(reply);
+    const auto report = modemapi::Replies::ParseStatusReport(reply);
     if (!report) {
       // The modem always hands out its first stored report: one that cannot be read
       // would block every later one, so it goes.
@@ -200,15 +192,7 @@ bool SMS::GetDeliveryReport() {
       backToSIMStorage(true);
       return false;
     }
-    drMsgRef_ = report->msgRef;
-    drMNRecipient_ = report->recipient;
-    drRDate_ = report->receivedDate;
-    drRTime_ = report->receivedTime;
-    drFDate_ = report->dischargeDate;
-    drFTime_ = report->dischargeTime;
-    setDRStatus(report->status == "0"    ? DeliveryStatus::Delivered
-                : report->status == "48" ? DeliveryStatus::Undelivered
-                                         : DeliveryStatus::Unknown);
+    setDeliveryReport(*report);
 
     send("AT+CMGD=" + i + "\r");
     const bool back = send("AT+CPMS=\"SM\"");

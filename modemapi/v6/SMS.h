@@ -39,6 +39,7 @@
 // the thread).
 #include <string>
 
+#include "modemapi/Results.h"
 #include "modemapi/Types.h"
 
 namespace QuentraSMSAPI6 {
@@ -48,39 +49,14 @@ using ModemStatus = modemapi::ModemStatus;
 // Undelivered 0, Delivered 1, Unknown 2.
 using DeliveryStatus = modemapi::DeliveryStatus;
 
-class SMS {
+class SMS : public modemapi::Results {
 public:
   SMS() = default;
   ~SMS();
-  SMS(const SMS&) = delete;
-  SMS& operator=(const SMS&) = delete;
 
-  DeliveryStatus DRStatus() const;
-  void setDRStatus(DeliveryStatus v);
-  const std::string& DRFDate() const { return drFDate_; }
-  void setDRFDate(std::string v) { drFDate_ = std::move(v); }
-  const std::string& DRFTime() const { return drFTime_; }
-  void setDRFTime(std::string v) { drFTime_ = std::move(v); }
-  const std::string& DRRDate() const { return drRDate_; }
-  void setDRRDate(std::string v) { drRDate_ = std::move(v); }
-  const std::string& DRRTime() const { return drRTime_; }
-  void setDRRTime(std::string v) { drRTime_ = std::move(v); }
-  const std::string& DRMNRecipient() const { return drMNRecipient_; }
-  void setDRMNRecipient(std::string v) { drMNRecipient_ = std::move(v); }
-  const std::string& DRMsgRef() const { return drMsgRef_; }
-  void setDRMsgRef(std::string v) { drMsgRef_ = std::move(v); }
-  const std::string& SCTS() const { return scts_; }
-  void setSCTS(std::string v) { scts_ = std::move(v); }
-  const std::string& MR() const { return mr_; }
-  void setMR(std::string v) { mr_ = std::move(v); }
-  const std::string& SMSC() const { return smsc_; }
-  void setSMSC(std::string v) { smsc_ = std::move(v); }
+  // The DR* properties, SCTS, MR, SMSC, MN and IDD come from modemapi::Results.
   const std::string& Msg() const { return msg_; }
   void setMsg(std::string v) { msg_ = std::move(v); }
-  const std::string& MN() const { return mn_; }
-  void setMN(std::string v) { mn_ = std::move(v); }
-  const std::string& IDD() const { return idd_; }
-  void setIDD(std::string v) { idd_ = std::move(v); }
 
   ModemStatus InitModem(int intPort, const std::string& PIN = "");
   bool ConnectToGSM();
@@ -98,9 +74,7 @@ private:
   bool sendSingle(const std::string& number, const std::string& text, int coding);
   int GetFirstSMSIndex();
 
-  std::string drStatus_;  // decimal text; empty until a report was read
-  std::string drFDate_, drFTime_, drRDate_, drRTime_, drMNRecipient_, drMsgRef_;
-  std::string scts_, mr_, smsc_, msg_, mn_, idd_;
+  std::string msg_;
   bool DeliveryReportFlag = false;
 };
 

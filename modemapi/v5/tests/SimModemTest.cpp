@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "modemapi/Replies.h"
 #include "modemapi/v5/Phonebook.h"
 #include "modemapi/v5/SMS.h"
 #include "modemapi/v5/USSD.h"
-#include "modemapi/v5/Replies.h"
 #include "platform/serial/SerialPort.h"
 #include "tools/modemsim/SimModem.h"
 
@@ -36,7 +36,7 @@ protected:
 };
 
 long numberOf(const std::string& mr) {
-  return QuentraSMSAPI5::Replies::ToNumber(mr.substr(0, mr.find('\r')), 0, 255).value_or(-1);
+  return modemapi::Replies::ToNumber(mr.substr(0, mr.find('\r')), 0, 255).value_or(-1);
 }
 
 }  // namespace

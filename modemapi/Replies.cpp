@@ -1,0 +1,110 @@
+#include "modemapi/Replies.h"
+
+#include <array>
+
+namespace modemapi::Replies {
+
+namespace {
+
+constexpr auto npos = std::string_view::npos;
+
+std::string_view Between(std::string_view s, size_t left, size_t right) {
+  return s.substr(left + 1, right - left - 1);
+}
+
+}  // namespace
+
+std::string TrimBlanks(std::string_view s) {
+  const size_t first = s.find_first_not_of(' ');
+  if (first == npos) return {};
+  const size_t last = s.find_last_not_of(' ');
+  return std::string(s.substr(first, last - first + 1));
+}
+
+std::string RemoveQuotes(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    if (c != '"') out.push_back(c);
+  }
+  return out;
+}
+
+std::optional<long> ToNumber(std::string_view s, long lo, long hi) {
+  const std::string t = TrimBlanks(s);
+  size_t i = 0;
+  bool negative = false;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
+    negative = t[i] == '-';
+    ++i;
+  }
+  if (i == t.size()) return std::nullopt;
+  long value = 0;
+  for (; i < t.size(); ++i) {
+    if (t[i] < '0' || t[i] > '9') return std::nullopt;
+    value = value * 10 + (t[i] - '0');
+    if (value > 1'000'000'000L) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value < lo || value > hi) return std::nullopt;
+  return value;
+}
+
+std::string CutTimeZone(std::string_view time) {
+  size_t cut = time.find('+');
+  if (cut == npos) cut = time.find('-');
+  return std::string(time.substr(0, cut));
+}
+
+std::optional<int> FirstListedIndex(std::string_view reply) {
+  const size_t p = reply.find("+CMGL:");
+  if (p == npos) return std::nullopt;
+  const size_t colon = p + 5;
+  const size_t comma = reply.find(',', colon);
+  if (comma == npos) return std::nullopt;
+  const auto index = ToNumber(Between(reply, colon, comma), 0, 99999);
+  if (!index) return std::nullopt;
+  return static_cast<int>(*index);
+}
+
+std::optional<std::string> MessageReference(std::string_view reply) {
+  const size_t p = reply.find("+CMGS");
+  if (p == npos || p + 6 > reply.size()) return std::nullopt;
+  const size_t start = p + 6;
+  const size_t ok = reply.find("OK", start);
+  if (ok == npos) return std::nullopt;
+  return TrimBlanks(reply.substr(start, ok - start));
+}
+
+std::optional<StatusReport> ParseStatusReport(std::string_view raw) {
+  const std::string s = RemoveQuotes(raw);
+  const std::string_view v = s;
+  const size_t p = v.find("+CMGR:");
+  if (p == npos) return std::nullopt;
+  std::array<size_t, 10> c{};  // c[1] .. c[9], one after the other
+  size_t from = p;
+  for (size_t n = 1; n < c.size(); ++n) {
+    c[n] = v.find(',', from);
+    if (c[n] == npos) return std::nullopt;
+    from = c[n] + 1;
+  }
+  const size_t e = v.find("\r\n", c[9]);
+  if (e == npos) return std::nullopt;
+  StatusReport r;
+  r.messageReference = Between(v, c[2], c[3]);
+  r.recipient = Between(v, c[3], c[4]);
+  r.receivedDate = Between(v, c[5], c[6]);
+  r.receivedTime = CutTimeZone(Between(v, c[6], c[7]));
+  r.dischargeDate = Between(v, c[7], c[8]);
+  r.dischargeTime = CutTimeZone(Between(v, c[8], c[9]));
+  r.status = TrimBlanks(Between(v, c[9], e));
+  return r;
+}
+
+DeliveryStatus DeliveryStatusOf(std::string_view status) {
+  if (status == "0") return DeliveryStatus::Delivered;
+  if (status == "48") return DeliveryStatus::Undelivered;
+  return DeliveryStatus::Unknown;
+}
+
+}  // namespace modemapi::Replies

@@ -1,0 +1,97 @@
+// The readers both libraries share.
+#include "modemapi/Replies.h"
+
+#include <gtest/gtest.h>
+
+namespace R = modemapi::Replies;
+using modemapi::DeliveryStatus;
+
+namespace {
+
+const std::string kReport =
+    "AT+CMGR=\"2\"\r\r\n+CMGR: \"REC UNREAD\",6,12,\"+60123456789\",145,\"07/05/01,12:34:56+32\","
+    "\"07/05/01,12:35:10-04\",0\r\n\r\nOK\r\n";
+
+}  // namespace
+
+TEST(Replies, FirstListedIndexTakesTheFirstEntry) {
+  EXPECT_EQ(R::FirstListedIndex("\r\n+CMGL: 4,\"REC READ\",\"+6012\"\r\nhi\r\n+CMGL: 2,\"REC READ\"\r\n"), 4);
+  EXPECT_EQ(R::FirstListedIndex("+CMGL: 0,\"REC READ\""), 0);
+  EXPECT_FALSE(R::FirstListedIndex("\r\nOK\r\n"));
+  EXPECT_FALSE(R::FirstListedIndex("+CMGL: 4"));
+  EXPECT_FALSE(R::FirstListedIndex("+CMGL: x,\"REC READ\""));
+}
+
+TEST(Replies, FirstListedIndexTrimsAndStaysInRange) {
+  EXPECT_EQ(R::FirstListedIndex("\r\n+CMGL: 2 ,\"REC UNREAD\",6,12\r\n"), 2);
+  EXPECT_EQ(R::FirstListedIndex("+CMGL: 99999,1"), 99999);
+  EXPECT_FALSE(R::FirstListedIndex("+CMGL: 100000,1"));
+  EXPECT_FALSE(R::FirstListedIndex("+CMGL: -1,1"));
+  EXPECT_FALSE(R::FirstListedIndex("+CMGL: ,1"));
+  // Only the first entry counts, even when a later one is readable.
+  EXPECT_FALSE(R::FirstListedIndex("+CMGL: 1;2,1\r\n+CMGL: 3,1"));
+}
+
+TEST(Replies, MessageReferenceKeepsLineBreaksBeforeOK) {
+  EXPECT_EQ(R::MessageReference("> Hi\x1a\r\n+CMGS: 12\r\n\r\nOK\r\n"), "12\r\n\r\n");
+  EXPECT_EQ(R::MessageReference("+CMGS:   7  OK"), "7");
+  EXPECT_FALSE(R::MessageReference("\r\nOK\r\n"));
+  EXPECT_FALSE(R::MessageReference("+CMGS: 12\r\n"));
+  EXPECT_FALSE(R::MessageReference("+CMGS"));
+  // An "OK" before the reference does not close it.
+  EXPECT_FALSE(R::MessageReference("\r\nOK\r\n+CMGS: 5\r\n"));
+}
+
+TEST(Replies, StatusReportFields) {
+  const auto r = R::ParseStatusReport(kReport);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->messageReference, "12");
+  EXPECT_EQ(r->recipient, "+60123456789");
+  EXPECT_EQ(r->receivedDate, "07/05/01");
+  EXPECT_EQ(r->receivedTime, "12:34:56");
+  EXPECT_EQ(r->dischargeDate, "07/05/01");
+  EXPECT_EQ(r->dischargeTime, "12:35:10");
+  EXPECT_EQ(r->status, "0");
+  EXPECT_EQ(R::DeliveryStatusOf("0"), DeliveryStatus::Delivered);
+  EXPECT_EQ(R::DeliveryStatusOf("48"), DeliveryStatus::Undelivered);
+  EXPECT_EQ(R::DeliveryStatusOf("32"), DeliveryStatus::Unknown);
+  EXPECT_EQ(R::DeliveryStatusOf(""), DeliveryStatus::Unknown);
+  EXPECT_EQ(R::DeliveryStatusOf("00"), DeliveryStatus::Unknown);
+}
+
+TEST(Replies, StatusReportWithoutQuotesOrZonesAndWithBlanks) {
+  const auto r = R::ParseStatusReport("+CMGR: 0,6,7,6012,129,26/12/08,09:00:01,26/12/08,09:00:05, 48 \r\nOK");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->messageReference, "7");
+  EXPECT_EQ(r->recipient, "6012");
+  EXPECT_EQ(r->receivedTime, "09:00:01");
+  EXPECT_EQ(r->dischargeTime, "09:00:05");
+  EXPECT_EQ(r->status, "48");
+  // Further commas belong to the status line.
+  const auto more = R::ParseStatusReport("+CMGR: 0,6,7,6012,129,a,b,c,d,32,x\r\n");
+  ASSERT_TRUE(more);
+  EXPECT_EQ(more->status, "32,x");
+}
+
+TEST(Replies, StatusReportRefusesShortAnswers) {
+  EXPECT_FALSE(R::ParseStatusReport("+CMGR: \"REC UNREAD\",6,12,\"+6012\",145\r\nOK\r\n"));
+  EXPECT_FALSE(R::ParseStatusReport(kReport.substr(0, kReport.find(",0\r\n") + 2)));
+  EXPECT_FALSE(R::ParseStatusReport("\r\nOK\r\n"));
+}
+
+TEST(Replies, Numbers) {
+  EXPECT_EQ(R::ToNumber(" 12 ", 0, 100), 12);
+  EXPECT_EQ(R::ToNumber("-3", -5, 5), -3);
+  EXPECT_FALSE(R::ToNumber("", 0, 100));
+  EXPECT_FALSE(R::ToNumber("+", 0, 100));
+  EXPECT_FALSE(R::ToNumber("101", 0, 100));
+  EXPECT_FALSE(R::ToNumber("99999999999999999999", 0, 100));
+}
+
+TEST(Replies, TrimAndZone) {
+  EXPECT_EQ(R::TrimBlanks("  a b \r\n "), "a b \r\n");
+  EXPECT_EQ(R::TrimBlanks("   "), "");
+  EXPECT_EQ(R::CutTimeZone("12:34:56"), "12:34:56");
+  // A "+" zone wins over a "-" that comes earlier.
+  EXPECT_EQ(R::CutTimeZone("12-34+08"), "12-34");
+}
