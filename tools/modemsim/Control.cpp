@@ -31,7 +31,7 @@ ControlResult ok(const std::string& detail = "") { return {detail.empty() ? "OK"
 ControlResult fail(const std::string& why) { return {"ERROR " + why}; }
 
 ControlResult inject(const std::string& args, Modem& modem) {
-  InjectSpec spec;
+  Injection inj;
   std::string head = args, text;
   bool hasText = false;
   if (auto p = args.find("text="); p != std::string::npos && (p == 0 || args[p - 1] == ' ')) {
@@ -40,33 +40,33 @@ ControlResult inject(const std::string& args, Modem& modem) {
     hasText = true;
   }
   if (!hasText) return fail("text= missing");
-  spec.text = unescape(text);
+  inj.text = unescape(text);
   for (const auto& w : words(head)) {
     auto eq = w.find('=');
     if (eq == std::string::npos) return fail("expected KEY=VALUE: " + w);
     std::string k = w.substr(0, eq), v = w.substr(eq + 1);
-    if (k == "number") spec.number = v;
+    if (k == "number") inj.number = v;
     else if (k == "coding") {
       if (v != "auto" && v != "7bit" && v != "ucs2" && v != "8bit") return fail("bad coding " + v);
-      spec.coding = v;
-    } else if (k == "smsc") spec.smsc = v;
-    else if (k == "read") spec.read = v == "1" || v == "yes" || v == "true";
+      inj.coding = v;
+    } else if (k == "smsc") inj.smsc = v;
+    else if (k == "read") inj.read = v == "1" || v == "yes" || v == "true";
     else if (k == "scts") {
       TimeStamp ts;
       if (!parseTimeStamp(v, ts)) return fail("scts takes yy/MM/dd,hh:mm:ss+zz");
-      spec.scts = ts;
+      inj.scts = ts;
     } else if (k == "concat") {
       Concat c;
       if (std::sscanf(v.c_str(), "%d/%d/%d", &c.ref, &c.total, &c.seq) != 3 || c.ref < 0 ||
           c.ref > 255 || c.total < 1 || c.total > 255 || c.seq < 1 || c.seq > 255)
         return fail("concat takes ref/total/seq");
-      spec.concat = c;
+      inj.concat = c;
     } else {
       return fail("unknown inject key " + k);
     }
   }
   std::string error;
-  int idx = modem.inject(spec, error);
+  int idx = modem.inject(inj, error);
   return idx ? ok(std::to_string(idx)) : fail(error);
 }
 

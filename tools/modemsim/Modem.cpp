@@ -995,32 +995,32 @@ std::string Modem::submitted(const std::string& mode, const Address& da, const U
   return "\r\n+CMGS: " + std::to_string(mr) + "\r\n" + kOk + urc;
 }
 
-int Modem::inject(const InjectSpec& spec, std::string& error) {
-  if (spec.number.empty()) {
+int Modem::inject(const Injection& inj, std::string& error) {
+  if (inj.number.empty()) {
     error = "number missing";
     return 0;
   }
   Deliver d;
-  d.smsc = spec.smsc.empty() ? s_.smsc : spec.smsc;
-  d.oa = parseAddress(spec.number);
-  d.dcs = dcsFor(spec.text, spec.coding);
-  d.scts = spec.scts ? *spec.scts : TimeStamp::local(io_.now());
-  d.concat = spec.concat;
-  d.text = spec.text;
-  size_t header = spec.concat ? 6 : 0;
+  d.smsc = inj.smsc.empty() ? s_.smsc : inj.smsc;
+  d.oa = parseAddress(inj.number);
+  d.dcs = dcsFor(inj.text, inj.coding);
+  d.scts = inj.scts ? *inj.scts : TimeStamp::local(io_.now());
+  d.concat = inj.concat;
+  d.text = inj.text;
+  size_t header = inj.concat ? 6 : 0;
   Coding c = codingOfDcs(d.dcs);
-  bool fits = c == Coding::Gsm7 ? (header * 8 + 6) / 7 + toSeptets(toU32(spec.text)).size() <= 160
-              : c == Coding::Ucs2 ? header + toUcs2(toU32(spec.text)).size() <= 140
-                                  : header + spec.text.size() / 2 <= 140;
+  bool fits = c == Coding::Gsm7 ? (header * 8 + 6) / 7 + toSeptets(toU32(inj.text)).size() <= 160
+              : c == Coding::Ucs2 ? header + toUcs2(toU32(inj.text)).size() <= 140
+                                  : header + inj.text.size() / 2 <= 140;
   if (!fits) {
     error = "text too long for one message";
     return 0;
   }
-  if (c == Coding::Data8 && !fromHex(spec.text)) {
+  if (c == Coding::Data8 && !fromHex(inj.text)) {
     error = "8-bit data must be given as hex digits";
     return 0;
   }
-  return injectPdu(encodeDeliver(d), spec.read, error);
+  return injectPdu(encodeDeliver(d), inj.read, error);
 }
 
 int Modem::injectPdu(const std::string& hex, bool read, std::string& error) {

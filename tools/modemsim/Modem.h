@@ -53,7 +53,7 @@ struct Io {
   std::function<std::time_t()> now = [] { return std::time(nullptr); };
 };
 
-struct InjectSpec {
+struct Injection {
   std::string number;
   std::string text;
   std::string coding = "auto";  // auto | 7bit | ucs2 | 8bit (text as hex)
@@ -70,7 +70,7 @@ class Modem {
   void receive(std::string_view bytes);
 
   // Index in the SIM store, or 0 with error set.
-  int inject(const InjectSpec& spec, std::string& error);
+  int inject(const Injection& inj, std::string& error);
   int injectPdu(const std::string& hex, bool read, std::string& error);
   size_t count(const std::string& store) const;
   void clear(const std::string& store);

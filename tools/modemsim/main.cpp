@@ -271,10 +271,10 @@ int Server::run() {
   };
   modem_ = std::make_unique<modemsim::Modem>(settings, io);
   log("--", "serving " + slavePath_);
-  for (const auto& spec : injects) {
-    auto r = modemsim::control("inject " + spec, settings, *modem_);
+  for (const auto& inj : injects) {
+    auto r = modemsim::control("inject " + inj, settings, *modem_);
     if (r.reply.rfind("OK", 0) != 0) {
-      std::cerr << "modemsim: --inject " << spec << ": " << r.reply << "\n";
+      std::cerr << "modemsim: --inject " << inj << ": " << r.reply << "\n";
       return 1;
     }
   }
