@@ -70,31 +70,36 @@ bool smsService(Transport& t)
 
 }  // namespace
 
+ModemStatus OpenAndUnlock(Transport& t, int intPort, std::string_view PIN)
+{
+    auto& port = t.port();
+    // The port number cannot change while open, and a new bring-up starts closed.
+    if (port.portOpen())
+        port.setPortOpen(false);
+    port.setCommPort(intPort);
+    port.setSettings(kFirstSettings);
+    if (!probe(t))
+        return closed(t, ModemStatus::Fail);
+    const ModemStatus sim = pin(t, PIN);
+    return sim == ModemStatus::OK ? sim : closed(t, sim);
+}
+
+bool SignalAndHeaders(Transport& t)
+{
+    std::string answer;
+    if (!WaitForText(t, "AT+CSQ", "\r\nOK", answer, 7) || has(answer, "+CSQ: 0"))
+        return false;
+    answer.clear();
+    return WaitForText(t, "AT+CSDH=1", "\r\nOK", answer, 7);
+}
+
 ModemStatus InitModem(Transport& t, int intPort, std::string_view PIN)
 {
     try {
-        auto& port = t.port();
-        // The port number cannot change while open, and a new bring-up starts closed.
-        if (port.portOpen())
-            port.setPortOpen(false);
-        port.setCommPort(intPort);
-        port.setSettings(kFirstSettings);
-        if (!probe(t))
-            return closed(t, ModemStatus::Fail);
-
-        const ModemStatus sim = pin(t, PIN);
-        if (sim != ModemStatus::OK)
-            return closed(t, sim);
-
-        if (!smsService(t))
-            return closed(t, ModemStatus::Fail);
-
-        std::string answer;
-        if (!WaitForText(t, "AT+CSQ", "\r\nOK", answer, 7) || has(answer, "+CSQ: 0"))
-            return closed(t, ModemStatus::Fail);
-
-        answer.clear();
-        if (!WaitForText(t, "AT+CSDH=1", "\r\nOK", answer, 7))
+        const ModemStatus opened = OpenAndUnlock(t, intPort, PIN);
+        if (opened != ModemStatus::OK)
+            return opened;
+        if (!smsService(t) || !SignalAndHeaders(t))
             return closed(t, ModemStatus::Fail);
 
         std::string reply;

@@ -1,5 +1,15 @@
 // Bring-up of the PDU-mode library (QuentraSMSAPI6's InitModem and ConnectToGSM),
-// in modemapi_core so that class SMS calls them on portWindow(Library::API6).
+// in modemapi_core so that class SMS calls them on portWindow(Library::API6), and the
+// first steps that the text-mode library's ModemInit shares with it.
+//
+//   OpenAndUnlock(t, port, pin)  port number and "115200,N,8,1"; up to three "AT"
+//                            probes (115200, then 9600 twice), 7 s each; PIN states to
+//                            ModemStatus. OK leaves the port open; any other result
+//                            leaves it closed. Serial errors pass to the caller.
+//   SignalAndHeaders(t)      "AT+CSQ" (7 s; "+CSQ: 0" is no signal) and "AT+CSDH=1"
+//                            (7 s), each awaiting CR LF "OK" in a reply of its own
+//                            (an "ERROR" answer runs to the time-out): true when both
+//                            answered and there is a signal. Leaves the port open.
 //
 //   InitModem(t, port, pin)  port number and "115200,N,8,1"; up to three "AT" probes
 //                            (115200, then 9600 twice), 7 s each; PIN states to
@@ -20,6 +30,9 @@
 #include <string_view>
 
 namespace modemapi {
+
+ModemStatus OpenAndUnlock(Transport& t, int intPort, std::string_view PIN);
+bool SignalAndHeaders(Transport& t);
 
 ModemStatus InitModem(Transport& t, int intPort, std::string_view PIN = {});
 bool ConnectToGSM(Transport& t);

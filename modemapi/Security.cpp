@@ -29,6 +29,10 @@ int CheckPIN(Transport& t)
 
 int EnterPIN(Transport& t, std::string_view pin)
 {
+    // A line break would end the command and start another, Ctrl-Z or ESC would end or
+    // cancel it: such a PIN is wrong before anything is written.
+    if (pin.find_first_of("\r\n\x1A\x1B") != std::string_view::npos)
+        return 0;
     try {
         std::string reply;
         return SendATCommand(t, "AT+CPIN=" + std::string(pin), reply, 7) ? 1 : 0;

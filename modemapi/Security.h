@@ -4,7 +4,8 @@
 //               0 "READY", 1 "SIM PIN", 2 "SIM PUK", 3 "ERROR"; anything else or false
 //               tries again; 3 after 12 tries or on a run-time error
 //   EnterPIN    "AT+CPIN=" + PIN (no quotes) with SendATCommand, 7 s: 1 on OK, else 0
-//               (0 on a run-time error too)
+//               (0 on a run-time error too, and 0 without writing for a PIN holding
+//               CR, LF, Ctrl-Z or ESC)
 //   CloseModem  closes the port: true; false when closing fails, except that a port
 //               already closed (serial error 8005) counts as closed: true
 #pragma once

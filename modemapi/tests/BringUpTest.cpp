@@ -76,6 +76,14 @@ TEST_F(BringUpTest, SimStatesGiveTheirResults)
         if (port->portOpen())
             port->setPortOpen(false);
     }
+
+    // A PIN that would end the command line and start another is never written.
+    modem.standing["AT+CPIN?"] = ok("+CPIN: SIM PIN");
+    modem.heard.clear();
+    EXPECT_EQ(init("12\rAT+CMGD=1,4"), ModemStatus::PINWrong);
+    EXPECT_FALSE(port->portOpen());
+    for (const auto& [line, times] : modem.heard)
+        EXPECT_EQ(line.find("CPIN="), std::string::npos) << line << " x" << times;
 }
 
 TEST_F(BringUpTest, NoAnswerToThePinQueryIsASimErrorAfterTwelveTries)

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "modemapi/BringUp.h"
 #include "modemapi/Replies.h"
 #include "modemapi/Security.h"
 #include "modemapi/v5/Link.h"
@@ -17,7 +18,6 @@ using modemapi::Transport;
 
 namespace {
 
-constexpr int kProbeTries = 3;
 constexpr int kStartingTries = 12;  // "+CMS ERROR: 515": the modem is still starting
 constexpr int kStartingSleepMs = 7000;
 constexpr int kRegistrationTries = 3;
@@ -38,33 +38,6 @@ bool Command(Transport& t, const std::string& cmd, int seconds = 0) {
 ModemStatus Closed(Transport& t, ModemStatus result) {
   CloseModem(t);
   return result;
-}
-
-// Opens the port at the current settings and asks "AT"; false closes it again.
-bool Probe(Transport& t) {
-  auto& port = t.port();
-  if (port.portOpen()) port.setPortOpen(false);
-  port.setPortOpen(true);
-  std::string reply;
-  if (WaitForOK(t, "AT", reply, 7)) return true;
-  CloseModem(t);
-  return false;
-}
-
-ModemStatus PinState(Transport& t, std::string_view PIN) {
-  switch (modemapi::CheckPIN(t)) {
-    case 0:
-      return ModemStatus::OK;
-    case 1:
-      if (PIN.empty()) return ModemStatus::PINRequired;
-      // A PIN that would end the command line is as wrong as any other.
-      if (!FitsInCommand(PIN, false)) return ModemStatus::PINWrong;
-      return modemapi::EnterPIN(t, PIN) == 1 ? ModemStatus::OK : ModemStatus::PINWrong;
-    case 2:
-      return ModemStatus::SIMBlocked;
-    default:
-      return ModemStatus::SIMError;
-  }
 }
 
 // A report's texts in UTF-8.
@@ -101,20 +74,8 @@ void SMS::setToMessage(std::shared_ptr<const TextSource> object) {
 ModemStatus SMS::ModemInit(int intPort, std::string_view PIN) {
   Transport& t = Link();
   try {
-    auto& port = t.port();
-    // The port number cannot change while the port is open.
-    if (port.portOpen()) port.setPortOpen(false);
-    port.setCommPort(intPort);
-    port.setSettings("115200,N,8,1");
-    bool answered = false;
-    for (int i = 0; i < kProbeTries && !answered; ++i) {
-      answered = Probe(t);
-      if (!answered) port.setSettings("9600,N,8,1");
-    }
-    if (!answered) return Closed(t, ModemStatus::Fail);
-
-    const ModemStatus pin = PinState(t, PIN);
-    if (pin != ModemStatus::OK) return Closed(t, pin);
+    const ModemStatus opened = modemapi::OpenAndUnlock(t, intPort, PIN);
+    if (opened != ModemStatus::OK) return opened;
 
     for (int i = 1;; ++i) {
       std::string reply;
@@ -125,9 +86,7 @@ ModemStatus SMS::ModemInit(int intPort, std::string_view PIN) {
     }
 
     std::string reply;
-    if (!WaitForOK(t, "AT+CSQ", reply, 7)) return Closed(t, ModemStatus::Fail);
-    if (reply.find("+CSQ: 0") != std::string::npos) return Closed(t, ModemStatus::Fail);
-    if (!WaitForOK(t, "AT+CSDH=1", reply, 7)) return Closed(t, ModemStatus::Fail);
+    if (!modemapi::SignalAndHeaders(t)) return Closed(t, ModemStatus::Fail);
     if (!WaitForOK(t, "AT+CMGF=1", reply, 7)) return Closed(t, ModemStatus::Fail);
     Command(t, "AT+CNMI=0,0,0,2,0");
     return ModemStatus::OK;
