@@ -73,8 +73,8 @@ TEST_F(TransportTest, WallClockSetBackDoesNotStretchAWait)
     Transport& t = openWindow();
     port->expect("AT\r", {{1000, "\r\n"}});
     // The first look at the port sets the wall clock an hour back.
-    const int id = clock.addListener([this](parlix::clock::TimePoint now) {
-        static bool once = false;
+    bool once = false;
+    const int id = clock.addListener([this, &once](parlix::clock::TimePoint now) {
         if (!once) {
             once = true;
             clock.setWallClock(now - std::chrono::hours(1));
@@ -84,6 +84,7 @@ TEST_F(TransportTest, WallClockSetBackDoesNotStretchAWait)
     std::string reply;
     EXPECT_FALSE(SendATCommand(t, "AT", reply, 7));
     clock.removeListener(id);
+    EXPECT_TRUE(once);
     EXPECT_LE(clock.ticks() - ticks, 8100ms);
     EXPECT_GE(clock.ticks() - ticks, 7s);
 }
