@@ -66,6 +66,11 @@ bool RecordsetModel::setCurrentRow(int row) {
     }
 }
 
+void RecordsetModel::refreshRow(int row) {
+    if (row < 0 || row >= rowCount() || columns_ == 0) return;
+    emit dataChanged(index(row, 0), index(row, columns_ - 1));
+}
+
 int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : fetched_; }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }

@@ -44,6 +44,8 @@ public:
     void setLocaleDates(bool on) { localeDates_ = on; }
 
     bool setCurrentRow(int row);
+    // A row changed in the database through this set: show its new values.
+    void refreshRow(int row);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
