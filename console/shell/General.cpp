@@ -548,7 +548,7 @@ void General::rightClickNode(QTreeWidgetItem* item) {
             case NodeKind::AddressBook: popup(pmnuAllContact, where); break;
             case NodeKind::Group: {
                 // A group whose rows are all gone offers nothing.
-                auto n = DbConnection.scalar("SELECT COUNT(*) FROM Groups WHERE rtrim(GroupName) = rtrim(?)",
+                auto n = DbConnection.scalar("SELECT COUNT(*) FROM Groups WHERE GroupName = ?",
                                              {textOf(item)});
                 if (n && n->asInt() > 0) popup(pmnuGroup, where);
                 break;

@@ -22,11 +22,12 @@ inline constexpr const char* kSentOKSql = "SELECT * FROM Outbox WHERE SentStatus
 inline constexpr const char* kDuplicateSql = "SELECT * FROM Outbox WHERE SentStatus = 'D'";
 inline constexpr const char* kFailedSql = "SELECT * FROM Outbox WHERE SentStatus = 'F'";
 inline constexpr const char* kGroupNamesSql = "SELECT DISTINCT GroupName FROM Groups";
-// Members of one group; ? = the group name (bound, compared without trailing blanks).
+// Members of one group; ? = the group name (bound; the column compares without
+// trailing blanks).
 inline constexpr const char* kGroupMembersSql =
     "SELECT AddressBook.ContactID, AddressBook.Name, AddressBook.Mobile, AddressBook.CompanyName, "
     "Groups.GroupName FROM AddressBook, Groups WHERE AddressBook.ContactID = Groups.ContactID "
-    "AND rtrim(Groups.GroupName) = rtrim(?)";
+    "AND Groups.GroupName = ?";
 
 enum class View { Inbox, Outbox, Sent, AddressBook, Group };
 
