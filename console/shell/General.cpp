@@ -25,6 +25,7 @@
 #include "console/shell/core/ConnectDB.h"
 #include "console/shell/core/Error.h"
 #include "console/shell/core/Main1.h"
+#include "console/shell/core/Summary.h"
 #include "console/shell/core/UnknownNames.h"
 #include "platform/db/qt/RecordsetModel.h"
 #include "platform/ui/Dialogs.h"
@@ -385,7 +386,7 @@ void General::popup(QMenu* menu, const QPoint& globalPos) {
 
 // ---- load, activation, unload ---------------------------------------------------------
 
-void General::openRecordsets() {
+void General::openRecordsets(bool sentSets) {
     if (!DbConnection.isOpen()) return;
     const db::RecordsetOptions live{db::Cursor::Live, db::Lock::Optimistic, 0};
     const db::RecordsetOptions readOnly{db::Cursor::Live, db::Lock::ReadOnly, 0};
@@ -398,8 +399,11 @@ void General::openRecordsets() {
                           {&rsOutbox, kOutboxSql, &live},           {&rsSent, kSentSql, &live},
                           {&rsSentOK, kSentOKSql, &readOnly},       {&rsDuplicate, kDuplicateSql, &readOnly},
                           {&rsFailed, kFailedSql, &live},           {&rsGroupNames, kGroupNamesSql, &readOnly}};
-    for (const Spec& s : specs)
+    for (const Spec& s : specs) {
+        // Sent Items and the sent-only set count nearly the whole Outbox: opened when first used.
+        if (!sentSets && (s.rs == &rsSent || s.rs == &rsSentOK)) continue;
         if (!s.rs->isOpen()) trapped("General:Form_Load", [&] { s.rs->open(DbConnection, s.sql, {}, *s.options); });
+    }
 }
 
 void General::formLoad() {
@@ -500,21 +504,20 @@ void General::Status() {
         }
         // A search leaves its filter on the group names; the summary counts every group.
         rsGroupNames.clearFilter();
-        for (db::Recordset* rs :
-             {&rsInbox, &rsOutbox, &rsSent, &rsSentOK, &rsDuplicate, &rsFailed, &rsAddressBook, &rsGroupNames})
-            rs->requery();
-        auto set = [](QLabel* l, std::int64_t n, const char* text) { l->setText(QString::number(n) + text); };
+        // The sets the summary shows are requeried; the Outbox's sent-status counts come
+        // from one pass over its status index (Sent Items is requeried when it is shown).
+        for (db::Recordset* rs : {&rsInbox, &rsOutbox, &rsFailed, &rsDuplicate, &rsAddressBook, &rsGroupNames})
+            if (rs->isOpen()) rs->requery();
+        const OutboxCounts n = CountOutbox(DbConnection);
+        auto set = [](QLabel* l, std::int64_t k, const char* text) { l->setText(QString::number(k) + text); };
         set(lblStatusInbox, rsInbox.recordCount(), " SMS received into inbox");
-        set(lblStatusOutbox, rsOutbox.recordCount(), " SMS queued into outbox");
-        set(lblStatusSentItems, rsSent.recordCount(), " SMS processed in sent items");
-        set(lblStatusSentOK, rsSentOK.recordCount(), " Total SMS sent successfully");
-        rsSentOK.setFilter(db::Criteria::equals("DeliveryStatus", "D"));
-        set(lblStatusSent_Delivered, rsSentOK.recordCount(), " SMS sent and delivered successfully");
-        rsSentOK.setFilter(db::Criteria::equals("DeliveryStatus", "F") || db::Criteria::equals("DeliveryStatus", "U"));
-        set(lblStatusSent_Undelivered, rsSentOK.recordCount(), " SMS sent but not delivered");
-        rsSentOK.clearFilter();
-        set(lblStatusFail, rsFailed.recordCount(), " SMS failed to send");
-        set(lblStatusDup, rsDuplicate.recordCount(), " duplicate outgoing SMS (not sent)");
+        set(lblStatusOutbox, n.queued, " SMS queued into outbox");
+        set(lblStatusSentItems, n.processed, " SMS processed in sent items");
+        set(lblStatusSentOK, n.sent, " Total SMS sent successfully");
+        set(lblStatusSent_Delivered, n.delivered, " SMS sent and delivered successfully");
+        set(lblStatusSent_Undelivered, n.undelivered, " SMS sent but not delivered");
+        set(lblStatusFail, n.failed, " SMS failed to send");
+        set(lblStatusDup, n.duplicate, " duplicate outgoing SMS (not sent)");
         set(lblStatusAddBook, rsAddressBook.recordCount(), " contact in address book");
         set(lblStatusGroup, rsGroupNames.recordCount(), " group");
     });
@@ -637,13 +640,34 @@ void General::applyLayout(const ViewLayout& l) {
 }
 
 void General::restorePosition(db::Recordset& rs, const db::Bookmark& saved) {
-    if (!saved.valid() || rs.recordCount() == 0) return;
-    rs.moveToBookmark(saved);  // a row past the end gives the last row
-    if (rs.eof() || rs.bof()) return;
-    const int row = static_cast<int>(std::min<std::int64_t>(rs.position(), DataGridModel->rowCount() - 1));
+    const std::int64_t count = rs.recordCount();
+    if (!saved.valid() || count == 0) return;
+    std::int64_t at = std::min(saved.position, count - 1);  // rows deleted meanwhile: the last row
+    if (saved.position < count && saved.rowid != 0) {
+        // New messages shift rows by a few places: look for the row near where it was,
+        // never through the whole folder.
+        constexpr std::int64_t kNear = 256;
+        for (std::int64_t d = 0; d <= kNear; ++d) {
+            std::int64_t hit = -1;
+            for (std::int64_t p : {saved.position + d, saved.position - d}) {
+                if (p < 0 || p >= count) continue;
+                rs.move(p);
+                if (!rs.eof() && rs.bookmark().rowid == saved.rowid) {
+                    hit = p;
+                    break;
+                }
+            }
+            if (hit >= 0) {
+                at = hit;
+                break;
+            }
+        }
+    }
+    rs.move(at);
+    const int row = static_cast<int>(std::min<std::int64_t>(at, DataGridModel->rowCount() - 1));
     if (row < 0) return;
     const QModelIndex index = DataGridModel->index(row, 0);
-    DataGrid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    DataGrid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     DataGrid->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
@@ -716,7 +740,7 @@ void General::SentDataGrid() {
     trapped("General-SentDataGrid", [this] {
         UpdateUnknownOutbox();
         if (!EnsureDbConnection()) return tellDatabaseMissingOnce();
-        openRecordsets();
+        openRecordsets(true);
         rsSent.requery();
         bindGrid(rsSent);
         restorePosition(rsSent, SentPosition);

@@ -85,7 +85,8 @@ public:
     void DataGrid_RightMenu(const QPoint& globalPos);
 
     // Record sets, live on DbConnection for the window's life (requeried, never reopened;
-    // reopened only when they were closed because the database was not there).
+    // opened later only when the database was not there at load). rsSent and rsSentOK
+    // open with the first Sent Items view: both count nearly the whole Outbox.
     db::Recordset rsAddressBook, rsInbox, rsOutbox, rsSent, rsSentOK, rsDuplicate, rsFailed, rsGroupNames;
     db::Recordset rsGroupMembers;  // opened anew by each group load
 
@@ -156,7 +157,7 @@ private:
     void buildPopups();
     void formLoad();
     void formUnload();
-    void openRecordsets();
+    void openRecordsets(bool sentSets = false);
     void buildTree();
     void showContent(bool content);
     void applyLayout(const ViewLayout& layout);
