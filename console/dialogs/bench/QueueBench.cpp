@@ -6,6 +6,13 @@
 //   BM_QueuePerRow/<db>/<filter>      the per-row way for the 10,000 contact entries:
 //       autocommit, a statement made for every look-up and every insert
 // Time per Send is the write lock's time too (one chunk up to RowsPerCommit rows).
+// The windows, offscreen, on 50,000 contacts in 1,000 groups and 10,000 templates:
+//   BM_PickerLoad/<entries>     frmTo's load: both lists, pre-ticking 0 or 10,000 entries
+//   BM_PickerOkAllContacts      "All Contacts" and "All Groups" ticked, then OK: 1,000
+//                               groups checked for members, 51,000 entries to the composer
+//   BM_TemplatesFirstScreen     frmTemplate's load and its first screen drawn
+#include <QApplication>
+#include <QCheckBox>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -13,6 +20,10 @@
 #include <memory>
 
 #include "console/dialogs/core/Broadcast.h"
+#include "console/dialogs/frmNewSMS.h"
+#include "console/dialogs/frmTemplate.h"
+#include "console/dialogs/frmTo.h"
+#include "console/shell/core/ConnectDB.h"
 #include "engine/schema/Schema.h"
 #include "platform/db/Connection.h"
 
@@ -121,6 +132,101 @@ void BM_QueuePerRow(benchmark::State& state) {
 }
 BENCHMARK(BM_QueuePerRow)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
+// The console's own database for the windows: AppPath() points at it.
+struct Office {
+    static constexpr int kContacts = 50000, kGroups = 1000, kTemplates = 10000;
+    fs::path root;
+    std::vector<std::string> contactEntries;
+
+    Office() {
+        root = fs::temp_directory_path() / ("parlix-queue-bench-office-" + std::to_string(::getpid()));
+        fs::remove_all(root);
+        fs::create_directories(root / schema::kDatabaseFolder);
+        schema::createDatabase(schema::databasePath(root.string()));
+        console::SetAppPath(root.string());
+        console::ConnectDB(console::DbConnection);
+        auto& db = console::DbConnection;
+        db.execute("WITH RECURSIVE i(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM i WHERE k + 1 < ?) "
+                   "INSERT INTO AddressBook (Name, Mobile, CompanyName) SELECT 'Contact ' || k, '01' || (30000000 + k), "
+                   "'Company' FROM i",
+                   {kContacts});
+        db.execute("WITH RECURSIVE i(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM i WHERE k + 1 < ?) "
+                   "INSERT INTO Groups (GroupName, ContactID, Mobile) SELECT 'Group ' || k, 0, '' FROM i",
+                   {kGroups});
+        db.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) "
+                   "SELECT 'Group ' || (ContactID % ?), ContactID, Mobile FROM AddressBook",
+                   {kGroups});
+        db.execute("WITH RECURSIVE i(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM i WHERE k + 1 < ?) "
+                   "INSERT INTO Template (Text) SELECT 'Template ' || k || ': the office opens at 9 and closes at 5.' "
+                   "FROM i",
+                   {kTemplates});
+        for (auto& r : db.query("SELECT ContactID, Name, Mobile FROM AddressBook ORDER BY ContactID LIMIT 10000"))
+            contactEntries.push_back(r[0].asText() + ":" + r[1].asText() + ":" + r[2].asText());
+    }
+    ~Office() {
+        console::DbConnection.close();
+        fs::remove_all(root);
+    }
+};
+
+Office& TheOffice() {
+    static Office o;
+    return o;
+}
+
+void BM_PickerLoad(benchmark::State& state) {
+    Office& o = TheOffice();
+    console::frmNewSMS composer;
+    if (state.range(0)) composer.addRecipients(o.contactEntries);
+    console::frmTo to(&composer);
+    for (auto _ : state) to.Form_Load();
+    state.counters["contacts"] = to.contacts->count();
+    state.counters["groups"] = to.groups->count();
+    state.counters["ticked"] = static_cast<double>(to.contacts->checkedTexts().size());
+}
+BENCHMARK(BM_PickerLoad)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_PickerOkAllContacts(benchmark::State& state) {
+    TheOffice();
+    console::frmNewSMS composer;
+    console::frmTo to(&composer);
+    for (auto _ : state) {
+        state.PauseTiming();
+        to.Form_Load();
+        state.ResumeTiming();
+        to.chkALLInd->setChecked(true);
+        to.chkALLInd_Click();
+        to.chkALLGroup->setChecked(true);  // and every group checked for members
+        to.chkALLGroup_Click();
+        to.cmdOK_Click();
+    }
+    state.counters["entries"] = static_cast<double>(composer.recipientEntries().size());
+}
+BENCHMARK(BM_PickerOkAllContacts)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_TemplatesFirstScreen(benchmark::State& state) {
+    TheOffice();
+    console::frmNewSMS composer;
+    for (auto _ : state) {
+        console::frmTemplate t(&composer);
+        t.Form_Load();
+        t.show();
+        QImage first = t.grab().toImage();  // the first screen, drawn
+        benchmark::DoNotOptimize(first);
+        state.PauseTiming();
+        t.Form_Unload();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_TemplatesFirstScreen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
