@@ -1,7 +1,5 @@
 #include "console/dialogs/core/Broadcast.h"
 
-#include <algorithm>
-
 #include "platform/db/Value.h"
 
 namespace parlix::console {
@@ -51,6 +49,7 @@ void BroadcastQueue::prepare() {
 
 QueueResult BroadcastQueue::queueAll(const std::vector<std::string>& entries) {
     result_ = {};
+    failedSeen_.clear();
     chunkQueued_ = chunkSkipped_ = 0;
     chunkEntries_.clear();
     prepare();
@@ -159,8 +158,7 @@ void BroadcastQueue::fail(const std::string& location, const std::exception& e) 
 }
 
 void BroadcastQueue::markFailed(const std::string& entry) {
-    if (std::find(result_.failed.begin(), result_.failed.end(), entry) == result_.failed.end())
-        result_.failed.push_back(entry);
+    if (failedSeen_.insert(entry).second) result_.failed.push_back(entry);
 }
 
 bool BroadcastQueue::QueueSMSToGroup(const std::string& entry) {

@@ -21,6 +21,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "console/dialogs/core/Compose.h"
@@ -106,6 +107,7 @@ private:
     std::string entry_;
     bool entryFailed_ = false;
     QueueResult result_;
+    std::unordered_set<std::string> failedSeen_;
 };
 
 }  // namespace parlix::console
