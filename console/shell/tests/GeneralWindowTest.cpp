@@ -20,6 +20,7 @@
 #include "console/shell/core/ConnectDB.h"
 #include "console/shell/core/Error.h"
 #include "console/shell/core/Main1.h"
+#include "console/shell/tests/TestRoot.h"
 #include "engine/schema/Schema.h"
 #include "platform/db/qt/RecordsetModel.h"
 #include "platform/ui/Dialogs.h"
@@ -31,18 +32,9 @@ namespace fs = std::filesystem;
 
 class GeneralTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { test::ensureApplication(); }
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("parlix-general-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root / "Database");
+        root = test::makeTestRoot("general");
         SetAppPath(root.string());
         DbConnection.close();
         General::setPopupHook([this](QMenu* m, const QPoint&) { popups.push_back(m->objectName().toStdString()); });
