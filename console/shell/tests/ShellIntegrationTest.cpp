@@ -10,6 +10,7 @@
 #include "console/shell/core/Error.h"
 #include "console/shell/core/Summary.h"
 #include "console/shell/core/UnknownNames.h"
+#include "console/shell/tests/TestRoot.h"
 #include "engine/schema/Schema.h"
 
 namespace parlix::console {
@@ -20,11 +21,7 @@ namespace fs = std::filesystem;
 class ShellDb : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("parlix-shell-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root / "Database");
+        root = test::makeTestRoot("shell");
         SetAppPath(root.string());
     }
     void TearDown() override {
