@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include "console/dialogs/frmTemplate.h"
 #include "console/dialogs/frmTo.h"
 #include "console/dialogs/tests/ComposerDb.h"
+#include "console/shell/General.h"
 #include "console/shell/core/ConnectDB.h"
 #include "console/shell/core/Error.h"
 #include "platform/db/qt/RecordsetModel.h"
@@ -117,6 +119,15 @@ TEST_F(Composer, SendQueuesGroupContactAndTypedNumberThenEmptiesTheList) {
     compose("Again", {"0177777777"});
     w->cmdSend_Click();
     EXPECT_EQ(count("Message = 'Again' AND DateTimeQueue = ?", {queued}), 1);
+}
+
+TEST_F(Composer, TheMainWindowEndsOnTheSummaryWithTheNewOutboxCount) {
+    General main;
+    main.OutboxDataGrid();
+    compose("Hello", {"0121111111", "0122222222"});
+    w->cmdSend_Click();
+    EXPECT_FALSE(main.frmStatus->isHidden());
+    EXPECT_EQ(main.lblStatusOutbox->text().toStdString(), "2 SMS queued into outbox");
 }
 
 TEST_F(Composer, AReplyNumberIsSentAndNoEmptyEntryFollows) {
