@@ -22,7 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     out.SetBody(m.Body());
     out.SetFrom(m.From());
     out.AddTo("", m.FromAddress());
-    std::string mime = out.toMime();
-    if (MailMessage::parse(mime).Subject() != out.Subject()) std::abort();
+    std::string back = MailMessage::parse(out.toMime()).Subject();
+    // The layer writes a word joiner (U+2060) into "=?" so that it reads back as text.
+    for (size_t at; (at = back.find("\u2060")) != std::string::npos;) back.erase(at, 3);
+    if (back != out.Subject()) std::abort();
     return 0;
 }
