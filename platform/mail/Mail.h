@@ -61,7 +61,8 @@ public:
     // message has no readable Date.
     std::string Date() const;
 
-    // Single-line fields: line breaks become blanks (no header can be smuggled in).
+    // Subject, From and display names are single lines: line breaks in them become
+    // blanks (no header can be smuggled in).
     void SetSubject(const std::string& subject);
     void SetBody(const std::string& body);
     // "Name <address>", "address", or a bare account name as some servers want it.
@@ -127,8 +128,8 @@ public:
     long SmtpPort = 0;
     std::string SmtpUsername, SmtpPassword;
     long SmtpSsl = 0;
-    // PEM file of the certificate authorities to trust instead of the system's store
-    // (tests trust their own test CA this way); empty = the system's store.
+    // PEM file of certificate authorities trusted besides the system's store (tests
+    // trust their own test CA this way); empty = the system's store alone.
     std::string CaFile;
 
     // The unique identifiers of all mails on the POP3 server, in server order;
