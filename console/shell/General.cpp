@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <set>
 
 #include "console/shell/Help.h"
@@ -386,8 +387,9 @@ void General::popup(QMenu* menu, const QPoint& globalPos) {
 
 // ---- load, activation, unload ---------------------------------------------------------
 
-void General::openRecordsets(bool sentSets) {
-    if (!DbConnection.isOpen()) return;
+std::vector<db::Recordset*> General::openRecordsets(bool sentSets) {
+    std::vector<db::Recordset*> opened;
+    if (!DbConnection.isOpen()) return opened;
     const db::RecordsetOptions live{db::Cursor::Live, db::Lock::Optimistic, 0};
     const db::RecordsetOptions readOnly{db::Cursor::Live, db::Lock::ReadOnly, 0};
     struct Spec {
@@ -397,23 +399,32 @@ void General::openRecordsets(bool sentSets) {
     };
     const Spec specs[] = {{&rsAddressBook, kAddressBookSql, &live}, {&rsInbox, kInboxSql, &live},
                           {&rsOutbox, kOutboxSql, &live},           {&rsSent, kSentSql, &live},
-                          {&rsSentOK, kSentOKSql, &readOnly},       {&rsDuplicate, kDuplicateSql, &readOnly},
+                          {&rsDuplicate, kDuplicateSql, &readOnly},
                           {&rsFailed, kFailedSql, &live},           {&rsGroupNames, kGroupNamesSql, &readOnly}};
     for (const Spec& s : specs) {
-        // Sent Items and the sent-only set count nearly the whole Outbox: opened when first used.
-        if (!sentSets && (s.rs == &rsSent || s.rs == &rsSentOK)) continue;
-        if (!s.rs->isOpen()) trapped("General:Form_Load", [&] { s.rs->open(DbConnection, s.sql, {}, *s.options); });
+        // Sent Items counts nearly the whole Outbox: opened when first shown.
+        if (!sentSets && s.rs == &rsSent) continue;
+        if (!s.rs->isOpen() && trapped("General:Form_Load", [&] { s.rs->open(DbConnection, s.sql, {}, *s.options); }))
+            opened.push_back(s.rs);
     }
+    return opened;
+}
+
+void General::refresh(db::Recordset& rs) {
+    // A set opened just now holds fresh rows already; a second count would be wasted.
+    const auto opened = openRecordsets(&rs == &rsSent);
+    if (std::find(opened.begin(), opened.end(), &rs) == opened.end()) rs.requery();
 }
 
 void General::formLoad() {
-    trapped("General:Form_Load", [this] {
+    std::vector<db::Recordset*> opened;
+    trapped("General:Form_Load", [&] {
         ConnectDB(DbConnection);
-        openRecordsets();
+        opened = openRecordsets();
     });
     buildTree();
     if (!DbConnection.isOpen()) tellDatabaseMissingOnce();
-    Status();
+    summary(opened);
 }
 
 void General::tellDatabaseMissingOnce() {
@@ -468,7 +479,7 @@ void General::formUnload() {
     // Each step alone: one that fails must not keep the program from ending.
     const char* where = "General : Form_Unload";
     trapped(where, [this] { DataGridModel->setRecordset(nullptr); });
-    for (db::Recordset* rs : {&rsAddressBook, &rsInbox, &rsOutbox, &rsSent, &rsSentOK, &rsDuplicate, &rsFailed,
+    for (db::Recordset* rs : {&rsAddressBook, &rsInbox, &rsOutbox, &rsSent, &rsDuplicate, &rsFailed,
                               &rsGroupNames, &rsGroupMembers})
         trapped(where, [rs] { rs->close(); });
     trapped(where, [] { DbConnection.close(); });
@@ -485,29 +496,30 @@ void General::showContent(bool content) {
     DataGrid->setVisible(content);
 }
 
-void General::Status() {
+void General::Status() { summary({}); }
+
+void General::summary(std::vector<db::Recordset*> opened) {
     showContent(false);
     frmContent->setTitle("");
     mnuInbox->setEnabled(false);
     mnuOutbox->setEnabled(false);
     mnuSentItems->setEnabled(false);
     shownView_ = NodeKind::Messages;
-    trapped("General-Status", [this] {
+    trapped("General-Status", [&] {
         if (!EnsureDbConnection()) {
             tellDatabaseMissingOnce();
             return;
         }
         // Back after a missing or locked file: open what could not be opened at load.
-        if (!rsGroupNames.isOpen()) {
-            openRecordsets();
-            buildTree();
-        }
+        const bool treeMissing = !rsGroupNames.isOpen();
+        for (db::Recordset* rs : openRecordsets()) opened.push_back(rs);
+        if (treeMissing) buildTree();
         // A search leaves its filter on the group names; the summary counts every group.
         rsGroupNames.clearFilter();
         // The sets the summary shows are requeried; the Outbox's sent-status counts come
         // from one pass over its status index (Sent Items is requeried when it is shown).
         for (db::Recordset* rs : {&rsInbox, &rsOutbox, &rsFailed, &rsDuplicate, &rsAddressBook, &rsGroupNames})
-            if (rs->isOpen()) rs->requery();
+            if (rs->isOpen() && std::find(opened.begin(), opened.end(), rs) == opened.end()) rs->requery();
         const OutboxCounts n = CountOutbox(DbConnection);
         auto set = [](QLabel* l, std::int64_t k, const char* text) { l->setText(QString::number(k) + text); };
         set(lblStatusInbox, rsInbox.recordCount(), " SMS received into inbox");
@@ -686,8 +698,7 @@ void General::InboxDataGrid() {
     trapped("General : Inbox DataGrid display", [this] {
         UpdateUnknownInbox();
         if (!EnsureDbConnection()) return tellDatabaseMissingOnce();
-        openRecordsets();
-        rsInbox.requery();
+        refresh(rsInbox);
         bindGrid(rsInbox);
         restorePosition(rsInbox, InboxPosition);
         applyLayout(LayoutOf(View::Inbox, rsInbox.fieldCount()));
@@ -712,8 +723,7 @@ void General::InboxDataGrid() {
 void General::OutboxDataGrid() {
     trapped("General-Outbox DataGrid display", [this] {
         if (!EnsureDbConnection()) return tellDatabaseMissingOnce();
-        openRecordsets();
-        rsOutbox.requery();
+        refresh(rsOutbox);
         bindGrid(rsOutbox);
         restorePosition(rsOutbox, OutboxPosition);
         applyLayout(LayoutOf(View::Outbox, rsOutbox.fieldCount()));
@@ -740,8 +750,7 @@ void General::SentDataGrid() {
     trapped("General-SentDataGrid", [this] {
         UpdateUnknownOutbox();
         if (!EnsureDbConnection()) return tellDatabaseMissingOnce();
-        openRecordsets(true);
-        rsSent.requery();
+        refresh(rsSent);
         bindGrid(rsSent);
         restorePosition(rsSent, SentPosition);
         applyLayout(LayoutOf(View::Sent, rsSent.fieldCount()));
@@ -766,8 +775,7 @@ void General::SentDataGrid() {
 void General::AddBookDataGrid() {
     trapped("General : AddBookDataGrid", [this] {
         if (!EnsureDbConnection()) return tellDatabaseMissingOnce();
-        openRecordsets();
-        rsAddressBook.requery();
+        refresh(rsAddressBook);
         bindGrid(rsAddressBook);
         restorePosition(rsAddressBook, AddressBookPosition);
         applyLayout(LayoutOf(View::AddressBook, rsAddressBook.fieldCount()));

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "console/shell/core/Captions.h"
 #include "console/shell/core/Views.h"
@@ -85,9 +86,11 @@ public:
     void DataGrid_RightMenu(const QPoint& globalPos);
 
     // Record sets, live on DbConnection for the window's life (requeried, never reopened;
-    // opened later only when the database was not there at load). rsSent and rsSentOK
-    // open with the first Sent Items view: both count nearly the whole Outbox.
-    db::Recordset rsAddressBook, rsInbox, rsOutbox, rsSent, rsSentOK, rsDuplicate, rsFailed, rsGroupNames;
+    // opened later only when the database was not there at load). rsSent opens with the
+    // first Sent Items view: it counts nearly the whole Outbox. The summary's sent and
+    // delivery counts come from one pass over the Outbox's status index instead of a
+    // set of sent rows.
+    db::Recordset rsAddressBook, rsInbox, rsOutbox, rsSent, rsDuplicate, rsFailed, rsGroupNames;
     db::Recordset rsGroupMembers;  // opened anew by each group load
 
     // Filter and search state (set by the filter and search procedures; the loaders
@@ -157,7 +160,9 @@ private:
     void buildPopups();
     void formLoad();
     void formUnload();
-    void openRecordsets(bool sentSets = false);
+    std::vector<db::Recordset*> openRecordsets(bool sentSets = false);  // the sets it opened
+    void refresh(db::Recordset& rs);  // opens or requeries a view's set
+    void summary(std::vector<db::Recordset*> openedNow);
     void buildTree();
     void showContent(bool content);
     void applyLayout(const ViewLayout& layout);

@@ -356,6 +356,20 @@ TEST_F(GeneralTest, NamesOfUnknownSendersAreFilledInWhenTheirFolderLoads) {
     EXPECT_EQ(c.scalar("SELECT count(*) FROM Outbox WHERE Name = 'Ann'")->asInt(), 1) << "the Outbox needs the exact number";
 }
 
+TEST_F(GeneralTest, GroupNamesWithQuotesAndWildcardsAreTakenAsTheyStand) {
+    make();
+    contact("Ann", "0111", "50% 'off'_*");
+    contact("Bob", "0222", "50");  // would match "50%" as a pattern
+    open();
+    w->clickNode(w->node(NodeKind::Group, "50% 'off'_*"));
+    EXPECT_EQ(caption(), "Address Book (1 contacts in group 50% 'off'_*)");
+    EXPECT_EQ(cell(0, 1), "Ann");
+    popups.clear();
+    w->rightClickNode(w->node(NodeKind::Group, "50% 'off'_*"));
+    EXPECT_EQ(popups, std::vector<std::string>{"pmnuGroup"});
+    EXPECT_EQ(errorLog(), "") << "nothing failed";
+}
+
 TEST_F(GeneralTest, AContactEditedFromAGroupReturnsToThatGroup) {
     make();
     contact("Ann", "0111", "Staff");
