@@ -126,7 +126,7 @@ General::General(QWidget* parent) : QMainWindow(parent) {
     buildMenus();
     buildToolbar();
     buildPopups();
-    formLoad();
+    Form_Load();
 }
 
 General::~General() {
@@ -149,11 +149,11 @@ void General::buildWidgets() {
     tvwMessage->setContextMenuPolicy(Qt::CustomContextMenu);
     row->addWidget(tvwMessage);
     // Every click counts, so clicking the selected node reloads its view.
-    connect(tvwMessage, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { onNodeClicked(item); });
+    connect(tvwMessage, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { tvwMessage_NodeClick(item); });
     connect(tvwMessage, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         if (QTreeWidgetItem* item = tvwMessage->itemAt(pos)) {
             tvwMessage->setCurrentItem(item);
-            rightClickNode(item);
+            tvwMessage_MouseDown(item);
         }
     });
 
@@ -287,9 +287,7 @@ void General::buildMenus() {
 
     connect(mnuSMS, &QAction::triggered, this, [] { ShowNewSMS(); });
     connect(mnuAbout, &QAction::triggered, this, [] { ShowAbout(); });
-    connect(mnuHelp, &QAction::triggered, this, [] {
-        trapped("General-mnuHelp_Click", [] { OpenUserManual(AppPath() + "/Help/UserManual.html"); });
-    });
+    connect(mnuHelp, &QAction::triggered, this, [this] { mnuHelp_Click(); });
     connect(mnuUserPW, &QAction::triggered, this, [] { ShowLoginAdminThenPassword(); });
     connect(mnuImport, &QAction::triggered, this, [] { ShowImport(); });
     // The export window reads which item is disabled to know what to export.
@@ -305,21 +303,50 @@ void General::buildToolbar() {
     Toolbar->setObjectName("Toolbar");
     Toolbar->setMovable(false);
     Toolbar->setIconSize(QSize(24, 24));
-    auto button = [&](const char* tip, QStyle::StandardPixmap icon, auto action) {
+    const std::pair<const char*, QStyle::StandardPixmap> buttons[] = {
+        {"Compose SMS", QStyle::SP_FileIcon},
+        {"Add New Contact", QStyle::SP_FileDialogNewFolder},
+        {"Add New Group", QStyle::SP_DirIcon},
+        {"Import Contacts from Excel into Address Book", QStyle::SP_ArrowDown},
+        {"Export Address Book to Excel", QStyle::SP_ArrowUp},
+    };
+    int index = 0;
+    for (const auto& [tip, icon] : buttons) {
         QAction* a = Toolbar->addAction(style()->standardIcon(icon), tip);
         a->setToolTip(tip);
-        connect(a, &QAction::triggered, this, action);
-    };
-    button("Compose SMS", QStyle::SP_FileIcon, [] { ShowNewSMS(); });
-    button("Add New Contact", QStyle::SP_FileDialogNewFolder, [] {
-        EditContact = false;
-        ShowContact();
-    });
-    button("Add New Group", QStyle::SP_DirIcon, [this] { AddNewGroup(); });
-    button("Import Contacts from Excel into Address Book", QStyle::SP_ArrowDown, [] { ShowImport(); });
-    button("Export Address Book to Excel", QStyle::SP_ArrowUp, [this] {
-        mnuExport->setEnabled(false);
-        ShowExport();
+        connect(a, &QAction::triggered, this, [this, i = ++index] { Toolbar_ButtonClick(i); });
+    }
+}
+
+void General::Toolbar_ButtonClick(int index) {
+    switch (index) {
+        case 1: ShowNewSMS(); break;
+        case 2:
+            EditContact = false;  // new-contact mode
+            ShowContact();
+            break;
+        case 3: AddNewGroup(); break;
+        case 4: ShowImport(); break;
+        case 5:
+            mnuExport->setEnabled(false);
+            ShowExport();
+            break;
+        default: break;
+    }
+}
+
+void General::mnuHelp_Click() {
+    trapped("General-mnuHelp_Click", [] { OpenUserManual(AppPath() + "/Help/UserManual.html"); });
+}
+
+void General::pmnuSendInbox_Click() { ShowNewSMS(); }
+
+void General::pmnuSMS_Click() {
+    trapped("General-pmnuSMS_Click", [this] {
+        // With no contacts there is nobody to send to.
+        if (!rsAddressBook.isOpen() || rsAddressBook.recordCount() == 0 || rsAddressBook.eof() || rsAddressBook.bof())
+            return;
+        ShowNewSMSTo(rsAddressBook.text("Mobile"), "");
     });
 }
 
@@ -371,13 +398,8 @@ void General::buildPopups() {
     pmnuDeleteContactFromGroup = pmnuGroupContact->addAction("Delete Contact from Group");
     pmnuDeleteAllFromGroup = pmnuGroupContact->addAction("Delete All contacts from Group");
 
-    connect(pmnuSendInbox, &QAction::triggered, this, [] { ShowNewSMS(); });
-    connect(pmnuSMS, &QAction::triggered, this, [this] {
-        // With no contacts there is nobody to send to.
-        if (!rsAddressBook.isOpen() || rsAddressBook.recordCount() == 0 || rsAddressBook.eof() || rsAddressBook.bof())
-            return;
-        ShowNewSMSTo(rsAddressBook.text("Mobile"), "");
-    });
+    connect(pmnuSendInbox, &QAction::triggered, this, [this] { pmnuSendInbox_Click(); });
+    connect(pmnuSMS, &QAction::triggered, this, [this] { pmnuSMS_Click(); });
 }
 
 void General::popup(QMenu* menu, const QPoint& globalPos) {
@@ -416,7 +438,7 @@ void General::refresh(db::Recordset& rs) {
     if (std::find(opened.begin(), opened.end(), &rs) == opened.end()) rs.requery();
 }
 
-void General::formLoad() {
+void General::Form_Load() {
     std::vector<db::Recordset*> opened;
     trapped("General:Form_Load", [&] {
         ConnectDB(DbConnection);
@@ -471,11 +493,11 @@ void General::closeEvent(QCloseEvent* e) {
         return;
     }
     closing_ = true;
-    formUnload();
+    Form_Unload();
     e->accept();
 }
 
-void General::formUnload() {
+void General::Form_Unload() {
     // Each step alone: one that fails must not keep the program from ending.
     const char* where = "General : Form_Unload";
     trapped(where, [this] { DataGridModel->setRecordset(nullptr); });
@@ -551,12 +573,7 @@ QTreeWidgetItem* General::node(NodeKind kind, const std::string& text) const {
 
 QTreeWidgetItem* General::selectedNode() const { return tvwMessage->currentItem(); }
 
-void General::clickNode(QTreeWidgetItem* item) {
-    tvwMessage->setCurrentItem(item);
-    onNodeClicked(item);
-}
-
-void General::rightClickNode(QTreeWidgetItem* item) {
+void General::tvwMessage_MouseDown(QTreeWidgetItem* item) {
     trapped("General-twMessage_MouseDown", [&] {
         const QPoint where = tvwMessage->viewport()->mapToGlobal(tvwMessage->visualItemRect(item).center());
         switch (kindOf(item)) {
@@ -573,8 +590,9 @@ void General::rightClickNode(QTreeWidgetItem* item) {
     });
 }
 
-void General::onNodeClicked(QTreeWidgetItem* item) {
+void General::tvwMessage_NodeClick(QTreeWidgetItem* item) {
     if (!item) return;
+    tvwMessage->setCurrentItem(item);
     trapped("General-tvwMessage_nodeClick", [&] {
         const NodeKind kind = kindOf(item);
         const std::string text = textOf(item);
