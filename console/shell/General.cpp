@@ -126,6 +126,9 @@ General::General(QWidget* parent) : QMainWindow(parent) {
     buildMenus();
     buildToolbar();
     buildPopups();
+    connectFilters();
+    connectSearches();
+    connectDeletes();
     Form_Load();
 }
 
@@ -604,6 +607,7 @@ void General::tvwMessage_NodeClick(QTreeWidgetItem* item) {
             mnuSearch->setEnabled(enabled);
             // A search in a group view narrows the group names; leaving the search clears it.
             if (rsGroupNames.isOpen()) rsGroupNames.clearFilter();
+            GroupSearchMarker.clear();
         };
         auto folders = [this](bool inbox, bool outbox, bool sent) {
             mnuInbox->setEnabled(inbox);

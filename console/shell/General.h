@@ -87,6 +87,47 @@ public:
     void DataGrid_MouseUp();
     void DataGrid_RightMenu(const QPoint& globalPos);
 
+    // Folder filters (GeneralFilters.cpp): one handler per item of the three Filter
+    // submenus, hidden items included, and Remove All Filter.
+    void mnuInboxFMobile_Click();
+    void mnuInboxFMessage_Click();
+    void mnuInboxFDateTime_Click();
+    void mnuInboxFStatus_Click();
+    void mnuInboxFName_Click();
+    void mnuInboxFModem_Click();
+    void mnuInboxRFilter_Click();
+    void mnuOutboxFMobile_Click();
+    void mnuOutboxFMessage_Click();
+    void mnuOutboxFSubject_Click();
+    void mnuOutboxFDateTime_Click();
+    void mnuOutboxFStatus_Click();
+    void mnuOutboxFName_Click();
+    void mnuOutboxFModem_Click();
+    void mnuOutboxRFilter_Click();
+    void mnuSentFMobile_Click();
+    void mnuSentFMessage_Click();
+    void mnuSentFSubject_Click();
+    void mnuSentFDateTime_Click();
+    void mnuSentFStatus_Click();
+    void mnuSentFName_Click();
+    void mnuSentFModem_Click();
+    void mnuSentRFilter_Click();
+    // Contact searches (GeneralSearches.cpp).
+    void mnuSName_Click();
+    void mnuSMobile_Click();
+    void mnuSCompany_Click();
+    // Deletes (GeneralDeletes.cpp).
+    void pmnuDeleteInbox_Click();
+    void pmnuDeleteOutbox_Click();
+    void pmnuDeleteSent_Click();
+    void pmnuDeleteAllInbox_Click();
+    void pmnuDeleteAllOutbox_Click();
+    void pmnuDeleteAllSent_Click();
+    void pmnuDeleteContact_Click();
+    void pmnuDeleteAllContact_Click();
+    void pmnuDeleteContactFromGroup_Click();
+    void pmnuDeleteAllFromGroup_Click();
+
     // Items that only open another window or the manual.
     void mnuHelp_Click();
     void pmnuSendInbox_Click();
@@ -105,6 +146,9 @@ public:
     // build the captions from it).
     FilterState Filters;
     ViewCounts Counts;
+    // The group whose view carries a contact search; empty when none. Set by a search in
+    // a group view, cleared where a node click unticks the search items.
+    std::string GroupSearchMarker;
     std::int64_t SelectedRows = 0;  // rows selected in the grid
 
     // Remembered rows of the views.
@@ -181,6 +225,18 @@ private:
     db::Recordset* viewRecordset(NodeKind kind);
     db::Bookmark* viewPosition(NodeKind kind);
     void popup(QMenu* menu, const QPoint& globalPos);
+    void connectFilters();   // GeneralFilters.cpp, GeneralSearches.cpp
+    void connectSearches();
+    void connectDeletes();   // GeneralDeletes.cpp
+    // The filter procedures, one per kind; each acts on the selected folder.
+    void mnuFDateTime();
+    void mnuFMdm();
+    void mnuFMobile();
+    void mnuFMsg();
+    void mnuFName();
+    void mnuFStatus();
+    void mnuFSubject();
+    void mnuRFilter();
 
     NodeKind shownView_ = NodeKind::Messages;
     std::string shownGroup_;

@@ -1,3 +1,4 @@
+#include <map>
 #include <utility>
 
 #include "platform/db/Recordset.h"
@@ -72,6 +73,37 @@ Criteria Criteria::operator||(const Criteria& o) const {
     c.op_ = Op::Or;
     c.kids_ = {*this, o};
     return c;
+}
+
+std::string RenderCriteria(const Criteria& c, Params& out,
+                           const std::function<std::string(const std::string& field)>& field) {
+    using Op = Criteria::Op;
+    auto name = [&](const std::string& f) { return field ? field(f) : quoteIdentifier(f); };
+    switch (c.op()) {
+    case Op::True: return "1";
+    case Op::And:
+    case Op::Or: {
+        std::string s = "(";
+        for (size_t i = 0; i < c.children().size(); ++i) {
+            if (i) s += c.op() == Op::And ? " AND " : " OR ";
+            s += RenderCriteria(c.children()[i], out, field);
+        }
+        return s + ")";
+    }
+    case Op::IsNull: return name(c.field()) + " IS NULL";
+    case Op::NotNull: return name(c.field()) + " IS NOT NULL";
+    case Op::Like: {
+        std::string s = name(c.field()) + " LIKE ? ESCAPE '\\'";
+        out.push_back(c.value());
+        return s;
+    }
+    default: break;
+    }
+    static const std::map<Op, const char*> ops = {{Op::Eq, " = ?"}, {Op::Ne, " <> ?"}, {Op::Lt, " < ?"},
+                                                  {Op::Le, " <= ?"}, {Op::Gt, " > ?"}, {Op::Ge, " >= ?"}};
+    std::string s = name(c.field()) + ops.at(c.op());
+    out.push_back(c.value());
+    return s;
 }
 
 }  // namespace parlix::db

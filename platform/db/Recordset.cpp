@@ -274,27 +274,7 @@ struct Recordset::Impl {
     }
 
     std::string criteriaSql(const Criteria& c, Params& out) const {
-        using Op = Criteria::Op;
-        switch (c.op()) {
-        case Op::True: return "1";
-        case Op::And:
-        case Op::Or: {
-            std::string s = "(";
-            for (size_t i = 0; i < c.children().size(); ++i) {
-                if (i) s += c.op() == Op::And ? " AND " : " OR ";
-                s += criteriaSql(c.children()[i], out);
-            }
-            return s + ")";
-        }
-        case Op::IsNull: return fieldSql(c.field()) + " IS NULL";
-        case Op::NotNull: return fieldSql(c.field()) + " IS NOT NULL";
-        case Op::Like: out.push_back(c.value()); return fieldSql(c.field()) + " LIKE ? ESCAPE '\\'";
-        default: break;
-        }
-        static const std::map<Op, const char*> ops = {{Op::Eq, " = ?"}, {Op::Ne, " <> ?"}, {Op::Lt, " < ?"},
-                                                      {Op::Le, " <= ?"}, {Op::Gt, " > ?"}, {Op::Ge, " >= ?"}};
-        out.push_back(c.value());
-        return fieldSql(c.field()) + ops.at(c.op());
+        return RenderCriteria(c, out, [this](const std::string& name) { return fieldSql(name); });
     }
 
     bool matches(const Criteria& c, const std::vector<Value>& row) const {
@@ -955,6 +935,7 @@ void Recordset::setFilter(const Criteria& c) {
 
 void Recordset::clearFilter() { setFilter(Criteria()); }
 bool Recordset::filtered() const { return !need(d_).filter.matchesAll(); }
+const Criteria& Recordset::filter() const { return need(d_).filter; }
 
 bool Recordset::find(const Criteria& c) {
     auto& d = need(d_);

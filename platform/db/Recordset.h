@@ -38,7 +38,8 @@
 // Sort: setSort("Field ASC") / "Field DESC" / "A ASC, B DESC"; "" restores the
 // statement's own order. Only fields of the set are accepted. Survives requery.
 // Filter: setFilter(Criteria) replaces the filter, clearFilter() removes it;
-// recordCount() then counts the filtered rows. Survives requery.
+// recordCount() then counts the filtered rows. Survives requery. filter() returns
+// it for statements that must act on the rows shown (see RenderCriteria).
 // Find: find(criteria) searches forward from the current row (inclusive); on a
 // match it is current and true is returned, otherwise the set is at EOF.
 // Bookmarks: bookmark() of the current row; moveToBookmark() goes to that row if
@@ -47,6 +48,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -97,6 +99,13 @@ private:
     Value value_;  // for Like: the pattern in SQL form ('%', '_', escape '\')
     std::vector<Criteria> kids_;
 };
+
+// The SQL condition of a criteria, its values appended to `params` as "?" in order.
+// Record sets filter and find with it, so a statement built from a set's filter()
+// selects exactly the rows the set shows. `field` turns a field name into its SQL
+// (default: the name as a quoted identifier); it may throw for unknown fields.
+std::string RenderCriteria(const Criteria& c, Params& params,
+                           const std::function<std::string(const std::string& field)>& field = {});
 
 enum class Cursor { Snapshot, Live };
 enum class Lock { ReadOnly, Optimistic };
@@ -171,6 +180,7 @@ public:
     void setFilter(const Criteria& c);
     void clearFilter();
     bool filtered() const;
+    const Criteria& filter() const;  // matchesAll() when none
     bool find(const Criteria& c);
     Bookmark bookmark() const;
     void moveToBookmark(const Bookmark& b);

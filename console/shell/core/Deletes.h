@@ -1,0 +1,71 @@
+// How the console deletes messages and contacts (window-less).
+//
+// Every delete is set-based: rows chosen in the grid go by their identifiers, at most
+// kIdsPerStatement in one statement, all in one transaction; a folder's Delete All
+// goes in batches over ranges of the identifier, each batch its own short
+// transaction, so an engine waiting for the write lock (5 s) always gets its turn.
+// A scope names the rows a delete may touch: the folder's own condition AND the
+// filter the view shows (rendered by db::RenderCriteria, the renderer the record set
+// filters with, so the delete and the view agree).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "console/shell/core/Captions.h"
+#include "platform/db/Recordset.h"
+
+namespace parlix::console {
+
+inline constexpr std::size_t kIdsPerStatement = 500;  // the database takes at most 999 parameters
+
+struct DeleteScope {
+    std::string table;     // "Outbox"
+    std::string idColumn;  // "MsgID"
+    std::string where;     // condition on the table's columns, "?" for params
+    db::Params params;
+    // A table whose rows with the same identifier go along (a contact's memberships).
+    std::string companion;
+};
+
+// The rows of a folder a delete may touch: the folder's statuses (the Outbox also
+// leaves rows an engine holds) AND `filter` (the view's filter; matchesAll for none).
+DeleteScope MessageScope(Folder folder, const db::Criteria& filter = {});
+// Contacts matching `filter` (the Address Book's search) with their memberships.
+DeleteScope ContactScope(const db::Criteria& filter = {});
+
+struct ScopeCount {
+    std::int64_t count = 0;
+    std::int64_t minId = 0, maxId = 0;  // 0 when count is 0
+};
+// One fresh count of the scope: what the prompt names and how far Delete All goes.
+ScopeCount CountScope(db::Connection& db, const DeleteScope& scope);
+
+// Deletes the scope's rows among `ids` (others are skipped), kIdsPerStatement per
+// statement, in one transaction; returns the rows deleted from the scope's table.
+std::int64_t DeleteIds(db::Connection& db, const DeleteScope& scope, const std::vector<std::int64_t>& ids);
+
+struct BatchOptions {
+    std::chrono::milliseconds target{150};  // aimed length of one write transaction
+    std::chrono::milliseconds pause{40};    // lock left free between batches
+    std::int64_t firstSpan = 20000;         // identifiers in the first batch
+};
+struct BatchResult {
+    std::int64_t deleted = 0;
+    std::int64_t batches = 0;
+    double longestTransaction = 0;  // seconds
+};
+// Called after each batch with the rows deleted so far and the count to delete; also
+// the place where the window keeps itself painted.
+using DeleteProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+
+// Deletes the scope's rows with identifiers in [counted.minId, counted.maxId]: rows
+// added after the count stay. Each batch is one transaction over one identifier range;
+// the range grows or shrinks so each takes about options.target.
+BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& scope, const ScopeCount& counted,
+                            const DeleteProgress& progress = {}, const BatchOptions& options = {});
+
+}  // namespace parlix::console
