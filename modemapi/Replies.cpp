@@ -21,13 +21,15 @@ bool IsFinalCode(std::string_view line) {
   return false;
 }
 
-// A "+CMGR:" / "+CMGL:" header that a line of message text or PDU follows. A text-mode
-// status report has none: its field after <stat> is the first octet, a bare number,
-// where a received or stored message has its quoted address (and a PDU-mode header
-// holds only <stat>, <alpha> and <length>).
-bool HeadsMessageText(std::string_view line) {
+enum class Heads { Nothing, Text, Pdu };
+
+// What follows a "+CMGR:" / "+CMGL:" header: a line of message text, a PDU, or nothing.
+// A text-mode status report has none: its field after <stat> is the first octet, a bare
+// number, where a received or stored message has its quoted address (and a PDU-mode
+// header holds only <stat>, <alpha> and <length>).
+Heads HeadsMessage(std::string_view line) {
   const bool listed = line.starts_with("+CMGL:");
-  if (!listed && !line.starts_with("+CMGR:")) return false;
+  if (!listed && !line.starts_with("+CMGR:")) return Heads::Nothing;
   std::vector<std::string_view> fields;
   bool quoted = false;
   size_t start = 6;
@@ -39,28 +41,31 @@ bool HeadsMessageText(std::string_view line) {
     }
   }
   if (listed && !fields.empty()) fields.erase(fields.begin());  // <index>
-  if (fields.size() <= 3) return true;
+  if (fields.size() <= 3) return Heads::Pdu;
   const std::string_view afterStat = fields[1];
-  return afterStat.empty() || afterStat.find_first_not_of("0123456789 ") != npos;
+  return afterStat.empty() || afterStat.find_first_not_of("0123456789 ") != npos ? Heads::Text
+                                                                                  : Heads::Nothing;
 }
 
 }  // namespace
 
 std::optional<FinalResult> FindFinalResult(std::string_view reply) {
-  bool messageNext = false;  // the next line is a message's text or PDU
-  bool inMessage = false;    // lines since that text: a code needs an empty line before it
+  Heads next = Heads::Nothing;  // what the next line is: a message's text or PDU
+  bool inMessage = false;       // lines since a text: a code needs an empty line before it
   bool previousEmpty = true;
   for (size_t begin = 0;;) {
     const size_t end = reply.find("\r\n", begin);
     if (end == npos) return std::nullopt;
     const std::string_view line = reply.substr(begin, end - begin);
-    if (messageNext) {
-      messageNext = false;
-      inMessage = true;
+    if (next != Heads::Nothing) {
+      // A PDU is hexadecimal and never reads as a code, so the code may follow it at once
+      // (some modems leave out the empty line); a text may itself read "OK".
+      inMessage = next == Heads::Text;
+      next = Heads::Nothing;
     } else if (begin > 0 && IsFinalCode(line) && (!inMessage || previousEmpty)) {
       return FinalResult{begin, end + 2, line == "OK"};
     } else if (line.starts_with("+CMGR:") || line.starts_with("+CMGL:")) {
-      messageNext = HeadsMessageText(line);
+      next = HeadsMessage(line);
       inMessage = false;
     }
     previousEmpty = line.empty();

@@ -115,6 +115,7 @@ TEST(Replies, FinalResultCodeOfTheWholeAnswer) {
       {"\r\n+CME ERROR: 10\r\n", 2, false},
       {"\r\nERRORS\r\n\r\nOK\r\n", 12, true},
       {pdu + pdu + "\r\nOK\r\n", static_cast<int>(2 * pdu.size() + 2), true},
+      {pdu + "OK\r\n", static_cast<int>(pdu.size()), true},  // no empty line behind a PDU
       {report + "\r\nOK\r\n", static_cast<int>(report.size() + 2), true},  // no text line
       {report + "OK\r\n", static_cast<int>(report.size()), true},
       {"\r\n+CMGL: 1,\"REC READ\",\"+601\",,\"26/12/08,09:00:00+32\"\r\nOK\r\nOK\r\n", -1, false},
