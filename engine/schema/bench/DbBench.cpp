@@ -13,6 +13,7 @@
 #include <string>
 
 #include "engine/schema/Schema.h"
+#include "engine/schema/bench/OutboxData.h"
 #include "platform/db/Recordset.h"
 
 using namespace parlix;
@@ -22,61 +23,7 @@ using db::Recordset;
 
 namespace {
 
-constexpr int kContacts = 50000;
-const char* const kNow = "2026-06-01 12:00:00";
-
-std::string contactMobile(int i) {
-    static const char* prefixes[] = {"012", "013", "014", "016", "017", "019"};
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%s%07d", prefixes[i % 6], 1000000 + i * 17 % 8999999);
-    return buf;
-}
-
-std::string stamp(long secondsFrom2025) {
-    std::time_t base = 1735660800 + secondsFrom2025;  // 2025-01-01 local-ish
-    std::tm tm{};
-    gmtime_r(&base, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-    return buf;
-}
-
-void generate(const std::string& path, int rows) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::filesystem::remove(path);
-    schema::createDatabase(path);
-    Connection c;
-    c.open(path, schema::kDatabaseKey);
-    std::mt19937 rnd(rows);
-    c.begin();
-    for (int i = 0; i < kContacts; ++i)
-        c.execute("INSERT INTO AddressBook (Name, Mobile, CompanyName) VALUES (?, ?, 'Co')",
-                  {"Contact " + std::to_string(i), contactMobile(i)});
-    // Rows in queue order; the last 5 % are still waiting: half due, half scheduled.
-    const int sent = rows * 95 / 100;
-    const long step = 86400L * 500 / rows;  // spread over 500 days, ending before "now"
-    for (int i = 0; i < rows; ++i) {
-        std::string mobile = contactMobile(static_cast<int>(rnd() % kContacts));
-        std::string subject = stamp(i / 1000 * 1000 * step);  // one broadcast per 1000 rows
-        std::string queued = stamp(i * step);
-        db::Params p{"Subject " + subject, 1, mobile, "Contact", "Hello there", queued};
-        if (i < sent) {
-            int kind = static_cast<int>(rnd() % 100);
-            std::string status = kind < 96 ? "S" : (kind < 98 ? "F" : "D");
-            db::Value delivery = status != "S" || kind < 10 ? db::Value() : db::Value(kind < 90 ? "D" : "U");
-            p.insert(p.end(), {status, status == "S" ? db::Value(stamp(i * step + 30)) : db::Value(),
-                               static_cast<int>(rnd() % 256), static_cast<int>(1 + rnd() % 3), delivery, 0});
-        } else {
-            bool due = (i - sent) % 2 == 0;
-            p[5] = due ? stamp(i * step) : "2027-01-01 00:00:00";
-            p.insert(p.end(), {(i % 7) ? "P" : "R", db::Value(), db::Value(), 0, db::Value(), db::Value()});
-        }
-        c.execute("INSERT INTO Outbox (Subject, MsgType, Mobile, Name, Message, DateTimeQueue, SentStatus, "
-                  "DateTimeSent, MsgRef, ModemID, DeliveryStatus, Lock) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)",
-                  p);
-    }
-    c.commit();
-}
+using namespace parlix::benchdata;
 
 Connection& database(int rows) {
     static std::map<int, Connection> open;

@@ -1,0 +1,194 @@
+// console_data_bench: the folder filters and the deletes of the console over large
+// folders. Files (made once, kept in $PARLIX_BENCH_DIR or /tmp/parlix-data-bench):
+// 1k / 100k / 1M Outbox rows (95 % sent) with 50k contacts in 500 groups, by the
+// database benchmark's generator; the 100k file also holds 100k Inbox rows. Deletes
+// run on a fresh copy each time.
+//
+// Filters: the filter set on the live record set, its count and the first 256 rows
+// read. Deletes: the prompt's count, then the batches (the longest write transaction
+// is reported, since engines wait at most 5 s for the lock).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "console/shell/core/Deletes.h"
+#include "console/shell/core/FolderFilters.h"
+#include "console/shell/core/Views.h"
+#include "engine/schema/bench/OutboxData.h"
+
+using namespace parlix;
+using namespace parlix::console;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string benchDir() {
+    const char* dir = std::getenv("PARLIX_BENCH_DIR");
+    return dir ? dir : "/tmp/parlix-data-bench";
+}
+
+void addInboxAndGroups(const std::string& path, int rows) {
+    db::Connection c;
+    c.open(path, schema::kDatabaseKey);
+    c.begin();
+    for (int g = 0; g < 500; ++g) c.execute("INSERT INTO Groups (GroupName) VALUES (?)", {"Group " + std::to_string(g)});
+    c.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) SELECT 'Group ' || (ContactID % 500), ContactID, "
+              "Mobile FROM AddressBook");
+    if (rows == 100000)
+        for (int i = 0; i < 100000; ++i)
+            c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, StatusID, DateTime, ModemID) "
+                      "VALUES ('Reply number ' || ?, 'Contact', ?, ?, 0, ?, ?)",
+                      {i, benchdata::contactMobile(i % benchdata::kContacts), i % 4 ? "Read" : "New",
+                       benchdata::stamp(i * 432L), 1 + i % 3});
+    c.commit();
+    c.execute("ANALYZE");
+}
+
+// The kept file of `rows` Outbox rows.
+std::string source(int rows) {
+    const std::string path = benchDir() + "/data-" + std::to_string(rows) + ".db";
+    if (!fs::exists(path + ".done")) {
+        std::fprintf(stderr, "generating %s ...\n", path.c_str());
+        benchdata::generate(path, rows);
+        addInboxAndGroups(path, rows);
+        std::ofstream(path + ".done") << "ok\n";
+    }
+    return path;
+}
+
+db::Connection& shared(int rows) {
+    static std::map<int, db::Connection> open;
+    auto it = open.find(rows);
+    if (it != open.end()) return it->second;
+    db::Connection& c = open[rows];
+    c.open(source(rows), schema::kDatabaseKey);
+    return c;
+}
+
+// A fresh copy to delete from.
+db::Connection copyOf(int rows) {
+    const std::string from = source(rows), to = benchDir() + "/work.db";
+    for (const char* ext : {"", "-wal", "-shm"}) fs::remove(to + ext);
+    fs::copy_file(from, to);
+    db::Connection c;
+    c.open(to, schema::kDatabaseKey);
+    return c;
+}
+
+struct FilterCase {
+    const char* name;
+    const char* sql;
+    db::Criteria criteria;
+};
+
+std::vector<FilterCase> filterCases() {
+    return {
+        {"SentMobile", kSentSql, TextCriteria("Mobile", "0171")},
+        {"SentMessage", kSentSql, TextCriteria("Message", "nobody wrote this")},
+        {"SentName", kSentSql, TextCriteria("Name", "Contact")},
+        {"SentSubject", kSentSql, TextCriteria("Subject", "2025-03-1")},
+        {"SentDate", kSentSql, DateRangeCriteria(Folder::Sent, "2025-03-01", "2025-03-08")},
+        {"SentStatus", kSentSql, SentStatusCriteria(3)},
+        {"SentModem", kSentSql, ModemCriteria("2")},
+        {"OutboxMobile", kOutboxSql, TextCriteria("Mobile", "0171")},
+        {"OutboxDate", kOutboxSql, DateRangeCriteria(Folder::Outbox, "2026-01-01", "2026-01-02")},
+        {"InboxMobile", kInboxSql, TextCriteria("Mobile", "0171")},
+        {"InboxDate", kInboxSql, DateRangeCriteria(Folder::Inbox, "2025-03-01", "2025-03-08")},
+        {"InboxStatus", kInboxSql, db::Criteria::equals("Status", "New")},
+    };
+}
+
+void Filter(benchmark::State& state, int rows, FilterCase f) {
+    db::Recordset rs(shared(rows), f.sql, {}, {db::Cursor::Live, db::Lock::Optimistic, 0});
+    std::int64_t shown = 0;
+    for (auto _ : state) {
+        rs.setFilter(f.criteria);
+        shown = rs.recordCount();
+        const int fields = rs.fieldCount();
+        for (std::int64_t r = 0; r < std::min<std::int64_t>(shown, 256); ++r)
+            for (int col = 0; col < fields; ++col) benchmark::DoNotOptimize(rs.valueAt(r, col));
+        state.PauseTiming();
+        rs.clearFilter();
+        state.ResumeTiming();
+    }
+    state.counters["shown"] = static_cast<double>(shown);
+}
+
+void report(benchmark::State& state, const ScopeCount& n, const BatchResult& r, double countSeconds) {
+    state.counters["rows"] = static_cast<double>(r.deleted);
+    state.counters["counted"] = static_cast<double>(n.count);
+    state.counters["batches"] = static_cast<double>(r.batches);
+    state.counters["longest_tx_ms"] = r.longestTransaction * 1000;
+    state.counters["count_ms"] = countSeconds * 1000;
+}
+
+void DeleteAll(benchmark::State& state, int rows, Folder folder, db::Criteria filter, bool contacts) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        db::Connection c = copyOf(rows);
+        state.ResumeTiming();
+        const auto t0 = std::chrono::steady_clock::now();
+        const DeleteScope scope = contacts ? ContactScope(filter) : MessageScope(folder, filter);
+        const ScopeCount n = CountScope(c, scope);
+        const double counted = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        const BatchResult r = DeleteInBatches(c, scope, n);
+        report(state, n, r, counted);
+    }
+}
+
+void DeleteSelected(benchmark::State& state, int rows, std::size_t howMany) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        db::Connection c = copyOf(rows);
+        std::vector<std::int64_t> ids;
+        for (const auto& row : c.query("SELECT MsgID FROM Outbox WHERE SentStatus IN ('S','F','D') LIMIT ?",
+                                       {static_cast<std::int64_t>(howMany)}))
+            ids.push_back(row[0].asInt());
+        state.ResumeTiming();
+        const auto t0 = std::chrono::steady_clock::now();
+        const std::int64_t n = DeleteIds(c, MessageScope(Folder::Sent), ids);
+        state.counters["rows"] = static_cast<double>(n);
+        state.counters["tx_ms"] = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() * 1000;
+    }
+}
+
+const bool registered = [] {
+    for (int rows : {1000, 100000, 1000000})
+        for (const FilterCase& f : filterCases()) {
+            if (std::string(f.name).rfind("Inbox", 0) == 0 && rows != 100000) continue;
+            benchmark::RegisterBenchmark(("Filter/" + std::string(f.name) + "/" + std::to_string(rows)).c_str(),
+                                         Filter, rows, f)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
+    auto once = [](benchmark::internal::Benchmark* b) {
+        b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+    };
+    for (int rows : {1000, 100000, 1000000}) {
+        const std::string n = std::to_string(rows);
+        once(benchmark::RegisterBenchmark(("DeleteAll/Sent/" + n).c_str(), DeleteAll, rows, Folder::Sent,
+                                          db::Criteria(), false));
+        once(benchmark::RegisterBenchmark(("DeleteAll/SentByMobile017/" + n).c_str(), DeleteAll, rows, Folder::Sent,
+                                          TextCriteria("Mobile", "017"), false));
+        once(benchmark::RegisterBenchmark(("DeleteAll/Outbox/" + n).c_str(), DeleteAll, rows, Folder::Outbox,
+                                          db::Criteria(), false));
+    }
+    once(benchmark::RegisterBenchmark("DeleteAll/Inbox/100000", DeleteAll, 100000, Folder::Inbox, db::Criteria(),
+                                      false));
+    once(benchmark::RegisterBenchmark("DeleteAll/InboxByDate/100000", DeleteAll, 100000, Folder::Inbox,
+                                      DateRangeCriteria(Folder::Inbox, "2025-03-01", "2025-06-01"), false));
+    once(benchmark::RegisterBenchmark("DeleteSelected/Sent10k/1000000", DeleteSelected, 1000000, 10000));
+    once(benchmark::RegisterBenchmark("DeleteAllContacts/SearchedName/100000", DeleteAll, 100000, Folder::Inbox,
+                                      TextCriteria("Name", "Contact 1"), true));
+    once(benchmark::RegisterBenchmark("DeleteAllContacts/All/100000", DeleteAll, 100000, Folder::Inbox,
+                                      db::Criteria(), true));
+    return true;
+}();
+
+}  // namespace
+
+BENCHMARK_MAIN();
