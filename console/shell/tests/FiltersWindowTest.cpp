@@ -217,17 +217,19 @@ TEST_F(FiltersTest, StatusAndModemFiltersAskAgainAndAnUnappliedFilterKeepsTheTic
     c.execute("UPDATE Outbox SET ModemID = 2 WHERE MsgID = 1");
     open();
     click(NodeKind::Inbox);
-    script({"r"});
-    w->mnuInboxFStatus_Click();
-    EXPECT_EQ(caption(), "Filtered Inbox by Status = Read (1 of 2 records)");
-    // A wrong letter, then Cancel: the Read filter is still the one ticked and shown.
+    script({"2"});
+    w->mnuInboxFMobile_Click();
+    // A wrong letter, then Cancel: the mobile filter is still the one ticked and shown.
     script({"x", n(OK), ""});
     w->mnuInboxFStatus_Click();
     EXPECT_EQ(boxes.prompts().at(0), "Please enter 'R' or 'N' only.");
     EXPECT_EQ(boxes.prompts().at(1), "You haven't entered any status");
-    EXPECT_EQ(checked({w->mnuInboxFStatus}), std::vector<std::string>{"By Status"});
-    EXPECT_EQ(w->Filters.FilterStatus, "Read");
-    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(checked({w->mnuInboxFMobile, w->mnuInboxFStatus}), std::vector<std::string>{"By Mobile Number"});
+    EXPECT_EQ(caption(), "Filtered Inbox by Mobile = 2 (1 of 2 records)");
+    script({"r"});
+    w->mnuInboxFStatus_Click();
+    EXPECT_EQ(caption(), "Filtered Inbox by Status = Read (1 of 2 records)");
+    EXPECT_EQ(w->DataGridModel->data(w->DataGridModel->index(0, 4)).toString().toStdString(), "Read");
 
     click(NodeKind::Outbox);
     script({"p"});
