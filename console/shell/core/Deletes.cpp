@@ -102,9 +102,10 @@ BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& s, const Scop
         ++r.batches;
         lo = hi;
         if (progress) progress(r.deleted, counted.count);
-        // Next range sized to the aimed time, never more than four times this one.
+        // Next range sized to the aimed time, at most twice this one (a cold cache or an
+        // engine's work can make one batch slower than the last).
         const double aim = std::chrono::duration<double>(options.target).count();
-        const double factor = took > 0 ? std::clamp(aim / took, 0.25, 4.0) : 4.0;
+        const double factor = took > 0 ? std::clamp(aim / took, 0.25, 2.0) : 2.0;
         span = std::max<std::int64_t>(1, static_cast<std::int64_t>(static_cast<double>(span) * factor));
         if (lo < counted.maxId && options.pause.count() > 0) std::this_thread::sleep_for(options.pause);
     }

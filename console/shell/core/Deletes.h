@@ -51,7 +51,7 @@ std::int64_t DeleteIds(db::Connection& db, const DeleteScope& scope, const std::
 struct BatchOptions {
     std::chrono::milliseconds target{150};  // aimed length of one write transaction
     std::chrono::milliseconds pause{40};    // lock left free between batches
-    std::int64_t firstSpan = 20000;         // identifiers in the first batch
+    std::int64_t firstSpan = 2000;          // identifiers in the first batch
 };
 struct BatchResult {
     std::int64_t deleted = 0;

@@ -26,6 +26,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The console's connection keeps this much of the file decrypted (see ConnectDB).
+constexpr const char* kConsoleCache = "PRAGMA cache_size = -65536";
+
 std::string benchDir() {
     const char* dir = std::getenv("PARLIX_BENCH_DIR");
     return dir ? dir : "/tmp/parlix-data-bench";
@@ -66,6 +69,7 @@ db::Connection& shared(int rows) {
     if (it != open.end()) return it->second;
     db::Connection& c = open[rows];
     c.open(source(rows), schema::kDatabaseKey);
+    c.execute(kConsoleCache);
     return c;
 }
 
@@ -76,6 +80,7 @@ db::Connection copyOf(int rows) {
     fs::copy_file(from, to);
     db::Connection c;
     c.open(to, schema::kDatabaseKey);
+    c.execute(kConsoleCache);
     return c;
 }
 
@@ -111,9 +116,6 @@ void Filter(benchmark::State& state, int rows, FilterCase f) {
         const int fields = rs.fieldCount();
         for (std::int64_t r = 0; r < std::min<std::int64_t>(shown, 256); ++r)
             for (int col = 0; col < fields; ++col) benchmark::DoNotOptimize(rs.valueAt(r, col));
-        state.PauseTiming();
-        rs.clearFilter();
-        state.ResumeTiming();
     }
     state.counters["shown"] = static_cast<double>(shown);
 }
