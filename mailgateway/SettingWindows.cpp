@@ -191,6 +191,7 @@ GSM_Modem_Setting::GSM_Modem_Setting(QWidget* mainWindow)
     form->addRow("SIM PIN", txtPIN);
     layout->addLayout(form);
     layout->addWidget(Buttons());
+    setMinimumWidth(280);
 }
 
 void GSM_Modem_Setting::Fill(const std::string& path) {
@@ -225,6 +226,7 @@ SMTP::SMTP(QWidget* mainWindow) : SettingWindow(mainWindow, "SMTP", "SMS to Emai
     layout->addWidget(frmSMTP);
     layout->addWidget(frmEMail);
     layout->addWidget(Buttons());
+    setMinimumWidth(380);
 }
 
 void SMTP::Fill(const std::string& path) {
