@@ -219,6 +219,12 @@ void CheckEmail(MailClient& mailman) {
                 }
             }
             WriteLog("Number of e-mails: " + std::to_string(emails.size()));
+            // What is saved: the server's identifiers handled before, then each e-mail's
+            // own once it has been handled (gone from the server: dropped from the list).
+            std::vector<std::string> handled;
+            handled.reserve(sa->size());
+            for (const auto& id : *sa)
+                if (seen.contains(id)) handled.push_back(id);
             for (const auto& [uidl, email] : emails) {
                 WriteLog("Set email = bundle.GetEmail(i)");
                 try {
@@ -229,11 +235,7 @@ void CheckEmail(MailClient& mailman) {
                     continue;
                 }
                 seen.insert(uidl);
-                // The server's identifiers that are now handled, in server order.
-                std::vector<std::string> handled;
-                handled.reserve(sa->size());
-                for (const auto& id : *sa)
-                    if (seen.contains(id)) handled.push_back(id);
+                handled.push_back(uidl);
                 if (Mail().SaveList(SeenListPath(), handled, error))
                     WriteLog("sa.SaveToFile");
                 else
