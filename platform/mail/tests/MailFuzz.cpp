@@ -1,0 +1,4 @@
+#include <cstdint>
+#include <cstddef>
+#include <string>
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }
