@@ -20,6 +20,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -172,15 +173,22 @@ inline int Count(const std::string& haystack, const std::string& needle) {
 // One program folder, fake modem, fake mail and a window-less Status per test.
 class Rig {
 public:
-    Rig() : folder_(MakeFolder()), scoped_(clock_), form(&view) {
+    // real: the real clock, modem library and mail layer (integration tests).
+    explicit Rig(bool real = false) : folder_(MakeFolder()), form(&view) {
         ProgramFolder = folder_.string();
-        previousMail_ = SetMailLayer(&mail);
-        SetModemFactory([this] {
-            auto m = std::make_unique<FakeModem>();
-            modem = m.get();
-            *modem = modemTemplate;
-            return m;
-        });
+        if (!real) {
+            scoped_.emplace(clock_);
+            previousMail_ = SetMailLayer(&mail);
+            SetModemFactory([this] {
+                auto m = std::make_unique<FakeModem>();
+                modem = m.get();
+                *modem = modemTemplate;
+                return m;
+            });
+        } else {
+            previousMail_ = SetMailLayer(nullptr);
+            SetModemFactory({});
+        }
         EmailtoSMS::Reset();
         SMStoEmail::Reset();
         StatusReport::Release();
@@ -242,7 +250,7 @@ private:
         return dir;
     }
     std::filesystem::path folder_;
-    parlix::clock::ScopedClock scoped_;
+    std::optional<parlix::clock::ScopedClock> scoped_;
     MailLayer* previousMail_ = nullptr;
 
 public:
