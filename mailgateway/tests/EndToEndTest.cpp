@@ -26,9 +26,9 @@ std::string Message(const std::string& from, const std::string& subject, const s
            "@example.com>\r\nMIME-Version: 1.0\r\n" + extraHeaders + "\r\n" + body;
 }
 
-class EndToEnd : public ::testing::Test {
+class GatewayEndToEnd : public ::testing::Test {
 protected:
-    explicit EndToEnd(mt::ServerOptions options = {}) : rig(true), servers(options) {
+    explicit GatewayEndToEnd(mt::ServerOptions options = {}) : rig(true), servers(options) {
         sim.linkPort(rig.folder().string(), kPort);
         parlix::serial::setPortsFolder(rig.folder() / "ports");
         SetRealMailCaFile(servers.caFile());
@@ -49,7 +49,7 @@ protected:
         WriteINI("SMTP_Setting", "SSL", ssl, ini);
         Setting::GetSettingFromIniFile();
     }
-    ~EndToEnd() override {
+    ~GatewayEndToEnd() override {
         parlix::serial::setPortsFolder({});
         SetRealMailCaFile("");
     }
@@ -80,14 +80,14 @@ protected:
     modemsim::SimModem sim;
 };
 
-class EndToEndTls : public EndToEnd {
+class GatewayEndToEndTls : public GatewayEndToEnd {
 protected:
-    EndToEndTls() : EndToEnd({.tls = true}) {}
+    GatewayEndToEndTls() : GatewayEndToEnd({.tls = true}) {}
 };
 
 }  // namespace
 
-TEST_F(EndToEnd, EmailsReachTheHandsetsOnceAndSendersLearnTheOutcome) {
+TEST_F(GatewayEndToEnd, EmailsReachTheHandsetsOnceAndSendersLearnTheOutcome) {
     auto& pop = servers.pop3();
     const std::string long400 = [] {
         std::string t;
@@ -163,7 +163,7 @@ TEST_F(EndToEnd, EmailsReachTheHandsetsOnceAndSendersLearnTheOutcome) {
     EXPECT_NE(rig.form.txtLog().find("There no new e-mails in the inbox."), std::string::npos);
 }
 
-TEST_F(EndToEnd, ReceivedSmsReachesTheForwardAddressAlsoAfterTheServerWasDown) {
+TEST_F(GatewayEndToEnd, ReceivedSmsReachesTheForwardAddressAlsoAfterTheServerWasDown) {
     sim.inject("+60123456789", "Meeting at 3pm\r\nBcc: evil@example.com");
     SMStoEmail::PollIncomingSMS();
     ASSERT_TRUE(servers.smtp().waitForMessages(1));
@@ -198,7 +198,7 @@ TEST_F(EndToEnd, ReceivedSmsReachesTheForwardAddressAlsoAfterTheServerWasDown) {
     EXPECT_TRUE(SMStoEmail::Pending().empty());
 }
 
-TEST_F(EndToEnd, BadInputIsReportedAndThePassGoesOn) {
+TEST_F(GatewayEndToEnd, BadInputIsReportedAndThePassGoesOn) {
     auto& pop = servers.pop3();
     Set("Line1", "1");
     pop.deliver(Message("a@example.com", "No body", ""));
@@ -231,7 +231,7 @@ TEST_F(EndToEnd, BadInputIsReportedAndThePassGoesOn) {
     EXPECT_FALSE(EmailtoSMS::Busy);
 }
 
-TEST_F(EndToEndTls, MailboxAndStatusOverImplicitTls) {
+TEST_F(GatewayEndToEndTls, MailboxAndStatusOverImplicitTls) {
     Set("Recipient", "0111111111");
     servers.pop3().deliver(Message("a@example.com", "Secure", "Over TLS\r\n"));
     EmailtoSMS::ConnectMailServer();

@@ -47,16 +47,16 @@ W* Open(Status& main, void (Status::*item)()) {
     return open.empty() ? nullptr : dynamic_cast<W*>(open.back());
 }
 
-class Windows : public ::testing::Test {
+class GatewayWindows : public ::testing::Test {
 protected:
-    Windows() { app(); }
+    GatewayWindows() { app(); }
     Rig rig;
     ui::ScriptedDialogs boxes;
 };
 
 }  // namespace
 
-TEST_F(Windows, EMailSettingLoadsSavesAndCancels) {
+TEST_F(GatewayWindows, EMailSettingLoadsSavesAndCancels) {
     Status main;
     main.Form_Load();
     main.show();
@@ -99,7 +99,7 @@ TEST_F(Windows, EMailSettingLoadsSavesAndCancels) {
     EXPECT_TRUE(main.isVisible());
 }
 
-TEST_F(Windows, SmtpAndModemSettingsAndALineBreakIsRefused) {
+TEST_F(GatewayWindows, SmtpAndModemSettingsAndALineBreakIsRefused) {
     Status main;
     main.Form_Load();
     WriteINI("SMTP_Setting", "SSL", "1", SettingFilePath());
@@ -133,7 +133,7 @@ TEST_F(Windows, SmtpAndModemSettingsAndALineBreakIsRefused) {
     EXPECT_EQ(ReadINI("GSM_Modem_Setting", "Port", SettingFilePath()), "3");
 }
 
-TEST_F(Windows, StatusButtonsMenuAndTimerFollowTheService) {
+TEST_F(GatewayWindows, StatusButtonsMenuAndTimerFollowTheService) {
     Status main;
     main.Form_Load();
     EXPECT_EQ(main.windowTitle(), "Quentra Parlix");
