@@ -208,43 +208,37 @@ std::unique_ptr<MailBundle> MailMan::FetchMultiple(const MailStringList& uidls) 
     lastError_.clear();
     if (uidls.Count() == 0) return std::make_unique<MailBundle>();
     Connection c("POP3", PopHost, PopPort, PopSsl != 0, PopUsername, PopPassword, CaFile);
-    // Message numbers hold within one session only; the identifiers are mapped to
-    // numbers on the same connection that then retrieves them.
+    // Message numbers hold within one session only: the identifiers are mapped to
+    // numbers on the connection that then retrieves them.
+    std::vector<UidlEntry> entries;
+    if (!listUidls(c, entries, lastError_)) return nullptr;
     std::unordered_map<std::string, long> numbers;
-    auto mapNumbers = [&]() {
-        std::vector<UidlEntry> entries;
-        if (!listUidls(c, entries, lastError_)) return false;
-        numbers.clear();
-        for (auto& e : entries) numbers.emplace(e.uidl, e.number);
-        return true;
-    };
-    if (!mapNumbers()) return nullptr;
+    for (auto& e : entries) numbers.emplace(e.uidl, e.number);
 
+    // libcurl takes a connection closed in the middle of a RETR reply for the end of the
+    // mail. A mail only counts when the session is still there after it: each RETR must
+    // run on the connection of the command before it, and a NOOP follows the last one.
+    auto sessionLost = [&]() {
+        lastError_ = c.where() + ": the server closed the connection during the transfer";
+        return nullptr;
+    };
     std::vector<MailMessage> messages;
     std::string raw;
     curl_easy_setopt(c.handle(), CURLOPT_WRITEFUNCTION, appendTo);
     curl_easy_setopt(c.handle(), CURLOPT_WRITEDATA, &raw);
     for (long i = 0; i < uidls.Count(); ++i) {
-        std::string uidl = uidls.GetString(i);
-        for (int attempt = 0;; ++attempt) {
-            auto it = numbers.find(uidl);
-            if (it == numbers.end()) break;  // gone from the server meanwhile
-            raw.clear();
-            if (!c.setUrl("/" + std::to_string(it->second), lastError_) || !c.perform(lastError_)) return nullptr;
-            if (!c.reconnected()) {
-                messages.push_back(MailMessage::parse(raw));
-                break;
-            }
-            // The server dropped the session between two commands: the number may name
-            // another mail in the new session. Map again and retrieve again.
-            if (attempt == 2) {
-                lastError_ = c.where() + ": the connection keeps being closed; mail " + uidl + " was not retrieved";
-                return nullptr;
-            }
-            if (!mapNumbers()) return nullptr;
-            curl_easy_setopt(c.handle(), CURLOPT_WRITEFUNCTION, appendTo);
-            curl_easy_setopt(c.handle(), CURLOPT_WRITEDATA, &raw);
-        }
+        auto it = numbers.find(uidls.GetString(i));
+        if (it == numbers.end()) continue;  // gone from the server meanwhile
+        raw.clear();
+        if (!c.setUrl("/" + std::to_string(it->second), lastError_) || !c.perform(lastError_)) return nullptr;
+        if (c.reconnected()) return sessionLost();
+        messages.push_back(MailMessage::parse(raw));
+    }
+    if (!messages.empty()) {
+        curl_easy_setopt(c.handle(), CURLOPT_CUSTOMREQUEST, "NOOP");
+        curl_easy_setopt(c.handle(), CURLOPT_NOBODY, 1L);
+        bool alive = c.setUrl("/", lastError_) && c.perform(lastError_) && !c.reconnected();
+        if (!alive) return sessionLost();
     }
     return std::make_unique<MailBundle>(std::move(messages));
 }

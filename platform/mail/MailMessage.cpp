@@ -168,9 +168,24 @@ std::vector<MailMessage::Recipient> readAddresses(const std::string& name, std::
     return found;
 }
 
+// GMime 3.2 writes a header text holding "=?" in ways it cannot read back (the "=?"
+// left bare, an encoded word folded in the middle of an escape). A word joiner, which
+// readers do not show, keeps such a "=?" from looking like the start of an encoded word.
+std::string forEncoder(const std::string& text) {
+    std::string out;
+    size_t pos = 0, hit;
+    while ((hit = text.find("=?", pos)) != std::string::npos) {
+        out.append(text, pos, hit - pos);
+        out += "=\u2060?";
+        pos = hit + 2;
+    }
+    out.append(text, pos);
+    return out;
+}
+
 void addMailboxes(InternetAddressList* list, const std::vector<MailMessage::Recipient>& people) {
     for (const auto& r : people) {
-        InternetAddress* ia = internet_address_mailbox_new(r.name.c_str(), r.address.c_str());
+        InternetAddress* ia = internet_address_mailbox_new(forEncoder(r.name).c_str(), r.address.c_str());
         internet_address_list_add(list, ia);
         g_object_unref(ia);
     }
@@ -257,7 +272,7 @@ std::string MailMessage::toMime() const {
     addMailboxes(g_mime_message_get_addresses(msg, GMIME_ADDRESS_TYPE_FROM), sender);
     addMailboxes(g_mime_message_get_addresses(msg, GMIME_ADDRESS_TYPE_TO), to_);
     addMailboxes(g_mime_message_get_addresses(msg, GMIME_ADDRESS_TYPE_CC), cc_);
-    g_mime_message_set_subject(msg, subject_.c_str(), "utf-8");
+    g_mime_message_set_subject(msg, forEncoder(subject_).c_str(), "utf-8");
 
     GDateTime* when = date_.empty() ? g_date_time_new_now_local() : readDate(date_);
     if (!when) when = g_date_time_new_now_local();

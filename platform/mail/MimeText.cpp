@@ -135,8 +135,18 @@ std::string mendEncodedWords(std::string_view raw) {
         std::string_view payload = word ? raw.substr(q1 + 3, end - q1 - 3) : std::string_view{};
         if (word && payload.find_first_of(" \t\r\n") != std::string_view::npos) word = false;
         if (!word) {
-            out += "=?";
-            i = start + 2;
+            // A "=?" that starts no encoded word makes GMime give up on the rest of the
+            // header, the valid words after it included (and GMime itself writes such
+            // subjects that way). Handed over as a word of its own, with the blanks
+            // around it inside, so that none of them is dropped between words.
+            size_t before = out.size();
+            while (before > 0 && (out[before - 1] == ' ' || out[before - 1] == '\t')) --before;
+            std::string blanksBefore(out.size() - before, '_');
+            out.resize(before);
+            size_t after = start + 2;
+            while (after < raw.size() && (raw[after] == ' ' || raw[after] == '\t')) ++after;
+            out += "=?us-ascii?Q?" + blanksBefore + "=3D=3F" + std::string(after - start - 2, '_') + "?=";
+            i = after;
             continue;
         }
         std::string cs = iconvName(charset);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <grp.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -232,7 +233,7 @@ Pop3Server::Pop3Server(ServerOptions options, const TestCa* ca) : TestServer(std
     const std::string& dir = folder_.path();
     mailUid_ = ::getuid();
     mailGid_ = ::getgid();
-    std::string internalUser, loginUser;
+    std::string internalUser, internalGroup, loginUser;
     if (::geteuid() == 0) {
         // dovecot refuses to run its login and mail processes as root: use its own users.
         passwd* internal = ::getpwnam("dovecot");
@@ -240,13 +241,16 @@ Pop3Server::Pop3Server(ServerOptions options, const TestCa* ca) : TestServer(std
         if (!internal || !login) throw std::runtime_error("the users dovecot and dovenull are missing");
         mailUid_ = internal->pw_uid;
         mailGid_ = internal->pw_gid;
-        internalUser = "dovecot";
+        internalUser = internalGroup = "dovecot";
         loginUser = "dovenull";
         ::chmod(dir.c_str(), 0755);
     } else {
+        // Without root, every dovecot process runs as the test's own user and group.
         passwd* me = ::getpwuid(::getuid());
-        if (!me) throw std::runtime_error("the current user has no name");
+        group* mine = ::getgrgid(::getgid());
+        if (!me || !mine) throw std::runtime_error("the current user or group has no name");
         internalUser = loginUser = me->pw_name;
+        internalGroup = mine->gr_name;
     }
     for (const char* sub : {"/run", "/state", "/home", "/Maildir", "/Maildir/new", "/Maildir/cur", "/Maildir/tmp"})
         fs::create_directories(dir + sub);
@@ -268,8 +272,7 @@ Pop3Server::Pop3Server(ServerOptions options, const TestCa* ca) : TestServer(std
              << "instance_name = parlix-test-" << port_ << "\n"
              << "log_path = " << dir << "/dovecot.log\n"
              << "default_internal_user = " << internalUser << "\n"
-             << "default_internal_group = " << (::geteuid() == 0 ? "dovecot" : ::getpwuid(::getuid())->pw_name)
-             << "\n"
+             << "default_internal_group = " << internalGroup << "\n"
              << "default_login_user = " << loginUser << "\n"
              << "first_valid_uid = 0\nfirst_valid_gid = 0\n"
              << "disable_plaintext_auth = no\n"

@@ -113,6 +113,8 @@ TEST(MailMessageParse, DecoderFaultsAndMislabelledText) {
         // across two B words.
         {"Subject: =?UTF-8?B?SGk=?= =?UTF-8?B?V29ybGQ=?= end\nFrom: =?UTF-8?B?ww==?=\n =?UTF-8?B?qQ==?= <e@x.org>\n\nb",
          "HiWorld end", "é <e@x.org>", "b"},
+        // A "=?" that starts no word does not stop the decoding of the words after it.
+        {"Subject: Re: =?UTF-m: =?UTF-8?q?Mikel?= =? x\n\n", "Re: =?UTF-m: Mikel =? x", "", ""},
         // Q words with folding; ISO-8859-1 words holding Windows-1252 characters.
         {"Subject: =?ISO-8859-1?Q?caf=E9?=\n =?ISO-8859-1?Q?_=80_5?=\n\n", "café € 5", "", ""},
         // No charset on 8-bit text: GMime hands out the raw bytes.
@@ -207,6 +209,18 @@ TEST(MailMessageBuild, RoundTripsThroughMimeWithEncodedHeaders) {
     EXPECT_EQ(back.From(), "Pärlix Gateway <gateway@example.com>");
     EXPECT_EQ(back.Body(), m.Body());
     EXPECT_EQ(back.Date(), "2026-12-08 10:20:30");
+}
+
+// Texts that GMime alone would write so that they do not read back.
+TEST(MailMessageBuild, SubjectsHoldingEncodedWordMarkers) {
+    for (std::string subject : {"=?UTF-m: Mikel", "Re: =?gb2312?B?1cXI/Q==\x01 <zhang@example.cn> =?x?B?a=b=?= end"}) {
+        MailMessage m;
+        m.SetSubject(subject);
+        m.AddTo("", "a@example.com");
+        std::string back = MailMessage::parse(m.toMime()).Subject();
+        for (size_t at; (at = back.find("\u2060")) != std::string::npos;) back.erase(at, 3);
+        EXPECT_EQ(back, subject);
+    }
 }
 
 TEST(MailMessageBuild, HeadersCannotBeSmuggledIn) {
