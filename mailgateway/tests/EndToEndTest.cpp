@@ -229,6 +229,15 @@ TEST_F(GatewayEndToEnd, BadInputIsReportedAndThePassGoesOn) {
     EmailtoSMS::ConnectMailServer();
     EXPECT_NE(rig.Log().find("Notice -- IsNull(sa) = True"), std::string::npos);
     EXPECT_FALSE(EmailtoSMS::Busy);
+
+    // A server that breaks off in the middle of a message: logged, tried again next time.
+    mt::CutOffServer cut(mt::CutOffServer::Protocol::Pop3);
+    WriteINI("EMail_Setting", "Port", std::to_string(cut.port()), SettingFilePath());
+    Setting::GetSettingFromIniFile();
+    const auto before = sim.sent().size();
+    EmailtoSMS::ConnectMailServer();
+    EXPECT_NE(rig.Log().find("The new e-mails could not be fetched: "), std::string::npos) << rig.Log().substr(rig.Log().size() - 1500);
+    EXPECT_EQ(sim.sent().size(), before);
 }
 
 TEST_F(GatewayEndToEndTls, MailboxAndStatusOverImplicitTls) {

@@ -205,6 +205,17 @@ TEST(GatewayLongSms, OneRetryPerTextWithResetAndBringUpWhileConnected) {
     EXPECT_NE(box.find("Retry sending :1"), std::string::npos);
     EXPECT_NE(box.find("Retry sending :2"), std::string::npos);
 
+    // A limit that is no number counts as 1, with an error entry.
+    m.sent.clear();
+    Setting::Loaded.EMail.Limit = "nine";
+    Setting::Loaded.EMail.Line1 = "0";
+    Setting::Loaded.EMail.Recipient = "0111";
+    rig.mail.add("long", {"Long", text, "a@example.com", "a@example.com", ""});
+    EmailtoSMS::ConnectMailServer();
+    EXPECT_EQ(m.sent.size(), 1u);
+    EXPECT_NE(rig.Log().find("The limit of parts \"nine\" in Setting.INI is not a number from 1 to 9; 1 is used"),
+              std::string::npos);
+
     // The reset fails: the send ends at once.
     m.sent.clear();
     m.sendResults = {false};
