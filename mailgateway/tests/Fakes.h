@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <deque>
 #include <filesystem>
@@ -93,6 +94,7 @@ public:
     std::vector<OutgoingEmail> delivered;
     std::map<std::string, std::vector<std::string>> files;  // list files by path
     bool popDown = false, smtpDown = false, listUnreadable = false, listUnwritable = false;
+    std::vector<std::string> vanished;  // listed by UIDL, gone when fetched
     int fetchCalls = 0, saveCalls = 0;
     std::function<void()> onGetUidls;
 
@@ -114,7 +116,8 @@ public:
             std::vector<FetchedEmail> out;
             for (const auto& u : uidls)
                 for (const auto& s : m_.mailbox)
-                    if (s.uidl == u) out.push_back(s.email);
+                    if (s.uidl == u && std::find(m_.vanished.begin(), m_.vanished.end(), u) == m_.vanished.end())
+                        out.push_back(s.email);
             return out;
         }
         long SendEmail(const OutgoingEmail& email) override {

@@ -123,12 +123,24 @@ TEST(GatewayEmailToSms, EveryEmailOfAFetchIsSentOnceAndMarkedSeenWhenHandled) {
     EXPECT_EQ(rig.modem->sent.size(), 3u);
     EXPECT_NE(rig.form.txtLog().find("There no new e-mails in the inbox."), std::string::npos);
 
+    // An e-mail deleted on the server between the listing and the fetch: the others are
+    // still matched with their own identifiers.
+    rig.mail.add("gone", Email("gone", "text gone"));
+    rig.mail.add("m3b", Email("m3b", "text m3b"));
+    rig.mail.vanished = {"gone"};
+    EmailtoSMS::ConnectMailServer();
+    ASSERT_EQ(rig.modem->sent.size(), 4u);
+    EXPECT_EQ(rig.modem->sent[3].text, "text m3b");
+    EXPECT_EQ(rig.mail.files[EmailtoSMS::SeenListPath()].back(), "m3b");
+    rig.mail.vanished.clear();
+    rig.mail.mailbox.erase(rig.mail.mailbox.end() - 2);
+
     // A seen list that cannot be written: logged, and still nothing goes out twice in this run.
     rig.mail.listUnwritable = true;
     rig.mail.add("m4", Email("m4", "text m4"));
     EmailtoSMS::ConnectMailServer();
     EmailtoSMS::ConnectMailServer();
-    EXPECT_EQ(rig.modem->sent.size(), 4u);
+    EXPECT_EQ(rig.modem->sent.size(), 5u);
     EXPECT_NE(rig.Log().find("cannot be written: permission denied"), std::string::npos);
 
     // One that cannot be read: nothing is sent at all until it can.
@@ -136,7 +148,7 @@ TEST(GatewayEmailToSms, EveryEmailOfAFetchIsSentOnceAndMarkedSeenWhenHandled) {
     EmailtoSMS::Reset();
     rig.mail.add("m5", Email("m5", "text m5"));
     EmailtoSMS::ConnectMailServer();
-    EXPECT_EQ(rig.modem->sent.size(), 4u);
+    EXPECT_EQ(rig.modem->sent.size(), 5u);
     EXPECT_NE(rig.Log().find("cannot be read (not a list); no e-mail is sent until it can."), std::string::npos);
 }
 
