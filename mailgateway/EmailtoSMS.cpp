@@ -11,6 +11,7 @@
 #include "platform/text/Text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <stdexcept>
 #include <unordered_set>
@@ -94,9 +95,28 @@ const char* InitMessage(ModemStatus status) {
     }
 }
 
+bool SameAddress(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// A status e-mail or SMS forward of this gateway that came back into its own mailbox
+// (one account for POP3 and SMTP): sending it as SMS would start an endless round.
+bool OwnReport(const FetchedEmail& email) {
+    if (email.FromAddress.empty() || !SameAddress(email.FromAddress, Trim(Setting::Loaded.SMTP.UserName))) return false;
+    for (const char* prefix : {"SMS was sent to ", "SMS was NOT sent to ", "Incoming SMS received. Sender: "})
+        if (email.Subject.starts_with(prefix)) return true;
+    return false;
+}
+
 // One e-mail: compose the text, find its numbers, send, report.
 void HandleEmail(const FetchedEmail& email) {
     const EMailSettings& s = Setting::Loaded.EMail;
+    if (OwnReport(email)) {
+        DisplayActivity("This e-Mail is the gateway's own report (\"" + email.Subject + "\"); it is not sent as SMS.");
+        return;
+    }
     senderAddress = email.FromAddress;
     arrayRecipientMN.clear();
     sCurrentNumber.clear();

@@ -152,6 +152,20 @@ TEST(GatewayEmailToSms, EveryEmailOfAFetchIsSentOnceAndMarkedSeenWhenHandled) {
     EXPECT_NE(rig.Log().find("cannot be read (not a list); no e-mail is sent until it can."), std::string::npos);
 }
 
+TEST(GatewayEmailToSms, OwnReportsComingBackAreNotSentAgain) {
+    Rig rig;
+    Setting::Loaded.EMail.Recipient = "0111";
+    Setting::Loaded.EMail.Line1 = "0";
+    rig.mail.add("r1", Email("SMS was sent to 0111 (Hi)", "SMS was sent on: ...", "Gateway@Example.com"));
+    rig.mail.add("r2", Email("Incoming SMS received. Sender: +6012", "Content", "gateway@example.com"));
+    rig.mail.add("r3", Email("SMS was sent to 0111 (Hi)", "A person's own words", "someone@example.com"));
+    EmailtoSMS::ConnectMailServer();
+    ASSERT_EQ(rig.Modem().sent.size(), 1u);
+    EXPECT_EQ(rig.modem->sent[0].text, "A person's own words");
+    EXPECT_EQ(rig.mail.delivered.size(), 1u);
+    EXPECT_EQ(rig.mail.files[EmailtoSMS::SeenListPath()].size(), 3u);
+}
+
 TEST(GatewayEmailToSms, FailedBringUpReportsThisEmailsOwnNumbers) {
     Rig rig;
     Setting::Loaded.EMail.Line1 = "1";
