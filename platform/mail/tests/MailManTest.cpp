@@ -61,9 +61,12 @@ protected:
 }  // namespace
 
 TEST_P(MailManServers, ListsAndFetchesByIdentifier) {
+    auto none = mailman.GetUidls();
+    ASSERT_TRUE(none) << mailman.LastErrorText() << servers.pop3().log();
+    EXPECT_EQ(none->Count(), 0);
     for (const char* mail : kMailbox) servers.pop3().deliver(mail);
     auto uidls = mailman.GetUidls();
-    ASSERT_TRUE(uidls) << mailman.LastErrorText() << servers.pop3().log();
+    ASSERT_TRUE(uidls) << mailman.LastErrorText();
     ASSERT_EQ(uidls->Count(), 5);
     for (long i = 0; i < 5; ++i)
         for (long j = i + 1; j < 5; ++j) EXPECT_NE(uidls->GetString(i), uidls->GetString(j));
