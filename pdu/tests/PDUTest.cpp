@@ -123,8 +123,13 @@ TEST(PDUEncode, UnicodeSwitchAndForcedSevenBit) {
   p.EncodePDU();
   EXPECT_EQ(p.get_PDU().substr(24), "08FF060041D83DDE00");
 
-  // Forced back to 7-bit: characters without an ANSI code go as "?".
-  p.let_SMSText("\xCE\x94" "1");  // Greek Delta
+  // Forced back to 7-bit: a Greek capital has its GSM code (Delta 10), a character
+  // the alphabet lacks goes as "?".
+  p.let_SMSText("\xCE\x94" "1");
+  p.let_TP_DataCode(0);
+  p.EncodePDU();
+  EXPECT_EQ(p.get_PDU().substr(24), "00FF029018");
+  p.let_SMSText("\xD0\x96" "1");  // Cyrillic Zhe
   p.let_TP_DataCode(0);
   p.EncodePDU();
   EXPECT_EQ(p.get_PDU().substr(24), "00FF02BF18");
