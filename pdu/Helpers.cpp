@@ -100,6 +100,7 @@ int hexOctet(char16_t hi, char16_t lo) {
 }
 
 std::size_t packedOctets(std::size_t septets, int fillBits) {
+  if (septets == 0) return 0;  // fill bits alone make no octet
   return (static_cast<std::size_t>(fillBits) + septets * 7 + 7) / 8;
 }
 

@@ -68,6 +68,16 @@ TEST(BuildSubmitPDU, FullPartHasHeaderAndLengthA0) {
   EXPECT_EQ(u.tpduOctets, 13 + 6 + 134);
 }
 
+TEST(BuildSubmitPDU, EscapePairsCountTwoSeptets) {
+  // 151 letters and "€" fill the part: length A0, and the pair is the last two septets.
+  SubmitUnit u;
+  ASSERT_TRUE(BuildSubmitPDU("60123456789", std::string(151, 'x') + "\u20AC", 5, 2, 1, 7, u));
+  EXPECT_EQ(u.septets, 153);
+  const std::string head = "0061000B810621436587F90000A0050003050201";
+  ASSERT_EQ(u.unit.substr(0, head.size()), head);
+  EXPECT_EQ(unpackAfterHeader(u.unit.substr(head.size()), 153).substr(151), "\x1B\x65");
+}
+
 TEST(BuildSubmitPDU, InternationalNumberCentreAndValidity) {
   SubmitUnit u;
   ASSERT_TRUE(BuildSubmitPDU("+6012345", "hi", 255, 16, 10, 7, u, "\"+60123\"", 167));
@@ -84,6 +94,7 @@ TEST(BuildSubmitPDU, RefusesWhatCannotFormAUnit) {
   u.unit = "untouched";
   EXPECT_FALSE(BuildSubmitPDU("6012", "", 1, 1, 1, 7, u));
   EXPECT_FALSE(BuildSubmitPDU("6012", std::string(154, 'a'), 1, 1, 1, 7, u));
+  EXPECT_FALSE(BuildSubmitPDU("6012", std::string(152, 'a') + "\u20AC", 1, 1, 1, 7, u));  // 154 septets
   EXPECT_FALSE(BuildSubmitPDU("6012", "a", 1, 1, 1, 9, u));
   EXPECT_FALSE(BuildSubmitPDU("6012", "a", 1, 1, 1, 8, u));   // only 7-bit units are built
   EXPECT_FALSE(BuildSubmitPDU("6012", "a", 256, 1, 1, 7, u));  // header octets stay octets
