@@ -85,15 +85,24 @@ char16_t* putHex2(char16_t* p, unsigned v) {
   return p;
 }
 
-int hexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
+constexpr std::array<signed char, 128> makeHexValues() {
+  std::array<signed char, 128> t{};
+  for (auto& v : t) v = -1;
+  for (int i = 0; i < 10; ++i) t[static_cast<std::size_t>('0' + i)] = static_cast<signed char>(i);
+  for (int i = 0; i < 6; ++i) {
+    t[static_cast<std::size_t>('A' + i)] = static_cast<signed char>(10 + i);
+    t[static_cast<std::size_t>('a' + i)] = static_cast<signed char>(10 + i);
+  }
+  return t;
 }
 
+constexpr std::array<signed char, 128> kHexValues = makeHexValues();
+
+// Every received octet passes here: a table, inlined into the unpacking loops.
+[[gnu::always_inline]] inline int hexDigit(char16_t c) { return c < 128 ? kHexValues[c] : -1; }
+
 // Value of two hexadecimal digits, or -1.
-int hexOctet(char16_t hi, char16_t lo) {
+[[gnu::always_inline]] inline int hexOctet(char16_t hi, char16_t lo) {
   const int h = hexDigit(hi);
   const int l = hexDigit(lo);
   return (h < 0 || l < 0) ? -1 : h * 16 + l;
@@ -428,7 +437,12 @@ std::optional<std::string> Unpack7Bit(std::u16string_view hex) {
 std::optional<std::u16string> Decode7Bit(std::u16string_view hex) {
   std::u16string text;
   if (!unpack7Into(hex, text)) return std::nullopt;
-  text.resize(mapSeptets(text, text.size(), text.data()));
+  // In place; most texts hold no escape and take the short loop to the end.
+  char16_t* t = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  for (; i < n && t[i] != kEscape; ++i) t[i] = kBase[t[i]];
+  if (i < n) text.resize(i + mapSeptets(t + i, n - i, t + i));
   return text;
 }
 
