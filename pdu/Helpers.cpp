@@ -4,7 +4,6 @@
 #include <array>
 #include <stdexcept>
 
-
 namespace GSM {
 
 namespace {
@@ -63,17 +62,17 @@ static_assert(kLatinCodes[' '] == 0x20, "the blank is septet 20, not the escape"
 constexpr bool isHigh(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
 constexpr bool isLow(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 
-// Septets of the character at text[i]: writes them into out, returns the code
-// units it took (2 for a surrogate pair).
-std::size_t septetsAt(std::u16string_view text, std::size_t i, std::string& out) {
+// Writes the septets of the character at text[i] at p (one, or two for an escape
+// pair) and moves p on; returns the code units it took (2 for a surrogate pair).
+[[gnu::always_inline]] inline std::size_t septetsAt(std::u16string_view text, std::size_t i, char*& p) {
   const char16_t c = text[i];
-  const int code = GsmCodeOf(c);
+  const int code = c < 256 ? (kLatinCodes[c] == kNone ? -1 : kLatinCodes[c]) : GsmCodeOf(c);
   if (code < 0) {
-    out += '?';
+    *p++ = '?';
     return isHigh(c) && i + 1 < text.size() && isLow(text[i + 1]) ? 2 : 1;
   }
-  if ((code & kExtFlag) != 0) out += static_cast<char>(kEscape);
-  out += static_cast<char>(code & 0x7F);
+  if ((code & kExtFlag) != 0) *p++ = static_cast<char>(kEscape);
+  *p++ = static_cast<char>(code & 0x7F);
   return 1;
 }
 
@@ -218,45 +217,37 @@ int GsmCodeOf(char16_t c) {
 std::string ToSeptets(std::u16string_view text) {
   std::string out(text.size() * 2, '\0');
   char* p = out.data();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    const int code = c < 256 ? (kLatinCodes[c] == kNone ? -1 : kLatinCodes[c]) : GsmCodeOf(c);
-    if (code < 0) {
-      *p++ = '?';
-      if (isHigh(c) && i + 1 < text.size() && isLow(text[i + 1])) ++i;
-      continue;
-    }
-    if ((code & kExtFlag) != 0) *p++ = static_cast<char>(kEscape);
-    *p++ = static_cast<char>(code & 0x7F);
-  }
+  for (std::size_t i = 0; i < text.size();) i += septetsAt(text, i, p);
   out.resize(static_cast<std::size_t>(p - out.data()));
   return out;
 }
 
 std::size_t SeptetCount(std::u16string_view text) {
   std::size_t n = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const int code = GsmCodeOf(text[i]);
-    if (code < 0 && isHigh(text[i]) && i + 1 < text.size() && isLow(text[i + 1])) ++i;
-    n += code >= 0 && (code & kExtFlag) != 0 ? 2 : 1;
+  char pair[2];
+  for (std::size_t i = 0; i < text.size();) {
+    char* p = pair;
+    i += septetsAt(text, i, p);
+    n += static_cast<std::size_t>(p - pair);
   }
   return n;
 }
 
 std::vector<std::u16string_view> SplitBySeptets(std::u16string_view text, std::size_t limit) {
   std::vector<std::u16string_view> pieces;
-  std::string scratch;
   std::size_t start = 0;
   std::size_t used = 0;
+  char pair[2];
   for (std::size_t i = 0; i < text.size();) {
-    scratch.clear();
-    const std::size_t units = septetsAt(text, i, scratch);
-    if (used + scratch.size() > limit && used > 0) {
+    char* p = pair;
+    const std::size_t units = septetsAt(text, i, p);
+    const auto septets = static_cast<std::size_t>(p - pair);
+    if (used + septets > limit && used > 0) {
       pieces.push_back(text.substr(start, i - start));
       start = i;
       used = 0;
     }
-    used += scratch.size();
+    used += septets;
     i += units;
   }
   if (start < text.size()) pieces.push_back(text.substr(start));
