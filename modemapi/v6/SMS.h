@@ -28,7 +28,7 @@
 //                                                  then deleted
 //   SendSMST(number, text) -> bool                 one 7-bit message
 //   SendSMSU(number, text) -> bool                 one UCS-2 message
-//   SendLMSText(number, text, reference) -> bool   concatenated 7-bit parts of 153 chars
+//   SendLMSText(number, text, reference) -> bool   concatenated 7-bit parts of 153 septets
 //   DeliveryReportOn() / DeliveryReportOff() -> bool
 //   GetDeliveryReport() -> bool                    first status report into the DR* properties
 //   CloseModem() -> bool
