@@ -53,8 +53,8 @@ std::string serialText(double serial, bool date1904, DateKind kind) {
         epochDays = -24107 + days;  // 1904-01-01
     else
         epochDays = (days < 60 ? -25568 : -25569) + days;  // Excel counts a 29 February 1900
-    char buf[40];
-    char date[16], time[12];
+    char buf[72];
+    char date[32], time[32];
     int y;
     unsigned m, d;
     civilFromDays(epochDays, y, m, d);
