@@ -70,7 +70,7 @@ CompoundFile::CompoundFile(std::string_view bytes) : bytes_(bytes) {
     for (std::size_t at = 0; at + 128 <= dir.size(); at += 128) {
         Entry e;
         const unsigned nameBytes = std::min<unsigned>(u16(dir, at + 0x40), 64);
-        for (unsigned k = 0; k + 1 < nameBytes; k += 2) {
+        for (unsigned k = 0; k + 2 < nameBytes; k += 2) {
             const auto unit = u16(dir, at + k);
             e.name += unit < 0x80 ? static_cast<char>(std::tolower(unit)) : '?';
         }
@@ -211,6 +211,7 @@ struct BiffSheet {
     bool date1904 = false;
     bool password = false;
     std::map<std::uint64_t, std::string> cells;  // (row << 16 | col) -> text that overrides FreeXL's
+    std::vector<std::uint32_t> formulaRows;      // 0-based rows of formulas without a stored value
 };
 
 BiffSheet walkBiff(const std::string& stream, const std::string& sheetName, const Limits& limits) {
@@ -298,9 +299,17 @@ BiffSheet walkBiff(const std::string& stream, const std::string& sheetName, cons
             if (r.data.size() < 14) throw WorkbookError(Problem::Damaged, "the workbook is damaged (FORMULA)");
             if (u16(r.data, 12) == 0xFFFF) {
                 switch (static_cast<unsigned char>(r.data[6])) {
-                case 0: pendingString = static_cast<std::int64_t>(row) << 16 | col; break;
+                case 0:
+                    pendingString = static_cast<std::int64_t>(row) << 16 | col;
+                    out.formulaRows.push_back(row);  // until its STRING record comes
+                    break;
                 case 1: put(row, col, r.data[8] ? "TRUE" : "FALSE"); break;
-                default: put(row, col, ""); break;  // error or empty text
+                case 2: put(row, col, ""); break;  // error value
+                default:
+                    // An empty result is what writers that never calculate store (xlwt):
+                    // no value to trust.
+                    out.formulaRows.push_back(row);
+                    break;
                 }
             } else {
                 put(row, col, number(u16(r.data, 4), f64(r.data, 6)));
@@ -309,6 +318,8 @@ BiffSheet walkBiff(const std::string& stream, const std::string& sheetName, cons
         }
         case 0x0207:  // STRING: the result of the formula just before
             if (pendingString >= 0) {
+                const auto row = static_cast<std::uint16_t>(pendingString >> 16);
+                if (!out.formulaRows.empty() && out.formulaRows.back() == row) out.formulaRows.pop_back();
                 put(static_cast<std::uint16_t>(pendingString >> 16), static_cast<std::uint16_t>(pendingString & 0xFFFF),
                     out.biff8 ? biff8String(sheet, r.data, 0, 0, true) : biff5String(r.data, 0, true));
                 pendingString = -1;
@@ -407,6 +418,7 @@ Sheet readXls(const std::string& path, std::string_view bytes, const std::string
             default: break;
             }
         }
+    for (auto row : biff.formulaRows) b.formulaWithoutValue(row);
     // Cells our walk found beyond FreeXL's dimensions (it trusts the DIMENSION record).
     for (const auto& [key, text] : biff.cells) {
         const auto r = static_cast<std::uint32_t>(key >> 16), c = static_cast<std::uint32_t>(key & 0xFFFF);
