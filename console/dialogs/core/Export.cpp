@@ -11,16 +11,18 @@
 
 namespace parlix::console {
 
+// Ordered by the key, the tables' own order: a live record set then finds each next
+// page through the key's index instead of reading the table from its start.
 ExportSource ExportSourceOf(ExportMode mode) {
     switch (mode) {
-    case ExportMode::Received: return {"SELECT * FROM Inbox", "Message Manager - Export SMS Received"};
+    case ExportMode::Received: return {"SELECT * FROM Inbox ORDER BY MsgID", "Message Manager - Export SMS Received"};
     case ExportMode::Sent:
         return {"SELECT MsgID, Subject, Message, Mobile, Name, DateTimeQueue, DateTimeSent, SentStatus, "
-                "DateTimeDeliver, DeliveryStatus FROM Outbox",
+                "DateTimeDeliver, DeliveryStatus FROM Outbox ORDER BY MsgID",
                 "Message Manager - Export SMS Sent"};
     case ExportMode::Contacts: break;
     }
-    return {"SELECT * FROM AddressBook", "Contact Manager - Export Contacts"};
+    return {"SELECT * FROM AddressBook ORDER BY ContactID", "Contact Manager - Export Contacts"};
 }
 
 std::string ExportTarget(const std::string& typed) {
