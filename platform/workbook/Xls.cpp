@@ -4,7 +4,13 @@
 // gives integers), BIFF5 rich-text cells (lost), and numbers shown as dates (FreeXL
 // guesses by the format's letters, counts 2100 as a leap year and prints "24:00:00").
 #include <freexl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 
 #include <algorithm>
 #include <cctype>
@@ -359,6 +365,179 @@ struct Handle {
 
 }  // namespace
 
+// FreeXL runs in a child process: a file made to break it (fuzzing finds such
+// files) then costs a refusal, not the program. The child sends what it read through
+// a pipe: a status, the sheet's size, then (row, column, text) for each cell that our
+// own walk did not already supply.
+enum : unsigned char { kOk = 0, kPassword = 1, kNoSheet = 2, kFailed = 3 };
+
+}  // namespace parlix::workbook::detail
+// Present in sanitizer builds only.
+extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
+namespace parlix::workbook::detail {
+
+struct Cells {
+    int status = kFailed;
+    std::string why;
+    std::uint32_t rows = 0, cols = 0;
+    struct Value {
+        std::uint32_t row, col;
+        std::string text;
+    };
+    std::vector<Value> values;
+};
+
+namespace {
+
+void put32(std::string& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// In the child: FreeXL's reading of the sheet, serialised.
+std::string freexlChild(const std::string& path, const std::string& sheetName, const Limits& limits,
+                        const BiffSheet& biff) {
+    std::string out(1, static_cast<char>(kFailed));
+    Handle h;
+    // FreeXL can report success without a workbook (protected and some odd files).
+    if (freexl_open(path.c_str(), &h.h) != FREEXL_OK || !h.h) return out;
+    unsigned int info = 0;
+    if (freexl_get_info(h.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
+        return std::string(1, static_cast<char>(kPassword));
+    unsigned int sheets = 0;
+    freexl_get_info(h.h, FREEXL_BIFF_SHEET_COUNT, &sheets);
+    int index = -1;
+    for (unsigned int i = 0; i < sheets && index < 0; ++i) {
+        const char* name = nullptr;
+        if (freexl_get_worksheet_name(h.h, static_cast<unsigned short>(i), &name) == FREEXL_OK && name &&
+            lowerAscii(name) == lowerAscii(sheetName))
+            index = static_cast<int>(i);
+    }
+    if (index < 0) return std::string(1, static_cast<char>(kNoSheet));
+    unsigned int rows = 0;
+    unsigned short cols = 0;
+    if (freexl_select_active_worksheet(h.h, static_cast<unsigned short>(index)) != FREEXL_OK ||
+        freexl_worksheet_dimensions(h.h, &rows, &cols) != FREEXL_OK)
+        return out;
+    out[0] = static_cast<char>(kOk);
+    put32(out, rows);
+    put32(out, cols);
+    const unsigned short keptCols = static_cast<unsigned short>(std::min<int>(cols, limits.maxColumns));
+    for (unsigned int r = 0; r < rows; ++r)
+        for (unsigned short c = 0; c < keptCols; ++c) {
+            if (biff.cells.count(static_cast<std::uint64_t>(r) << 16 | c)) continue;
+            FreeXL_CellValue v;
+            if (freexl_get_cell_value(h.h, r, c, &v) != FREEXL_OK) return std::string(1, static_cast<char>(kFailed));
+            std::string text;
+            switch (v.type) {
+            case FREEXL_CELL_INT: text = std::to_string(v.value.int_value); break;
+            case FREEXL_CELL_DOUBLE: text = numberText(v.value.double_value); break;
+            case FREEXL_CELL_TEXT:
+            case FREEXL_CELL_SST_TEXT:
+            case FREEXL_CELL_DATE:
+            case FREEXL_CELL_DATETIME:
+            case FREEXL_CELL_TIME:
+                if (v.value.text_value) text = validUtf8(v.value.text_value);
+                break;
+            default: break;
+            }
+            if (text.empty()) continue;
+            put32(out, r);
+            put32(out, c);
+            put32(out, static_cast<std::uint32_t>(text.size()));
+            out += text;
+        }
+    return out;
+}
+
+Cells freexlCells(const std::string& path, const std::string& sheetName, const Limits& limits, const BiffSheet& biff) {
+    Cells cells;
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        cells.why = "no pipe";
+        return cells;
+    }
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        cells.why = "no process";
+        return cells;
+    }
+    if (pid == 0) {
+        // A crash here ends this process only: no handler of the parent's (a test
+        // harness, a fuzzer) may take it for its own.
+        for (int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL}) ::signal(sig, SIG_DFL);
+        if (&__sanitizer_set_death_callback) __sanitizer_set_death_callback(nullptr);
+        ::close(fds[0]);
+        std::string out;
+        try {
+            out = freexlChild(path, sheetName, limits, biff);
+        } catch (...) {
+            out.assign(1, static_cast<char>(kFailed));
+        }
+        for (std::size_t done = 0; done < out.size();) {
+            const auto n = ::write(fds[1], out.data() + done, out.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string in;
+    char buf[1 << 16];
+    bool timedOut = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (;;) {
+        pollfd p{fds[0], POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) == 0) {
+            timedOut = true;
+            break;
+        }
+        const auto n = ::read(fds[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        in.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    if (timedOut) ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || in.empty()) {
+        cells.why = timedOut ? "FreeXL did not finish" : "FreeXL failed on it";
+        return cells;
+    }
+    cells.status = static_cast<unsigned char>(in[0]);
+    if (cells.status != kOk) {
+        cells.why = "FreeXL refused it";
+        return cells;
+    }
+    std::size_t at = 1;
+    auto get32 = [&](std::uint32_t& v) {
+        if (at + 4 > in.size()) return false;
+        v = u32(in, at);
+        at += 4;
+        return true;
+    };
+    if (!get32(cells.rows) || !get32(cells.cols)) cells.status = kFailed;
+    while (cells.status == kOk && at < in.size()) {
+        Cells::Value v;
+        std::uint32_t len = 0;
+        if (!get32(v.row) || !get32(v.col) || !get32(len) || at + len > in.size()) {
+            cells.status = kFailed;
+            cells.why = "short answer";
+            break;
+        }
+        v.text.assign(in, at, len);
+        at += len;
+        cells.values.push_back(std::move(v));
+    }
+    return cells;
+}
+
+}  // namespace
+
 Sheet readXls(const std::string& path, std::string_view bytes, const std::string& sheetName, const Limits& limits) {
     const CompoundFile cf(bytes);
     std::string stream = cf.stream("Workbook");
@@ -370,60 +549,19 @@ Sheet readXls(const std::string& path, std::string_view bytes, const std::string
 
     std::unique_ptr<TempFile> temp;
     if (path.empty()) temp = std::make_unique<TempFile>(bytes);
-    Handle h;
-    const int rc = freexl_open(temp ? temp->path.c_str() : path.c_str(), &h.h);
-    // FreeXL can report success without a workbook (protected and some odd files).
-    if (rc != FREEXL_OK || !h.h) throw WorkbookError(Problem::Damaged, "the workbook cannot be read (FreeXL " + std::to_string(rc) + ")");
-    unsigned int info = 0;
-    if (freexl_get_info(h.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
-        throw WorkbookError(Problem::PasswordProtected, "the workbook is protected with a password");
-    unsigned int sheets = 0;
-    freexl_get_info(h.h, FREEXL_BIFF_SHEET_COUNT, &sheets);
-    int index = -1;
-    for (unsigned int i = 0; i < sheets && index < 0; ++i) {
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(h.h, static_cast<unsigned short>(i), &name) == FREEXL_OK && name &&
-            lowerAscii(name) == lowerAscii(sheetName))
-            index = static_cast<int>(i);
+    const Cells cells = freexlCells(temp ? temp->path : path, sheetName, limits, biff);
+    switch (cells.status) {
+    case kOk: break;
+    case kPassword: throw WorkbookError(Problem::PasswordProtected, "the workbook is protected with a password");
+    case kNoSheet: throw WorkbookError(Problem::NoSheet, "the workbook has no sheet \"" + sheetName + "\"");
+    default: throw WorkbookError(Problem::Damaged, "the workbook cannot be read (" + cells.why + ")");
     }
-    if (index < 0) throw WorkbookError(Problem::NoSheet, "the workbook has no sheet \"" + sheetName + "\"");
-    unsigned int rows = 0;
-    unsigned short cols = 0;
-    if (freexl_select_active_worksheet(h.h, static_cast<unsigned short>(index)) != FREEXL_OK ||
-        freexl_worksheet_dimensions(h.h, &rows, &cols) != FREEXL_OK)
-        throw WorkbookError(Problem::Damaged, "the sheet cannot be read");
-
     SheetBuilder b(limits);
-    const unsigned short keptCols = static_cast<unsigned short>(std::min<int>(cols, limits.maxColumns));
-    for (unsigned int r = 0; r < rows; ++r)
-        for (unsigned short c = 0; c < keptCols; ++c) {
-            auto o = biff.cells.find(static_cast<std::uint64_t>(r) << 16 | c);
-            if (o != biff.cells.end()) {
-                b.set(r, c, o->second);
-                continue;
-            }
-            FreeXL_CellValue v;
-            if (freexl_get_cell_value(h.h, r, c, &v) != FREEXL_OK)
-                throw WorkbookError(Problem::Damaged, "a cell of the sheet cannot be read");
-            switch (v.type) {
-            case FREEXL_CELL_INT: b.set(r, c, std::to_string(v.value.int_value)); break;
-            case FREEXL_CELL_DOUBLE: b.set(r, c, numberText(v.value.double_value)); break;
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT:
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_DATETIME:
-            case FREEXL_CELL_TIME:
-                if (v.value.text_value) b.set(r, c, validUtf8(v.value.text_value));
-                break;
-            default: break;
-            }
-        }
+    for (const auto& c : cells.values) b.set(c.row, c.col, c.text);
     for (auto row : biff.formulaRows) b.formulaWithoutValue(row);
-    // Cells our walk found beyond FreeXL's dimensions (it trusts the DIMENSION record).
-    for (const auto& [key, text] : biff.cells) {
-        const auto r = static_cast<std::uint32_t>(key >> 16), c = static_cast<std::uint32_t>(key & 0xFFFF);
-        if (r >= rows || c >= cols) b.set(r, c, text);
-    }
+    // Our walk's cells, also those beyond the dimensions that FreeXL trusts.
+    for (const auto& [key, text] : biff.cells)
+        b.set(static_cast<std::uint32_t>(key >> 16), static_cast<std::uint32_t>(key & 0xFFFF), text);
     return b.finish();
 }
 
