@@ -157,6 +157,8 @@ const std::vector<IndexDef>& indexes() {
          "console's Inbox order, read backwards (ORDER BY Status = 'New' DESC, DateTime DESC)"},
         {"OutboxStatusDelivery", "CREATE INDEX OutboxStatusDelivery ON Outbox(SentStatus, DeliveryStatus)",
          "console's summary counts by sent and delivery status"},
+        {"OutboxUnknown", "CREATE INDEX OutboxUnknown ON Outbox(Mobile) WHERE Name = 'Unknown'",
+         "console's name fill-in of \"Unknown\" rows (statement must say Name = 'Unknown')"},
     };
     return i;
 }
@@ -201,6 +203,7 @@ const std::vector<StatDef>& plannerStats() {
         {"Groups", "GroupsContact", "50000 2"},
         {"Inbox", "InboxNewFirst", "100000 50000 1"},
         {"Outbox", "OutboxStatusDelivery", "1000000 200000 100000"},
+        {"Outbox", "OutboxUnknown", "1000 1"},
     };
     return s;
 }

@@ -35,12 +35,13 @@ TEST_F(UpgradeTest, AnOlderFileGetsTheMissingIndexesAndStatisticsOnceWithItsRows
         c.open(path, kDatabaseKey);
         c.execute("DROP INDEX InboxNewFirst");
         c.execute("DROP INDEX OutboxStatusDelivery");
-        c.execute("DELETE FROM sqlite_stat1 WHERE idx IN ('InboxNewFirst', 'OutboxStatusDelivery')");
+        c.execute("DROP INDEX OutboxUnknown");
+        c.execute("DELETE FROM sqlite_stat1 WHERE idx IN ('InboxNewFirst', 'OutboxStatusDelivery', 'OutboxUnknown')");
         c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES "
                   "('it''s', 'Unknown', '0123', 'New', '2026-01-01 10:00:00')");
     }
     auto first = upgradeDatabase(path);
-    EXPECT_EQ(first.indexesAdded, (std::vector<std::string>{"InboxNewFirst", "OutboxStatusDelivery"}));
+    EXPECT_EQ(first.indexesAdded, (std::vector<std::string>{"InboxNewFirst", "OutboxStatusDelivery", "OutboxUnknown"}));
     EXPECT_TRUE(upgradeDatabase(path).indexesAdded.empty()) << "a second run changes nothing";
 
     db::Connection c;
