@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <filesystem>
 #include <fstream>
 
 #include "console/dialogs/Progress.h"
@@ -163,6 +164,8 @@ std::string frmImport2::GetFileSpec(const std::string& ext) {
 std::string frmImport2::LongToShort(const std::string& path) { return path; }
 
 bool frmImport2::IsFileThere(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(LongToShort(path), ec)) return false;  // a folder opens too
     std::ifstream in(LongToShort(path), std::ios::binary);
     return in.is_open();
 }

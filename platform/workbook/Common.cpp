@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -193,6 +194,8 @@ using namespace detail;
 namespace {
 
 std::string readFile(const std::string& path, const Limits& limits) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) throw WorkbookError(Problem::NotWorkbook, "no file " + path);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw WorkbookError(Problem::NotWorkbook, "cannot open " + path);
     in.seekg(0, std::ios::end);

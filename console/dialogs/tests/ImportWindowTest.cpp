@@ -75,6 +75,7 @@ TEST(frmImport2, RefusalsChangeNothing) {
     } cases[] = {
         {"", true, {"No Excel file is selected!"}},
         {fixture("no-such-file.xlsx"), true, {"Excel file not found."}},
+        {"/tmp", true, {"Excel file not found."}},
         {fixture("text.xls"), true,
          {"Unable to connect to the Excel file\n\nThe file is not an Excel workbook (.xls or .xlsx).",
           "Unable to open the Excel!"}},
