@@ -81,6 +81,10 @@ TEST(frmImport2, RefusalsChangeNothing) {
           "Unable to open the Excel!"}},
         {fixture("truncated.xlsx"), true,
          {"Unable to connect to the Excel file\n\nThe workbook is damaged or incomplete.", "Unable to open the Excel!"}},
+        {fixture("encrypted.xlsx"), true,
+         {"Unable to connect to the Excel file\n\nThe workbook is protected with a password. Save it without a "
+          "password and try again.",
+          "Unable to open the Excel!"}},
         {fixture("nosheet.xlsx"), true, {"Please make sure that the worksheet is called 'Sheet1'."}},
         {fixture("nosheet.xls"), true, {"Please make sure that the worksheet is called 'Sheet1'."}},
         {fixture("headonly.xlsx"), true, {"There is no record in the Excel file!"}},
@@ -103,7 +107,8 @@ TEST(frmImport2, RefusalsChangeNothing) {
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << c.file;
         EXPECT_TRUE(imp.w.isVisible());
     }
-    EXPECT_EQ(folder.logLocations(), (std::vector<std::string>{"ConnectADOExcel", "ConnectADOExcel"}));
+    EXPECT_EQ(folder.logLocations(),
+              (std::vector<std::string>{"ConnectADOExcel", "ConnectADOExcel", "ConnectADOExcel"}));
 }
 
 // Duplicates against the book and within the sheet, blank numbers (also one of only

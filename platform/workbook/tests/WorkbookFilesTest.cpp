@@ -100,6 +100,7 @@ TEST(WorkbookFiles, RefusedWithTheirCause) {
         {"truncated.xlsx", Problem::Damaged},    {"truncated.xls", Problem::Damaged},
         {"nosheet.xlsx", Problem::NoSheet},      {"nosheet.xls", Problem::NoSheet},
         {"bomb.xlsx", Problem::TooLarge},        {"missing-file.xlsx", Problem::NotWorkbook},
+        {"password.xls", Problem::PasswordProtected}, {"encrypted.xlsx", Problem::PasswordProtected},
     };
     for (const auto& [name, problem] : cases) {
         try {

@@ -190,6 +190,22 @@ for i in range(512, len(data), 7):
     data[i] = (data[i] * 31 + 17) & 0xFF
 open(path("corrupt.xls"), "wb").write(bytes(data))
 
+# Password protection, made from good files: no writer here encrypts. A FILEPASS record
+# in place of the record after the workbook's BOF marks an .xls as encrypted; an
+# encrypted .xlsx is a compound file holding an "EncryptedPackage" stream.
+data = bytearray(open(path("contacts.xls"), "rb").read())
+bof = data.find(b"\x09\x08\x10\x00\x00\x06\x05\x00")
+nxt = bof + 4 + 16
+data[nxt:nxt + 2] = b"\x2f\x00"
+open(path("password.xls"), "wb").write(bytes(data))
+data = bytearray(open(path("contacts.xls"), "rb").read())
+name = "Workbook".encode("utf-16-le") + b"\x00\x00"
+at = data.find(name)
+new_name = "EncryptedPackage".encode("utf-16-le") + b"\x00\x00"
+data[at:at + len(new_name)] = new_name
+data[at + 0x40:at + 0x42] = len(new_name).to_bytes(2, "little")
+open(path("encrypted.xlsx"), "wb").write(bytes(data))
+
 # Written by LibreOffice: BIFF8 .xls (it no longer writes BIFF5), .xlsx with shared strings; the
 # formulas get their values on the way.
 soffice = shutil.which("soffice") or shutil.which("libreoffice")
