@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "platform/db/Statement.h"
+
 namespace parlix::console {
 
 std::string CleanMobile(const std::string& raw) {
@@ -39,24 +41,10 @@ namespace {
 // SQLite of this database takes at most 999 values per statement.
 constexpr std::size_t kBatch = 300;
 
-std::string placeholders(std::size_t rows, const char* one) {
-    std::string s;
-    for (std::size_t i = 0; i < rows; ++i) s += (i ? "," : "") + std::string(one);
+std::string insertSql(std::size_t rows) {
+    std::string s = "INSERT INTO AddressBook (Name, Mobile, CompanyName) VALUES ";
+    for (std::size_t i = 0; i < rows; ++i) s += i ? ",(?,?,?)" : "(?,?,?)";
     return s;
-}
-
-// Numbers of `mobiles` already in the address book, looked up by the index on Mobile.
-std::unordered_set<std::string> knownNumbers(db::Connection& c, const std::vector<std::string>& mobiles) {
-    std::unordered_set<std::string> known;
-    for (std::size_t at = 0; at < mobiles.size(); at += kBatch * 3) {
-        const std::size_t n = std::min(kBatch * 3, mobiles.size() - at);
-        db::Params p(mobiles.begin() + static_cast<std::ptrdiff_t>(at),
-                     mobiles.begin() + static_cast<std::ptrdiff_t>(at + n));
-        for (const auto& row :
-             c.query("SELECT Mobile FROM AddressBook WHERE Mobile IN (" + placeholders(n, "?") + ")", p))
-            known.insert(row[0].asText());
-    }
-    return known;
 }
 
 }  // namespace
@@ -68,20 +56,16 @@ ImportCounts ImportContacts(db::Connection& c, const std::vector<ImportContact>&
     try {
         std::vector<const ImportContact*> keep;
         keep.reserve(contacts.size());
-        std::unordered_set<std::string> known, seen;
-        if (!allowDuplicates) {
-            std::vector<std::string> mobiles;
-            mobiles.reserve(contacts.size());
-            for (const auto& k : contacts)
-                if (!k.mobile.empty()) mobiles.push_back(k.mobile);
-            known = knownNumbers(c, mobiles);
-        }
+        std::unordered_set<std::string> seen;
+        // One look-up per number through the index on Mobile; inside the transaction.
+        db::Statement known(c, "SELECT 1 FROM AddressBook WHERE Mobile = ?");
         for (const auto& k : contacts) {
             if (k.mobile.empty()) {
                 ++counts.blankNumbers;
-            } else if (!allowDuplicates && (known.count(k.mobile) || !seen.insert(k.mobile).second)) {
+            } else if (!allowDuplicates && (seen.count(k.mobile) || known.exists({k.mobile}))) {
                 ++counts.duplicates;
             } else {
+                if (!allowDuplicates) seen.insert(k.mobile);
                 keep.push_back(&k);
             }
         }
@@ -91,6 +75,7 @@ ImportCounts ImportContacts(db::Connection& c, const std::vector<ImportContact>&
                                   "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'AddressBook'), 0),"
                                   " coalesce((SELECT max(ContactID) FROM AddressBook), 0))")
                                  ->asInt();
+        db::Statement full(c, insertSql(kBatch));
         for (std::size_t at = 0; at < keep.size(); at += kBatch) {
             const std::size_t n = std::min(kBatch, keep.size() - at);
             db::Params p;
@@ -100,7 +85,10 @@ ImportCounts ImportContacts(db::Connection& c, const std::vector<ImportContact>&
                 p.emplace_back(keep[i]->mobile);
                 p.emplace_back(keep[i]->company);
             }
-            c.execute("INSERT INTO AddressBook (Name, Mobile, CompanyName) VALUES " + placeholders(n, "(?,?,?)"), p);
+            if (n == kBatch)
+                full.execute(p);
+            else
+                c.execute(insertSql(n), p);
         }
         if (group && !keep.empty())
             c.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) "
