@@ -156,7 +156,6 @@ void ProceedExport(frmExport& w, db::Recordset& rs, const std::string& title) {
         if (std::filesystem::exists(target, ec) &&
             ui::msgBox("Excel file already exists.  Overwrite?", ui::vbYesNo | ui::vbQuestion, title) != ui::vbYes)
             return;
-        WaitCursor hourglass;
         if (!rs.isOpen() || rs.eof()) {
             ui::msgBox("There are no records to be exported!", ui::vbExclamation, title);
             return;
@@ -179,6 +178,7 @@ void ProceedExport(frmExport& w, db::Recordset& rs, const std::string& title) {
             return;
         }
         try {
+            WaitCursor hourglass;  // back before any message box
             BusyWindow busy(&w, "Exporting ...", QString::fromStdString(title));
             WriteExport(rs, headings, target, [&](std::int64_t n) {
                 busy.step(QString("Exporting ... %1 of %2 records").arg(n).arg(records));

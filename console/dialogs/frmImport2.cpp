@@ -183,6 +183,7 @@ bool frmImport2::ConnectADOExcel(ExcelWorkbook& excel) {
     excel.release();
     const std::string path = txtImportSource->text().toStdString();
     try {
+        WaitCursor hourglass;  // back before any message box
         BusyWindow busy(this, "Reading " + txtImportSource->text() + " ...", kTitle);
         excel.sheet = RunBusy(busy, [path] { return workbook::readSheet(path); });
     } catch (const workbook::WorkbookError& e) {
@@ -207,7 +208,6 @@ void frmImport2::cmdProceedImport_Click() {
         ~Release() { ExcelConnection.release(); }
     } release;
     try {
-        WaitCursor hourglass;
         if (txtImportSource->text().isEmpty()) {
             ui::msgBox("No Excel file is selected!", ui::vbExclamation, kTitle);
             return;
@@ -246,6 +246,7 @@ void frmImport2::cmdProceedImport_Click() {
         if (!EnsureDbConnection()) throw db::DbError("the database is not open");
         ImportCounts counts;
         try {
+            WaitCursor hourglass;
             counts = ImportContacts(DbConnection, contacts, chkDuplicateAllow->isChecked(), group);
         } catch (...) {
             ui::msgBox("Unable to import contacts from the Excel file!", ui::vbCritical, kTitle);

@@ -37,6 +37,14 @@ std::string report(int imported, int duplicates, int blank) {
            "\nNumber of record NOT imported due to blank mobile number: " + std::to_string(blank);
 }
 
+// Scripted boxes that also check the hourglass is gone whenever a box shows.
+struct Boxes : ui::ScriptedDialogs {
+    int msgBox(const std::string& prompt, int buttons, const std::string& title) override {
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << prompt;
+        return ScriptedDialogs::msgBox(prompt, buttons, title);
+    }
+};
+
 // A fresh import window, shown, with `file` in the source box.
 struct Import {
     frmImport2 w;
@@ -99,7 +107,7 @@ TEST(frmImport2, RefusalsChangeNothing) {
     for (const auto& c : cases) {
         Import imp(c.file);
         imp.w.chkField->setChecked(c.headings);
-        ui::ScriptedDialogs boxes;
+        Boxes boxes;
         imp.w.cmdProceedImport->click();
         EXPECT_EQ(boxes.prompts(), c.prompts) << c.file;
         for (const auto& call : boxes.calls) EXPECT_EQ(call.title, kTitle);
@@ -121,7 +129,7 @@ TEST(frmImport2, ImportCountsAndGroup) {
         DbConnection.execute("INSERT INTO Groups (GroupName, ContactID) VALUES ('Staff', 0)");
         Import imp(fixture(file));
         imp.w.cbGroup->setCurrentIndex(1);
-        ui::ScriptedDialogs boxes;
+        Boxes boxes;
         imp.w.cmdProceedImport->click();
         imp.w.cmdProceedImport->click();
         ASSERT_EQ(boxes.calls.size(), 2u) << file;
@@ -162,7 +170,7 @@ TEST(frmImport2, FailedWriteRollsBack) {
                          "BEGIN SELECT RAISE(ABORT, 'refused'); END");
     Import imp(fixture("contacts.xlsx"));
     imp.w.cbGroup->setCurrentIndex(1);
-    ui::ScriptedDialogs boxes;
+    Boxes boxes;
     imp.w.cmdProceedImport->click();
     EXPECT_EQ(boxes.prompts(), std::vector<std::string>{"Unable to import contacts from the Excel file!"});
     EXPECT_EQ(boxes.calls[0].buttons, ui::vbCritical);
