@@ -331,8 +331,14 @@ std::string documentation() {
     for (int e : initialEngines())
         d += "| Modem | ModemID " + std::to_string(e) +
              ", Poll 5, Direction 0, DSR 0, route flags 0, Status `Stop`, PortNumber 1, Rate1/Rate2 0 |\n";
-    d += "\nChange the initial passwords after installation (the console's \"User Password\" window changes\n";
-    d += "`user1`; the administrator's row can be changed with the `sqlcipher` shell).\n";
+    d += "\nChange the initial passwords after installation with the `sqlcipher` shell (the console's\n";
+    d += "\"User Password\" window sits in a menu that is never shown):\n\n";
+    d += "```sh\n";
+    d += "sqlcipher <root>/Database/Parlix.db \"PRAGMA key = '" + std::string(kDatabaseKey) + "';\n";
+    d += "  UPDATE Login SET Password = 'new user password' WHERE UserID = 'user1';\n";
+    d += "  UPDATE Login SET Password = 'new admin password' WHERE UserID = 'admin';\"\n";
+    d += "```\n\n";
+    d += "Passwords are compared exactly as typed (letter case and trailing blanks count).\n";
     return d;
 }
 
