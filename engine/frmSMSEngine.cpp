@@ -288,6 +288,8 @@ void frmSMSEngine::mnuExit_Click() {
 
 void frmSMSEngine::mnuModem_Click() {
     Trap("mnuModem_Click() Modem " + Id(), [&] {
+        // Loaded hidden at start-up: open it with the row as it is now, not as it was then.
+        if (modem_ && modem_->IsLoaded() && !modem_->isVisible()) modem_->Form_Unload();
         frmModem& form = modemForm();
         form.exec();
     });

@@ -636,14 +636,17 @@ struct Recordset::Impl {
         return true;
     }
 
-    // WHERE clause for "this row, as we read it".
-    std::string unchangedWhere(const Row& r, Params& p) const {
+    // WHERE clause for "this row, with these columns as we read them": the columns an
+    // update writes (`written`), or every column of the set (a delete). Compared as
+    // bytes, so a value stored with another type than its column's (a BLOB in a text
+    // column) still equals what was read.
+    std::string unchangedWhere(const Row& r, Params& p, const std::vector<bool>* written = nullptr) const {
         std::string tq = quoteIdentifier(parsed.table);
         std::string w = tq + ".rowid = ?";
         p.push_back(static_cast<long long>(r.rowid));
         for (size_t i = 0; i < cols.size(); ++i) {
-            if (cols[i].origin.empty()) continue;
-            w += " AND " + quoteIdentifier(cols[i].origin) + " IS ?";
+            if (cols[i].origin.empty() || (written && !(*written)[i])) continue;
+            w += " AND CAST(" + quoteIdentifier(cols[i].origin) + " AS BLOB) IS CAST(? AS BLOB)";
             p.push_back(r.v[i]);
         }
         return w;
@@ -884,7 +887,7 @@ void Recordset::update() {
     }
     d.mode = Impl::Mode::None;
     if (set.empty()) return;
-    std::string where = d.unchangedWhere(r, p);
+    std::string where = d.unchangedWhere(r, p, &d.dirty);
     Stmt st(d.db(), "UPDATE " + tq + " SET " + set + " WHERE " + where);
     st.bind(p);
     st.step();
