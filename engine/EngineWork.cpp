@@ -346,9 +346,9 @@ void Engine::GetDeliveryStatusReport() {
         }
 
         EnsureConnected(DbConnection);
-        db::Recordset rs(DbConnection, schema::kReportMatchSql, {ReferenceParam(reference), EngineModemID},
-                         {db::Cursor::Live, db::Lock::Optimistic, 0});
-        rs.setFilter(db::Criteria::contains("Mobile", LastChars(recipient, 10)));
+        db::Recordset rs(DbConnection, schema::kReportMatchSql,
+                         {ReferenceParam(reference), EngineModemID, LastChars(recipient, 10)},
+                         {db::Cursor::Live, db::Lock::Optimistic, 1});
         if (!rs.eof()) {
             rs.setField("DeliveryStatus", code);
             if (code == "D") {

@@ -83,9 +83,13 @@ inline constexpr const char* kDueRowsOrder = " ORDER BY DateTimeQueue";
 // ? = subject, ? = mobile
 inline constexpr const char* kDuplicateCheckSql =
     "SELECT MsgID FROM Outbox WHERE Subject = ? AND Mobile = ? AND SentStatus IN ('S','F')";
-// ? = message reference, ? = engine number; filter Mobile on the recipient afterwards.
+// ? = message reference, ? = engine number, ? = the last ten characters of the
+// recipient (rows whose Mobile contains them). Open with at most 1 row: the index is
+// walked from the newest send back and stops at the first match, however many old
+// rows without a report share the reference.
 inline constexpr const char* kReportMatchSql =
-    "SELECT * FROM Outbox WHERE MsgRef = ? AND ModemID = ? AND DeliveryStatus IS NULL ORDER BY DateTimeSent DESC";
+    "SELECT * FROM Outbox WHERE MsgRef = ? AND ModemID = ? AND DeliveryStatus IS NULL AND instr(Mobile, ?) > 0 "
+    "ORDER BY DateTimeSent DESC";
 // Sender's name by the last seven characters of the number (? = those 7 characters,
 // served by the index on substr(Mobile, -7)). For a number shorter than seven
 // characters use kNameByEndingSql with ? = "%" + number.
