@@ -49,7 +49,7 @@ std::string DatabaseProblem(const std::exception& e) {
             return "Database not found: " + fs::path(path).lexically_normal().string();
         }
         case db::OpenError::Kind::WrongKey:
-            return std::string("Database cannot be opened (wrong password, or not a Parlix database): ") + e.what();
+            return std::string("Database cannot be opened: ") + e.what();
         case db::OpenError::Kind::Locked: return std::string("Database is locked by another program: ") + e.what();
         case db::OpenError::Kind::Other: break;
         }

@@ -20,6 +20,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/db/Recordset.h"
 
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,11 @@ std::string Id() { return std::to_string(EngineModemID); }
 constexpr int kMaxRestarts = 8;
 
 using Fields = std::vector<std::pair<std::string, db::Value>>;
+
+class ModemUnreachable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // The row that a pass holds and, once the outcome is known, its final write.
 struct Claim {
@@ -154,6 +160,9 @@ bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
     }
     if (!sent) {
         e.AddStatus("Send fail!", {"Send to : " + mobile, "Message : " + message});
+        // A refusal comes from a modem that answers and is on its network; a send that
+        // never reached one is a failed step: the row goes back to the queue untouched.
+        if (!modem.ConnectToGSM()) throw ModemUnreachable("the modem did not answer or lost its network during a send");
         const bool second = previous == "R";
         if (second) Increment(e.FailCount);
         Finish(e, claim, {{"SentStatus", second ? "F" : "R"}}, label);
@@ -189,6 +198,7 @@ bool RunPass(Engine& e, bool routed) {
                 WriteErrorLog(label, conflict.number(), conflict.what());
         } catch (...) {
             LogCurrentException(label);
+            e.KeepDatabaseFailure();
             Settle(e, claim, label);
             return false;
         }
@@ -267,6 +277,7 @@ bool Engine::SendSMS0() {
         return view.allRoutes() ? SendSMSAll() : SendSMSSel();
     } catch (...) {
         LogCurrentException("frmSMSEngine-SendSMS0 Modem: " + Id());
+        KeepDatabaseFailure();
         return false;
     }
 }
@@ -311,6 +322,7 @@ bool Engine::ReadSMS() {
         return true;
     } catch (...) {
         LogCurrentException(label);
+        KeepDatabaseFailure();
         return false;
     }
 }

@@ -142,7 +142,7 @@ frmSMSEngine::frmSMSEngine(EngineFactory makeEngine, QWidget* parent) : QMainWin
         Panels[i]->setToolTip(tips[i]);
         Panels[i]->setFrameShape(QFrame::StyledPanel);
         // Wide enough for the longest text each panel shows; the routing takes the rest.
-        static const int widths[4] = {80, 90, 220, 150};
+        static const int widths[4] = {130, 90, 220, 150};
         Panels[i]->setMinimumWidth(widths[i]);
         bar->addWidget(Panels[i], i == 3 ? 1 : 0);
     }
