@@ -274,6 +274,19 @@ bool createDatabase(const std::string& path, const std::string& key) {
     return true;
 }
 
+std::string checkDatabase(const std::string& path, const std::string& key) {
+    try {
+        db::Connection c;
+        c.open(path, key);
+        for (const auto& t : tables())
+            if (!c.scalar("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", {t.name}))
+                return "it has no table " + t.name;
+        return "";
+    } catch (const db::DbError& e) {
+        return e.what();
+    }
+}
+
 std::string documentation() {
     std::string d;
     d += "# The shared database\n\n";

@@ -68,6 +68,10 @@ std::string enginePath(const std::string& engineFolder);
 // Throws parlix::db::DbError when the file cannot be made.
 bool createDatabase(const std::string& path, const std::string& key = kDatabaseKey);
 
+// Why the file at path is not a usable Parlix database ("" when it is): it cannot be
+// opened with the key (empty, foreign, damaged, wrong key) or lacks one of the tables.
+std::string checkDatabase(const std::string& path, const std::string& key = kDatabaseKey);
+
 // Markdown description of the file (docs/database.md).
 std::string documentation();
 
