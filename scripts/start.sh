@@ -5,7 +5,8 @@
 #
 # When the engine's COM port has no device link yet (Engine/ports/com1), a simulated
 # GSM modem is started and linked there, so Start in the engine window works at once
-# without a handset. Link a real modem instead with:
+# without a handset; it is stopped again when the engine ends. Link a real modem
+# instead with:
 #   ln -sfn /dev/ttyUSB0 "$PARLIX_HOME/Engine/ports/com1"
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
@@ -16,6 +17,11 @@ engine="$PARLIX_HOME/Engine/ParlixEngine"
 
 mkdir -p "$PARLIX_HOME/Engine/ports"
 link="$PARLIX_HOME/Engine/ports/com1"
+sim_pid=""
+# The simulated modem started here ends with the engine (its link goes with it).
+stop_sim() { if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi; }
+trap stop_sim EXIT
+trap 'exit 130' INT TERM
 if [ ! -e "$link" ]; then
   sim="$PARLIX_HOME/tools/modemsim"
   [ -x "$sim" ] || sim="$ROOT_DIR/build/tools/modemsim/modemsim"
@@ -23,6 +29,7 @@ if [ ! -e "$link" ]; then
   rm -f "$run/modem.sock"
   "$sim" --link "$link" --control "$run/modem.sock" --sent-log "$run/sent.jsonl" \
          --log "$run/dialogue.log" > "$run/modemsim.out" 2>&1 &
+  sim_pid=$!
   for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
   echo "start: simulated modem on $(readlink "$link") (linked as COM1; control socket $run/modem.sock, sent messages in $run/sent.jsonl)"
 fi
@@ -30,6 +37,7 @@ fi
 cd "$PARLIX_HOME/Engine"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "start: no desktop display found; running the engine under xvfb-run (invisible)" >&2
-  exec xvfb-run -a "$engine"
+  xvfb-run -a "$engine"
+else
+  "$engine"
 fi
-exec "$engine"

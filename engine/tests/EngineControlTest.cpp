@@ -4,6 +4,7 @@
 #include "engine/work_tests/HeadlessView.h"
 #include "platform/clock/Clock.h"
 
+#include <cstdlib>
 #include <functional>
 
 using namespace parlix;
@@ -371,6 +372,7 @@ TEST_F(EngineControl, EveryStartUpFailureSaysItsReasonOnScreen) {
         SetUp();
         startModem();
         c.setUp();
+        ASSERT_FALSE(HasFatalFailure());
         RecordingView fresh;
         Engine e(fresh);
         const auto began = std::chrono::steady_clock::now();
@@ -381,6 +383,20 @@ TEST_F(EngineControl, EveryStartUpFailureSaysItsReasonOnScreen) {
         EXPECT_NE(e.EngineState, "Running");
         EXPECT_TRUE(fresh.stop || fresh.init) << "a button to go on with";
     }
+}
+
+TEST_F(EngineControl, ReadOnlyDatabaseSaysSo) {
+    // Root may write any file; an immutable one it may not.
+    const std::string database = schema::databasePath(root.string());
+    db.close();
+    if (std::system(("chattr +i '" + database + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "chattr +i is not possible here";
+    startModem();
+    engine.cmdInit_Click();
+    std::system(("chattr -i '" + database + "'").c_str());
+    EXPECT_NE(engine.StatusText().find(" Status : Database is read-only: " + database), std::string::npos)
+        << engine.StatusText();
+    EXPECT_NE(engine.EngineState, "Running");
 }
 
 TEST_F(EngineControl, ResetZeroesTheCounters) {
