@@ -392,3 +392,16 @@ TEST_F(MainRoad, DatabaseFailureInAStepIsReportedAsOneAndLeavesTheModemAlone) {
     EXPECT_EQ(view.panels[1], "Running");
     EXPECT_TRUE(sim->sent().empty());
 }
+
+TEST_F(MainRoad, ARowWithABlobInATextColumnDoesNotStallTheQueue) {
+    startEngine();
+    const auto blob = queue(kLocal, "placeholder");
+    db.execute("UPDATE Outbox SET Message = X'48656C6C6F', Name = X'00FF' WHERE MsgID = ?", {static_cast<long long>(blob)});
+    const auto next = queue("0161234567", "after it");
+    EXPECT_TRUE(engine.SendSMS0());
+    EXPECT_TRUE(engine.SendSMS0());
+    EXPECT_EQ(row(blob)["SentStatus"], "S");
+    EXPECT_EQ(row(next)["SentStatus"], "S");
+    ASSERT_EQ(sim->sent().size(), 2u);
+    EXPECT_EQ(sim->sent()[0].text, "Hello");
+}
