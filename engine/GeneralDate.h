@@ -1,12 +1,11 @@
-// Dates as the engine shows them: the user's short date and long time.
+// Dates as the engine shows them: the user's short date and long time (shared with
+// the other programs' error logs).
 #pragma once
 
-#include <chrono>
-#include <string>
+#include "platform/errorlog/ErrorLog.h"
 
 namespace parlix::engine {
 
-// "General date" text of a moment in local time, in the user's locale (LC_TIME).
-std::string GeneralDate(std::chrono::system_clock::time_point t);
+using errorlog::GeneralDate;
 
 }  // namespace parlix::engine

@@ -10,6 +10,7 @@ constexpr const char* kFirstSettings = "115200,N,8,1";
 constexpr const char* kLaterSettings = "9600,N,8,1";
 constexpr int kProbes = 3;
 constexpr int kMaxCsmsSends = 14;
+constexpr int kSettleMs = 500;
 
 bool has(const std::string& s, std::string_view what)
 {
@@ -22,6 +23,16 @@ ModemStatus closed(Transport& t, ModemStatus result)
     return result;
 }
 
+// A program killed half-way through a command, or at the ">" prompt of a send, leaves
+// the modem waiting for the rest: every "AT" would then go into that message. ESC
+// abandons a message; in command mode it is a stray character before "AT", which
+// modems skip. Whatever the modem answers to it is dropped.
+void leaveHalfWrittenCommand(Transport& t)
+{
+    t.port().output("\x1B");
+    Discard(t, kSettleMs);
+}
+
 // Finds the baud rate at which the modem answers "AT"; leaves the port open on success.
 bool probe(Transport& t)
 {
@@ -30,8 +41,9 @@ bool probe(Transport& t)
         if (port.portOpen())
             port.setPortOpen(false);
         port.setPortOpen(true);
+        leaveHalfWrittenCommand(t);
         std::string answer;
-        if (WaitForText(t, "AT", "\r\nOK", answer, 7))
+        if (WaitForOK(t, "AT", answer, 7))
             return true;
         CloseModem(t);
         port.setSettings(kLaterSettings);
@@ -87,10 +99,10 @@ ModemStatus OpenAndUnlock(Transport& t, int intPort, std::string_view PIN)
 bool SignalAndHeaders(Transport& t)
 {
     std::string answer;
-    if (!WaitForText(t, "AT+CSQ", "\r\nOK", answer, 7) || has(answer, "+CSQ: 0"))
+    if (!WaitForOK(t, "AT+CSQ", answer, 7) || has(answer, "+CSQ: 0"))
         return false;
     answer.clear();
-    return WaitForText(t, "AT+CSDH=1", "\r\nOK", answer, 7);
+    return WaitForOK(t, "AT+CSDH=1", answer, 7);
 }
 
 ModemStatus InitModem(Transport& t, int intPort, std::string_view PIN)
@@ -103,7 +115,7 @@ ModemStatus InitModem(Transport& t, int intPort, std::string_view PIN)
             return closed(t, ModemStatus::Fail);
 
         std::string reply;
-        if (!SendATCommand(t, "AT+CMGF=0\r", reply, 7))
+        if (!SendATCommand(t, "AT+CMGF=0", reply, 7))
             return closed(t, ModemStatus::Fail);
         return ModemStatus::OK;
     } catch (const std::exception&) {

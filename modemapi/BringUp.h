@@ -3,7 +3,9 @@
 // first steps that the text-mode library's ModemInit shares with it.
 //
 //   OpenAndUnlock(t, port, pin)  port number and "115200,N,8,1"; up to three "AT"
-//                            probes (115200, then 9600 twice), 7 s each; PIN states to
+//                            probes (115200, then 9600 twice), 7 s each, each after an
+//                            ESC and half a second of dropped input (a modem left at
+//                            the ">" prompt answers again); PIN states to
 //                            ModemStatus. OK leaves the port open; any other result
 //                            leaves it closed. Serial errors pass to the caller.
 //   SignalAndHeaders(t)      "AT+CSQ" (7 s; "+CSQ: 0" is no signal) and "AT+CSDH=1"

@@ -1,5 +1,7 @@
 #include "modemapi/Modem.h"
 
+#include "modemapi/Replies.h"
+
 #include <array>
 
 namespace modemapi {
@@ -17,6 +19,8 @@ std::size_t slot(Library lib)
     return lib == Library::API6 ? 0 : 1;
 }
 
+constexpr char kCtrlZ = '\x1A';
+
 int limitOf(int seconds)
 {
     return seconds == 0 ? kDefaultTimeoutSeconds : seconds;
@@ -27,9 +31,20 @@ bool has(const std::string& s, std::string_view what)
     return s.find(what) != std::string::npos;
 }
 
+bool hasFinal(const std::string& s)
+{
+    return Replies::FindFinalResult(s).has_value();
+}
+
+bool finalOK(const std::string& s)
+{
+    const auto final = Replies::FindFinalResult(s);
+    return final && final->ok;
+}
+
 bool hasError(const std::string& s)
 {
-    return has(s, "\r\nERROR");
+    return Replies::HasFinalError(s);
 }
 
 // Empties the shared buffer however the wait ends, exceptions included.
@@ -40,10 +55,13 @@ struct BufferReset {
 
 void writeCommand(Transport& t, std::string_view cmd)
 {
+    // One CR ends a command line: a second one would be an empty command, or, behind
+    // AT+CMGS, the first character of the message. A message body ends in Ctrl-Z alone.
     std::string line(cmd);
-    line += '\r';
+    if (line.empty() || (line.back() != '\r' && line.back() != kCtrlZ))
+        line += '\r';
     t.port().output(line);
-    t.start = clk::now();
+    t.start = clk::ticks();
 }
 
 // Polls the shared buffer until stop() says so (true) or the limit passes (false).
@@ -77,6 +95,15 @@ bool colonStop(const std::string& b)
     return hasError(b) || has(b, ":");
 }
 
+// Once the awaited information has come, the rest of the answer is read too, so that
+// its final result code is not left for the next command to find. Should it not come
+// within the limit, what arrived stands.
+void readOn(Transport& t, int limit)
+{
+    if (!hasFinal(t.buffer))
+        poll(t, limit, hasFinal);
+}
+
 }  // namespace
 
 Transport::Transport(Library lib) : library_(lib), port_(parlix::serial::makePort()) {}
@@ -103,24 +130,26 @@ void unloadPortWindow(Library lib)
 
 bool SendATCommand(Transport& t, std::string_view cmd, std::string& reply, int seconds)
 {
-    return sendAndWait(
-        t, cmd, reply, seconds,
-        [](const std::string& b) {
-            return hasError(b) || has(b, "\r\nOK") || has(b, "+CME ERROR:") || has(b, "+CMS ERROR:");
-        },
-        [](const std::string& b) { return has(b, "\r\nOK"); });
+    return sendAndWait(t, cmd, reply, seconds, hasFinal, finalOK);
 }
 
 bool SendATWaitColon(Transport& t, std::string_view cmd, std::string& reply, int seconds)
 {
-    return sendAndWait(t, cmd, reply, seconds, colonStop,
-                       [](const std::string& b) { return has(b, ":"); });
+    BufferReset reset{t};
+    writeCommand(t, cmd);
+    const int limit = limitOf(seconds);
+    if (!poll(t, limit, colonStop))
+        return false;
+    if (has(t.buffer, ":"))
+        readOn(t, limit);
+    reply = t.buffer;
+    return has(t.buffer, ":");
 }
 
 bool SendATWaitPrompt(Transport& t, std::string_view cmd, std::string& reply, int seconds)
 {
     return sendAndWait(
-        t, cmd, reply, seconds, [](const std::string& b) { return hasError(b) || has(b, ">"); },
+        t, cmd, reply, seconds, [](const std::string& b) { return hasFinal(b) || has(b, ">"); },
         [](const std::string& b) { return has(b, ">"); });
 }
 
@@ -141,6 +170,8 @@ bool SendATWaitLine(Transport& t, std::string_view cmd, std::string& reply, int 
     };
     if (!poll(t, limit, [&](const std::string& b) { return hasError(b) || lineEnded(b); }))
         return false;
+    if (lineEnded(t.buffer))
+        readOn(t, limit);
     reply = t.buffer;
     return lineEnded(t.buffer);
 }
@@ -150,15 +181,17 @@ bool IsPortOpen(Transport& t)
     return t.port().portOpen();
 }
 
-bool IsTimedOut(Transport& t, clk::TimePoint start, int seconds)
+bool IsTimedOut(Transport& t, clk::Ticks start, int seconds)
 {
-    const bool timedOut = clk::secondBoundaries(start, clk::now()) > seconds;
+    const bool timedOut = clk::secondBoundaries(start, clk::ticks()) > seconds;
     clk::sleep(t.pollPauseMs());
     return timedOut;
 }
 
-bool WaitForText(Transport& t, std::string_view text, std::string_view awaited, std::string& reply,
-                 int seconds)
+namespace {
+
+template <class Stop>
+bool waitOwn(Transport& t, std::string_view text, std::string& reply, int seconds, Stop stop)
 {
     writeCommand(t, text);
     for (;;) {
@@ -166,14 +199,37 @@ bool WaitForText(Transport& t, std::string_view text, std::string_view awaited, 
         reply += t.port().input();
         if (IsTimedOut(t, t.start, seconds))
             return false;
-        if (has(reply, awaited))
+        if (stop(reply))
             return true;
     }
 }
 
+}  // namespace
+
+bool WaitForText(Transport& t, std::string_view text, std::string_view awaited, std::string& reply,
+                 int seconds)
+{
+    return waitOwn(t, text, reply, seconds, [awaited](const std::string& r) { return has(r, awaited); });
+}
+
+bool WaitForOK(Transport& t, std::string_view text, std::string& reply, int seconds)
+{
+    return waitOwn(t, text, reply, seconds, finalOK);
+}
+
+void Discard(Transport& t, int ms)
+{
+    const clk::Ticks start = clk::ticks();
+    do {
+        clk::yield();
+        t.port().input();
+        clk::sleep(t.pollPauseMs());
+    } while (clk::ticks() - start < std::chrono::milliseconds(ms));
+}
+
 void PauseSeconds(Transport& t, int seconds)
 {
-    const clk::TimePoint start = clk::now();
+    const clk::Ticks start = clk::ticks();
     do {
         clk::yield();
     } while (!IsTimedOut(t, start, seconds));

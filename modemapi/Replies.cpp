@@ -1,6 +1,7 @@
 #include "modemapi/Replies.h"
 
 #include <array>
+#include <vector>
 
 namespace modemapi::Replies {
 
@@ -12,7 +13,70 @@ std::string_view Between(std::string_view s, size_t left, size_t right) {
   return s.substr(left + 1, right - left - 1);
 }
 
+bool IsFinalCode(std::string_view line) {
+  if (line == "OK" || line == "ERROR") return true;
+  for (std::string_view code : {"+CMS ERROR:", "+CME ERROR:"}) {
+    if (line.starts_with(code) && line.find_first_not_of(' ', code.size()) != npos) return true;
+  }
+  return false;
+}
+
+enum class Heads { Nothing, Text, Pdu };
+
+// What follows a "+CMGR:" / "+CMGL:" header: a line of message text, a PDU, or nothing.
+// A text-mode status report has none: its field after <stat> is the first octet, a bare
+// number, where a received or stored message has its quoted address (and a PDU-mode
+// header holds only <stat>, <alpha> and <length>).
+Heads HeadsMessage(std::string_view line) {
+  const bool listed = line.starts_with("+CMGL:");
+  if (!listed && !line.starts_with("+CMGR:")) return Heads::Nothing;
+  std::vector<std::string_view> fields;
+  bool quoted = false;
+  size_t start = 6;
+  for (size_t i = start; i <= line.size(); ++i) {
+    if (i < line.size() && line[i] == '"') quoted = !quoted;
+    if (i == line.size() || (line[i] == ',' && !quoted)) {
+      fields.push_back(line.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  if (listed && !fields.empty()) fields.erase(fields.begin());  // <index>
+  if (fields.size() <= 3) return Heads::Pdu;
+  const std::string_view afterStat = fields[1];
+  return afterStat.empty() || afterStat.find_first_not_of("0123456789 ") != npos ? Heads::Text
+                                                                                  : Heads::Nothing;
+}
+
 }  // namespace
+
+std::optional<FinalResult> FindFinalResult(std::string_view reply) {
+  Heads next = Heads::Nothing;  // what the next line is: a message's text or PDU
+  bool inMessage = false;       // lines since a text: a code needs an empty line before it
+  bool previousEmpty = true;
+  for (size_t begin = 0;;) {
+    const size_t end = reply.find("\r\n", begin);
+    if (end == npos) return std::nullopt;
+    const std::string_view line = reply.substr(begin, end - begin);
+    if (next != Heads::Nothing) {
+      // A PDU is hexadecimal and never reads as a code, so the code may follow it at once
+      // (some modems leave out the empty line); a text may itself read "OK".
+      inMessage = next == Heads::Text;
+      next = Heads::Nothing;
+    } else if (begin > 0 && IsFinalCode(line) && (!inMessage || previousEmpty)) {
+      return FinalResult{begin, end + 2, line == "OK"};
+    } else if (line.starts_with("+CMGR:") || line.starts_with("+CMGL:")) {
+      next = HeadsMessage(line);
+      inMessage = false;
+    }
+    previousEmpty = line.empty();
+    begin = end + 2;
+  }
+}
+
+bool HasFinalError(std::string_view reply) {
+  const auto final = FindFinalResult(reply);
+  return final && !final->ok;
+}
 
 std::string TrimBlanks(std::string_view s) {
   const size_t first = s.find_first_not_of(' ');

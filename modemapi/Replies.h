@@ -11,6 +11,24 @@
 
 namespace modemapi::Replies {
 
+// Where a command's final result code stands in the collected answer: "OK", "ERROR",
+// "+CMS ERROR: <n>" or "+CME ERROR: <n>" as a whole line behind a CR LF, its own CR LF
+// included (so a code cut between two reads is not taken before its number has come;
+// the first line of the reply is the echo or a fragment, never a code). The line after
+// a "+CMGR:" / "+CMGL:" header is the message itself (PDU, or text that may run over
+// several lines), and until the next header a code there counts only behind an empty
+// line (as the final code follows information text): a text message that reads "OK"
+// or holds a line "OK" never ends the answer. A text-mode status report has no such
+// line.
+struct FinalResult {
+  size_t begin = 0;  // first character of the code's line
+  size_t end = 0;    // one past its CR LF
+  bool ok = false;   // "OK"; anything else is an error
+};
+std::optional<FinalResult> FindFinalResult(std::string_view reply);
+// The reply holds a final result code that is an error.
+bool HasFinalError(std::string_view reply);
+
 // Leading and trailing blanks (spaces only) removed; line breaks stay.
 std::string TrimBlanks(std::string_view s);
 

@@ -153,6 +153,12 @@ const std::vector<IndexDef>& indexes() {
         {"AddressBookName", "CREATE INDEX AddressBookName ON AddressBook(Name)", "look-ups by name"},
         {"GroupsName", "CREATE INDEX GroupsName ON Groups(GroupName)", "group membership"},
         {"GroupsContact", "CREATE INDEX GroupsContact ON Groups(ContactID)", "memberships of a contact"},
+        {"InboxNewFirst", "CREATE INDEX InboxNewFirst ON Inbox(Status = 'New', DateTime)",
+         "console's Inbox order, read backwards (ORDER BY Status = 'New' DESC, DateTime DESC)"},
+        {"OutboxStatusDelivery", "CREATE INDEX OutboxStatusDelivery ON Outbox(SentStatus, DeliveryStatus)",
+         "console's summary counts by sent and delivery status"},
+        {"OutboxUnknown", "CREATE INDEX OutboxUnknown ON Outbox(Mobile) WHERE Name = 'Unknown'",
+         "console's name fill-in of \"Unknown\" rows (statement must say Name = 'Unknown')"},
     };
     return i;
 }
@@ -195,6 +201,9 @@ const std::vector<StatDef>& plannerStats() {
         {"Groups", "", "50000"},
         {"Groups", "GroupsName", "50000 500"},
         {"Groups", "GroupsContact", "50000 2"},
+        {"Inbox", "InboxNewFirst", "100000 50000 1"},
+        {"Outbox", "OutboxStatusDelivery", "1000000 200000 100000"},
+        {"Outbox", "OutboxUnknown", "1000 1"},
     };
     return s;
 }
@@ -301,6 +310,8 @@ std::string documentation() {
     d += "- Yes/No columns hold 1 (true) or 0 (false); `Outbox.Lock` is Null on new rows (free).\n";
     d += "- Short text columns compare with trailing blanks ignored (collation RTRIM).\n\n";
     d += "To create a file by hand: `parlix-makedb <root>` (or `parlix-makedb --file <path>`).\n";
+    d += "To bring an existing file up to the current indexes and planner statistics: "
+         "`parlix-makedb --upgrade <root>` (the install runs it; rows are never touched).\n";
     d += "To look inside: `sqlcipher <root>/Database/Parlix.db`, then `PRAGMA key = '" + std::string(kDatabaseKey) +
          "';`.\n\n";
     d += "## Tables\n\n";
@@ -336,6 +347,38 @@ std::string documentation() {
     d += "\nChange the initial passwords after installation (the console's \"User Password\" window changes\n";
     d += "`user1`; the administrator's row can be changed with the `sqlcipher` shell).\n";
     return d;
+}
+
+UpgradeResult upgradeDatabase(const std::string& path, const std::string& key) {
+    UpgradeResult r;
+    db::Connection c;
+    c.open(path, key);  // never creates: a missing file or a wrong key throws OpenError
+    for (const char* table : {"Outbox", "Inbox", "AddressBook", "Groups"})
+        if (!c.scalar("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", {std::string(table)}))
+            throw db::DbError(path + " is not a Parlix database (no table " + table + ")");
+    // One index per transaction: building one over a million rows takes seconds, and a
+    // statement of an engine that waits meanwhile is retried on its next tick.
+    for (const auto& i : indexes()) {
+        if (c.scalar("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {i.name})) continue;
+        c.execute(i.sql);
+        r.indexesAdded.push_back(i.name);
+    }
+    // The planner's expected shape of a busy file, the same rows a new file gets.
+    if (!c.scalar("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_stat1'")) c.execute("ANALYZE Modem");
+    c.begin();
+    try {
+        for (const auto& st : plannerStats()) {
+            db::Value idx = st.index.empty() ? db::Value() : db::Value(st.index);
+            c.execute("DELETE FROM sqlite_stat1 WHERE tbl = ? AND idx IS ?", {st.table, idx});
+            c.execute("INSERT INTO sqlite_stat1 (tbl, idx, stat) VALUES (?, ?, ?)", {st.table, idx, st.stat});
+        }
+        c.commit();
+    } catch (...) {
+        c.rollback();
+        throw;
+    }
+    c.close();
+    return r;
 }
 
 }  // namespace parlix::schema

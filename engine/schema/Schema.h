@@ -72,6 +72,15 @@ bool createDatabase(const std::string& path, const std::string& key = kDatabaseK
 // opened with the key (empty, foreign, damaged, wrong key) or lacks one of the tables.
 std::string checkDatabase(const std::string& path, const std::string& key = kDatabaseKey);
 
+// Brings an existing Parlix file up to the current indexes and planner statistics:
+// adds missing indexes, rewrites the planner rows of this description. Idempotent;
+// never creates the file and never touches table rows. Throws parlix::db::OpenError
+// when the file cannot be opened and DbError when it is no Parlix database.
+struct UpgradeResult {
+    std::vector<std::string> indexesAdded;
+};
+UpgradeResult upgradeDatabase(const std::string& path, const std::string& key = kDatabaseKey);
+
 // Markdown description of the file (docs/database.md).
 std::string documentation();
 

@@ -1,9 +1,10 @@
-// parlix-makedb: makes the shared database file when it is missing. An existing file is
-// never changed; one that is not a Parlix database (empty, foreign, damaged, another
-// key) is reported and the tool fails.
+// parlix-makedb: makes the shared database file when it is missing. Without --upgrade an
+// existing file is never changed; one that is not a Parlix database (empty, foreign,
+// damaged, another key) is reported and the tool fails.
 //   parlix-makedb <root>          -> <root>/Database/Parlix.db
 //   parlix-makedb --file <path>   -> that file
 //   parlix-makedb --doc           -> prints the database description (Markdown)
+//   parlix-makedb --upgrade <root> -> brings an existing file up to the current indexes
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -18,6 +19,19 @@ int main(int argc, char** argv) {
         std::cout << parlix::schema::documentation();
         return 0;
     }
+    if (argc == 3 && std::strcmp(argv[1], "--upgrade") == 0) {
+        const std::string file = parlix::schema::databasePath(argv[2]);
+        try {
+            auto r = parlix::schema::upgradeDatabase(file);
+            std::cout << "parlix-makedb: " << file << " is up to date";
+            if (!r.indexesAdded.empty()) std::cout << " (" << r.indexesAdded.size() << " indexes added)";
+            std::cout << "\n";
+            return 0;
+        } catch (const std::exception& e) {
+            std::cerr << "parlix-makedb: " << e.what() << "\n";
+            return 1;
+        }
+    }
     std::string path;
     if (argc == 3 && std::strcmp(argv[1], "--file") == 0) {
         path = argv[2];
@@ -29,7 +43,7 @@ int main(int argc, char** argv) {
         }
         path = parlix::schema::databasePath(argv[1]);
     } else {
-        std::cerr << "usage: parlix-makedb <root> | --file <path> | --doc\n";
+        std::cerr << "usage: parlix-makedb <root> | --file <path> | --upgrade <root> | --doc\n";
         return 2;
     }
     try {

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,20 +70,6 @@ private:
     fs::path folder_;
     pid_t pid_ = -1;
 };
-
-// A modem whose engine died at its "> " prompt waits for the rest of the message; as
-// a real modem's prompt times out, the test abandons it with Esc before the restart.
-void AbandonPrompt(const std::string& pty) {
-    const int fd = ::open(pty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return;
-    const char esc[] = "\x1b\r";
-    (void)!::write(fd, esc, sizeof esc - 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    char sink[256];
-    while (::read(fd, sink, sizeof sink) > 0) {
-    }
-    ::close(fd);
-}
 
 class MultiEngine : public ::testing::Test {
 protected:
@@ -281,7 +266,8 @@ TEST_F(MultiEngine, EngineKilledMidSendLeavesNothingLockedOrLost) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(db.scalar("SELECT SentStatus FROM Outbox WHERE MsgID = ?", {static_cast<long long>(claimed)})->asText(),
               "P");
-    AbandonPrompt(sims[1]->ptyPath());
+    // Its modem may still wait at the "> " prompt of the killed send: the restarted
+    // engine's bring-up leaves it by itself.
     engines[1]->start();
     for (auto& e : engines) EXPECT_EQ(e->wait(began + std::chrono::seconds(90)), 0);
     const double seconds = std::chrono::duration<double>(Clock::now() - began).count();

@@ -26,8 +26,9 @@ TEST_F(BringUpTest, ReadyModemComesUpInPduModeWithPortOpen)
     EXPECT_TRUE(port->portOpen());
     EXPECT_EQ(port->commPort(), 3);
     EXPECT_EQ(port->opens(), std::vector<std::string>{"115200,N,8,1"});
-    EXPECT_EQ(port->written(), (std::vector<std::string>{"AT\r", "AT+CPIN?\r", "AT+CSMS=0\r", "AT+CSQ\r",
-                                                         "AT+CSDH=1\r", "AT+CMGF=0\r\r"}));
+    // ESC first leaves whatever a killed program left half-written; one CR per command.
+    EXPECT_EQ(port->written(), (std::vector<std::string>{"\x1B", "AT\r", "AT+CPIN?\r", "AT+CSMS=0\r", "AT+CSQ\r",
+                                                         "AT+CSDH=1\r", "AT+CMGF=0\r"}));
     EXPECT_LT(clock.elapsed(), 2s);
 }
 
@@ -156,7 +157,7 @@ TEST_F(BringUpTest, ErrorToSignalHeadersOrModeFailsTheBringUp)
         EXPECT_FALSE(port->portOpen());
         // Signal and headers wait only for OK, so ERROR runs into their time-out.
         if (command == "AT+CMGF=0")
-            EXPECT_LT(since(start), 1s);
+            EXPECT_LT(since(start), 1500ms);
         else
             EXPECT_GE(since(start), 7s) << command;
     }

@@ -95,3 +95,37 @@ TEST(Replies, TrimAndZone) {
   // A "+" zone wins over a "-" that comes earlier.
   EXPECT_EQ(R::CutTimeZone("12-34+08"), "12-34");
 }
+
+TEST(Replies, FinalResultCodeOfTheWholeAnswer) {
+  // (answer, where its final code begins or -1 for none, whether it is OK)
+  struct Case {
+    std::string answer;
+    int at;
+    bool ok;
+  };
+  const std::string pdu = "\r\n+CMGL: 0,0,,21\r\n07910621000010F0\r\n";
+  const std::string report =
+      "\r\n+CMGR: \"REC READ\",6,12,\"+6012\",145,\"26/12/08,09:00:00+32\",\"26/12/08,09:00:05+32\",0\r\n";
+  const std::vector<Case> cases = {
+      {"AT\r\r\nOK\r\n", 5, true},
+      {"OK\r\n", -1, false},                      // first line: echo or a fragment
+      {"\r\nOK", -1, false},                      // line end still on its way
+      {"\r\n+CMS ERROR: \r\n", -1, false},        // number missing
+      {"\r\n+CMS ERROR: 515\r\n", 2, false},
+      {"\r\n+CME ERROR: 10\r\n", 2, false},
+      {"\r\nERRORS\r\n\r\nOK\r\n", 12, true},
+      {pdu + pdu + "\r\nOK\r\n", static_cast<int>(2 * pdu.size() + 2), true},
+      {pdu + "OK\r\n", static_cast<int>(pdu.size()), true},  // no empty line behind a PDU
+      {report + "\r\nOK\r\n", static_cast<int>(report.size() + 2), true},  // no text line
+      {report + "OK\r\n", static_cast<int>(report.size()), true},
+      {"\r\n+CMGL: 1,\"REC READ\",\"+601\",,\"26/12/08,09:00:00+32\"\r\nOK\r\nOK\r\n", -1, false},
+  };
+  for (const Case& c : cases) {
+    const auto final = R::FindFinalResult(c.answer);
+    EXPECT_EQ(final ? static_cast<int>(final->begin) : -1, c.at) << c.answer;
+    if (final) {
+      EXPECT_EQ(final->ok, c.ok) << c.answer;
+      EXPECT_EQ(c.answer.substr(final->end - 2, 2), "\r\n") << c.answer;
+    }
+  }
+}

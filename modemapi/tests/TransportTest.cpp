@@ -22,15 +22,71 @@ TEST_F(TransportTest, AnswerInPiecesIsJoinedAndHandedBackWhole)
     EXPECT_TRUE(port->unexpected().empty());
 }
 
-TEST_F(TransportTest, CommandGoesOutWithOneCrAddedAndNothingElseChanged)
+TEST_F(TransportTest, OneCrEndsACommandAndNoneFollowsCtrlZ)
 {
     Transport& t = openWindow();
-    port->expect("AT+CMGF=0\r\r", ok());  // a caller's own CR is sent as well
-    port->expect("0011000B81\x1a\r", ok());
+    port->setResponder([](const std::string&, parlix::serial::FakePort&) { return std::vector<Piece>{{0, ok()}}; });
     std::string reply;
-    EXPECT_TRUE(SendATCommand(t, "AT+CMGF=0\r", reply, 7));
+    EXPECT_TRUE(SendATCommand(t, "AT+CMGF=0", reply, 7));
+    EXPECT_TRUE(SendATCommand(t, "AT+CMGF=0\r", reply, 7));  // a caller's own CR is the one
     EXPECT_TRUE(SendATCommand(t, "0011000B81\x1a", reply, 12));
-    EXPECT_EQ(port->written(), (std::vector<std::string>{"AT+CMGF=0\r\r", "0011000B81\x1a\r"}));
+    EXPECT_EQ(port->written(), (std::vector<std::string>{"AT+CMGF=0\r", "AT+CMGF=0\r", "0011000B81\x1a"}));
+}
+
+TEST_F(TransportTest, FinalResultCodesCountOnlyAsWholeLines)
+{
+    struct Case {
+        const char* what;
+        std::vector<Piece> answer;
+        bool result;
+        std::chrono::milliseconds took;
+        std::string reply;
+    };
+    const std::string header = "\r\n+CMGR: \"REC READ\",\"+601\",,\"26/12/08,09:15:30+32\"\r\n";
+    const std::vector<Case> cases = {
+        {"515 split over two reads", {{0, "\r\n+CMS ERROR: 5"}, {300, "15\r\n"}}, false, 300ms,
+         "\r\n+CMS ERROR: 515\r\n"},
+        {"OK cut before its line end", {{0, "\r\nOK"}, {200, "\r\n"}}, true, 200ms, "\r\nOK\r\n"},
+        {"a message line that begins with OK", {{0, header + "OK thanks\r\n"}, {200, "\r\nOK\r\n"}}, true, 200ms,
+         header + "OK thanks\r\n\r\nOK\r\n"},
+        {"a message that reads OK", {{0, header + "OK\r\n"}, {200, "\r\nOK\r\n"}}, true, 200ms,
+         header + "OK\r\n\r\nOK\r\n"},
+        {"a message with a line OK", {{0, header + "Fine\nOK\r\nERROR\r\n"}, {200, "\r\nOK\r\n"}}, true, 200ms,
+         header + "Fine\nOK\r\nERROR\r\n\r\nOK\r\n"},
+        {"verbose CME error", {{0, "\r\n+CME ERROR: SIM not inserted\r\n"}}, false, 0ms,
+         "\r\n+CME ERROR: SIM not inserted\r\n"},
+    };
+    Transport& t = openWindow(Library::API5);
+    for (const Case& c : cases) {
+        port->expect("AT+CMGR=0\r", c.answer);
+        std::string reply;
+        const auto start = clock.now();
+        EXPECT_EQ(SendATCommand(t, "AT+CMGR=0", reply, 7), c.result) << c.what;
+        EXPECT_EQ(reply, c.reply) << c.what;
+        EXPECT_GE(since(start), c.took) << c.what;
+        EXPECT_LE(since(start), c.took + 200ms) << c.what;
+    }
+}
+
+TEST_F(TransportTest, WallClockSetBackDoesNotStretchAWait)
+{
+    Transport& t = openWindow();
+    port->expect("AT\r", {{1000, "\r\n"}});
+    // The first look at the port sets the wall clock an hour back.
+    bool once = false;
+    const int id = clock.addListener([this, &once](parlix::clock::TimePoint now) {
+        if (!once) {
+            once = true;
+            clock.setWallClock(now - std::chrono::hours(1));
+        }
+    });
+    const auto ticks = clock.ticks();
+    std::string reply;
+    EXPECT_FALSE(SendATCommand(t, "AT", reply, 7));
+    clock.removeListener(id);
+    EXPECT_TRUE(once);
+    EXPECT_LE(clock.ticks() - ticks, 8100ms);
+    EXPECT_GE(clock.ticks() - ticks, 7s);
 }
 
 TEST_F(TransportTest, OkWithoutLineBreakBeforeItDoesNotEndTheWait)
@@ -99,19 +155,37 @@ TEST_F(TransportTest, EachLibraryPausesItsOwnTimeBetweenPolls)
     }
 }
 
+TEST_F(TransportTest, ColonWaitReadsOnToTheFinalResultCode)
+{
+    Transport& t = openWindow();
+    // Information line and OK written apart: the OK is not left for the next command.
+    port->expect("AT+CPIN?\r", {{0, "\r\n+CPIN:"}, {300, " READY\r\n"}, {500, "\r\nOK\r\n"}});
+    port->expect("AT+CSMS=0\r", {{10, "\r\n+CMS ERROR: 515\r\n"}});
+    std::string reply;
+    EXPECT_TRUE(SendATWaitColon(t, "AT+CPIN?", reply, 7));
+    EXPECT_EQ(reply, "\r\n+CPIN: READY\r\n\r\nOK\r\n");
+    EXPECT_FALSE(SendATCommand(t, "AT+CSMS=0", reply, 7));
+    EXPECT_EQ(reply, "\r\n+CMS ERROR: 515\r\n");
+
+    // A final code that never comes: what arrived stands when the limit passes.
+    port->expect("AT+CPIN?\r", {{0, "\r\n+CPIN: SIM PIN\r\n"}});
+    const auto start = clock.now();
+    EXPECT_TRUE(SendATWaitColon(t, "AT+CPIN?", reply, 2));
+    EXPECT_EQ(reply, "\r\n+CPIN: SIM PIN\r\n");
+    EXPECT_GE(since(start), 2s);
+}
+
 TEST_F(TransportTest, LateCharactersLandInTheNextCommandsReply)
 {
     Transport& t = openWindow();
-    port->expect("AT+CPIN?\r", {{0, "\r\n+CPIN:"}, {300, " READY\r\n\r\nOK\r\n"}});
+    port->expect("AT+CSQ\r", {{2500, ok("+CSQ: 9,99")}});
     port->expect("AT\r", {{10, "AT\r\r\nOK\r\n"}});
     std::string reply;
-    EXPECT_TRUE(SendATWaitColon(t, "AT+CPIN?", reply, 7));
-    EXPECT_EQ(reply, "\r\n+CPIN:");  // stops at the colon, line unfinished
-    EXPECT_TRUE(t.buffer.empty());
-    clock.sleep(400);
-    // The rest of the old answer ends the next command before its own answer comes...
+    EXPECT_FALSE(SendATCommand(t, "AT+CSQ", reply, 1));
+    clock.sleep(1000);
+    // The old answer ends the next command before its own answer comes ...
     EXPECT_TRUE(SendATCommand(t, "AT", reply, 7));
-    EXPECT_EQ(reply, " READY\r\n\r\nOK\r\n");
+    EXPECT_EQ(reply, "\r\n+CSQ: 9,99\r\n\r\nOK\r\n");
     // ... which in turn lands in the command after that.
     port->expect("AT+CSQ\r", {{10, ok("+CSQ: 9,99")}});
     EXPECT_TRUE(SendATCommand(t, "AT+CSQ", reply, 7));
@@ -130,12 +204,11 @@ TEST_F(TransportTest, WaitColonAndWaitPromptStopConditions)
     EXPECT_TRUE(SendATWaitPrompt(t, "AT+CMGS=25", reply, 7));
     EXPECT_EQ(reply, "AT+CMGS=25\r\r\n> ");
 
-    port->expect("AT+CMGS=999\r", "\r\n+CMS ERROR: 304\r\n");  // not a stop for the prompt wait
-    reply = "kept";
+    port->expect("AT+CMGS=999\r", "\r\n+CMS ERROR: 304\r\n");  // a refusal ends the prompt wait
     const auto start = clock.now();
-    EXPECT_FALSE(SendATWaitPrompt(t, "AT+CMGS=999", reply, 1));
-    EXPECT_EQ(reply, "kept");
-    EXPECT_GE(since(start), 1s);
+    EXPECT_FALSE(SendATWaitPrompt(t, "AT+CMGS=999", reply, 7));
+    EXPECT_EQ(reply, "\r\n+CMS ERROR: 304\r\n");
+    EXPECT_LE(since(start), 100ms);
 }
 
 TEST_F(TransportTest, WaitLineWaitsForTheEndOfTheLineAfterTheColon)
@@ -191,7 +264,7 @@ TEST_F(TransportTest, IsTimedOutCountsBoundariesAndAlwaysPauses)
 {
     Transport& t = portWindow(Library::API6);
     clock.set(parlix::clock::TimePoint{} + 100s + 900ms);
-    const auto start = clock.now();
+    const auto start = clock.ticks();
     EXPECT_FALSE(IsTimedOut(t, start, 0));  // 100.90: no boundary yet
     EXPECT_EQ(clock.elapsed(), 50ms);
     clock.advance(50ms);                    // 101.00: one boundary after 0.1 s

@@ -91,12 +91,15 @@ std::optional<TextMessage> ParseTextMessage(std::string_view reply) {
   m.timestamp = stamp;
   if (f.size() >= 11) m.centre = Unquoted(f[8]);
 
-  // The text runs from the next line to the final "OK", less the line break before it.
+  // The text runs from the next line to the final result code, less the line breaks
+  // before it (a line of the text that reads "OK" is text).
   const size_t body = e + kLineBreak.size();
-  size_t end = reply.rfind("\r\nOK");
-  if (end == npos || end < body) end = body;
+  const auto final = modemapi::Replies::FindFinalResult(reply);
+  size_t end = final ? final->begin : reply.rfind("\r\nOK");
+  if (!final) end = end == npos ? reply.size() : end + kLineBreak.size();  // "OK" still on its way
+  if (end < body) end = body;
   std::string_view text = reply.substr(body, end - body);
-  if (text.size() >= 2 && text.substr(text.size() - 2) == kLineBreak) text.remove_suffix(2);
+  for (int i = 0; i < 2 && text.ends_with(kLineBreak); ++i) text.remove_suffix(2);
   m.text = TrimBlanks(text);
   return m;
 }

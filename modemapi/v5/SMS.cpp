@@ -23,11 +23,11 @@ constexpr int kStartingSleepMs = 7000;
 constexpr int kRegistrationTries = 3;
 constexpr int kListingSeconds = 60;
 
-// Writes a command and waits for CR LF "OK" in a reply of its own; an "ERROR" answer
-// is not awaited, so it ends in the time-out.
-bool WaitForOK(Transport& t, std::string_view cmd, std::string& reply, int seconds) {
+// Writes a command and waits for the final "OK" in a reply of its own; an "ERROR"
+// answer is not awaited, so it ends in the time-out.
+bool AwaitOK(Transport& t, std::string_view cmd, std::string& reply, int seconds) {
   reply.clear();
-  return modemapi::WaitForText(t, cmd, "\r\nOK", reply, seconds);
+  return modemapi::WaitForOK(t, cmd, reply, seconds);
 }
 
 bool Command(Transport& t, const std::string& cmd, int seconds = 0) {
@@ -87,7 +87,7 @@ ModemStatus SMS::ModemInit(int intPort, std::string_view PIN) {
 
     std::string reply;
     if (!modemapi::SignalAndHeaders(t)) return Closed(t, ModemStatus::Fail);
-    if (!WaitForOK(t, "AT+CMGF=1", reply, 7)) return Closed(t, ModemStatus::Fail);
+    if (!AwaitOK(t, "AT+CMGF=1", reply, 7)) return Closed(t, ModemStatus::Fail);
     Command(t, "AT+CNMI=0,0,0,2,0");
     return ModemStatus::OK;
   } catch (const std::exception&) {
@@ -124,8 +124,8 @@ std::optional<int> SMS::GetFirstSMSIndex() {
   if (!Command(t, "AT+CPMS=\"SM\"")) return std::nullopt;
   std::string listing;
   // Listing the unread ones marks them read; the second listing then holds them all.
-  if (!WaitForOK(t, "AT+CMGL=\"REC UNREAD\"", listing, kListingSeconds)) return std::nullopt;
-  if (!WaitForOK(t, "AT+CMGL=\"REC READ\"", listing, kListingSeconds)) return std::nullopt;
+  if (!AwaitOK(t, "AT+CMGL=\"REC UNREAD\"", listing, kListingSeconds)) return std::nullopt;
+  if (!AwaitOK(t, "AT+CMGL=\"REC READ\"", listing, kListingSeconds)) return std::nullopt;
   return modemapi::Replies::FirstListedIndex(listing);
 }
 
@@ -160,7 +160,7 @@ bool SMS::SendSMS(std::string_view strHP, std::string_view strMsg) {
   std::string prompt;
   if (!modemapi::WaitForText(t, "AT+CMGS=\"" + ToModem(number) + "\"", ">", prompt, 7)) return false;
   std::string reply;
-  if (!SendATCommand(t, ToModem(text) + '\x1a', reply, 7)) return false;
+  if (!SendATCommand(t, ToModem(text) + '\x1a', reply, modemapi::kSendResultSeconds)) return false;
   if (const auto mr = modemapi::Replies::MessageReference(reply)) setMR(FromModem(*mr));
   return true;
 }
@@ -185,7 +185,8 @@ bool SMS::GetDeliveryReport() {
   if (!index) return false;
   const std::string where = std::to_string(*index);
   std::string reply;
-  if (!SendATCommand(t, "AT+CMGR=\"" + where + "\"", reply, 0)) return false;
+  // <index> is an integer: strict modems refuse it quoted.
+  if (!SendATCommand(t, "AT+CMGR=" + where, reply, 0)) return false;
   if (reply.find("+CMGR:") == std::string::npos) return false;
 
   const auto report = modemapi::Replies::ParseStatusReport(reply);

@@ -15,7 +15,7 @@ constexpr int kAnswerSeconds = 15;
 // 15 seconds the command had.
 std::string ExtractUSSDText(modemapi::Transport& t, std::string reply) {
   if (reply.find("+CUSD:") == std::string::npos) return {};
-  const auto start = parlix::clock::now();
+  const auto start = parlix::clock::ticks();
   while (!Replies::USSDComplete(reply)) {
     parlix::clock::yield();
     reply += t.port().input();

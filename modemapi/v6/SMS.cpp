@@ -62,21 +62,24 @@ bool SMS::ConnectToGSM() { return modemapi::ConnectToGSM(port()); }
 
 bool SMS::CloseModem() { return modemapi::CloseModem(port()); }
 
-int SMS::GetFirstSMSIndex() {
-  if (!portOpen()) return 0;
+// Index 0 is a message like any other: many modems number SIM storage from 0.
+std::optional<int> SMS::GetFirstSMSIndex() {
+  if (!portOpen()) return std::nullopt;
   send("AT+CPMS=\"SM\"");
   std::string reply;
-  if (!send("AT+CMGL=\"4\"\r", reply, 60)) return 0;
-  if (!send("AT+CMGL=\"1\"\r", reply, 60)) return 0;
+  // In PDU mode <stat> is an integer; strict modems refuse it quoted.
+  if (!send("AT+CMGL=4", reply, 60)) return std::nullopt;
+  if (!send("AT+CMGL=1", reply, 60)) return std::nullopt;
   const auto index = modemapi::Replies::FirstListedIndex(reply);
-  if (!index || *index > 65535) return 0;
-  return static_cast<int>(*index);
+  if (!index || *index > 65535) return std::nullopt;
+  return index;
 }
 
 bool SMS::ReadSMS() {
   if (!portOpen()) return false;
-  const int i = GetFirstSMSIndex();
-  if (i == 0) return false;
+  const auto first = GetFirstSMSIndex();
+  if (!first) return false;
+  const int i = *first;
   std::string reply;
   if (!send("AT+CMGR=" + std::to_string(i), reply, 60)) return false;
   const auto line = Replies::PDULine(reply);
@@ -90,7 +93,7 @@ bool SMS::ReadSMS() {
   setSCTS(pdu.get_TimeStamp());
   msg_ = pdu.get_SMSText();
 
-  return send("AT+CMGD=" + std::to_string(i) + "\r");
+  return send("AT+CMGD=" + std::to_string(i));
 }
 
 bool SMS::sendSingle(const std::string& number, const std::string& text, int coding) {
@@ -105,10 +108,10 @@ bool SMS::sendSingle(const std::string& number, const std::string& text, int cod
 
   std::string reply;
   const std::size_t octets = (unit.size() - 2) / 2;
-  if (!modemapi::SendATWaitPrompt(port(), "AT+CMGS=" + std::to_string(octets) + "\r", reply, 7)) {
+  if (!modemapi::SendATWaitPrompt(port(), "AT+CMGS=" + std::to_string(octets), reply, 7)) {
     return false;
   }
-  if (!send(unit + kCtrlZ, reply, 12)) return false;
+  if (!send(unit + kCtrlZ, reply, modemapi::kSendResultSeconds)) return false;
   if (auto mr = modemapi::Replies::MessageReference(reply)) setMR(std::move(*mr));
   return true;
 }
@@ -137,11 +140,12 @@ bool SMS::SendLMSText(const std::string& strMobileNumber, const std::string& str
       return false;
     }
     std::string reply;
-    if (!modemapi::SendATWaitPrompt(port(), "AT+CMGS=" + std::to_string(unit.tpduOctets) + "\r",
-                                    reply, 7)) {
+    if (!modemapi::SendATWaitPrompt(port(), "AT+CMGS=" + std::to_string(unit.tpduOctets), reply,
+                                    7)) {
       return false;
     }
-    if (!send(unit.unit + kCtrlZ, reply, 12)) return false;  // later parts are not sent
+    // A refused part ends the message: later parts are not sent.
+    if (!send(unit.unit + kCtrlZ, reply, modemapi::kSendResultSeconds)) return false;
     if (auto mr = modemapi::Replies::MessageReference(reply)) setMR(std::move(*mr));
   }
   return true;
@@ -149,14 +153,14 @@ bool SMS::SendLMSText(const std::string& strMobileNumber, const std::string& str
 
 bool SMS::DeliveryReportOn() {
   if (!portOpen()) return false;
-  const bool ok = send("AT+CNMI=2,0,0,2,0\r") && send("AT+CSMP=49,255,0,0\r");
+  const bool ok = send("AT+CNMI=2,0,0,2,0") && send("AT+CSMP=49,255,0,0");
   DeliveryReportFlag = ok;
   return ok;
 }
 
 bool SMS::DeliveryReportOff() {
   if (!portOpen()) return false;
-  if (!(send("AT+CNMI=2,0,0,0,0\r") && send("AT+CSMP=1,255,0,0\r"))) return false;
+  if (!(send("AT+CNMI=2,0,0,0,0") && send("AT+CSMP=1,255,0,0"))) return false;
   DeliveryReportFlag = false;
   return true;
 }
@@ -180,7 +184,8 @@ bool SMS::GetDeliveryReport() {
       return false;
     }
     const std::string i = std::to_string(*index);
-    if (!send("AT+CMGR=\"" + i + "\"", reply) || reply.find("+CMGR:") == std::string::npos) {
+    // <index> is an integer in text mode too.
+    if (!send("AT+CMGR=" + i, reply) || reply.find("+CMGR:") == std::string::npos) {
       backToSIMStorage(true);
       return false;
     }
@@ -188,13 +193,13 @@ bool SMS::GetDeliveryReport() {
     if (!report) {
       // The modem always hands out its first stored report: one that cannot be read
       // would block every later one, so it goes.
-      send("AT+CMGD=" + i + "\r");
+      send("AT+CMGD=" + i);
       backToSIMStorage(true);
       return false;
     }
     setDeliveryReport(*report);
 
-    send("AT+CMGD=" + i + "\r");
+    send("AT+CMGD=" + i);
     const bool back = send("AT+CPMS=\"SM\"");
     send("AT+CMGF=0");
     return back;

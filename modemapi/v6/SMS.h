@@ -37,6 +37,7 @@
 // serial-port errors pass as exceptions (std::runtime_error); the others never throw.
 // Destroying the object closes the port (the port is shared by every SMS object of
 // the thread).
+#include <optional>
 #include <string>
 
 #include "modemapi/Results.h"
@@ -72,7 +73,7 @@ public:
 
 private:
   bool sendSingle(const std::string& number, const std::string& text, int coding);
-  int GetFirstSMSIndex();
+  std::optional<int> GetFirstSMSIndex();
 
   std::string msg_;
   bool DeliveryReportFlag = false;

@@ -17,6 +17,13 @@ TimePoint defaultFakeStart()
     return TimePoint{} + std::chrono::seconds(1767603600) + Milliseconds(300);
 }
 
+// Fake ticks share the wall clock's count since its epoch, so both see whole seconds
+// at the same moments until the wall clock is set.
+Ticks ticksAt(TimePoint t)
+{
+    return Ticks{} + std::chrono::duration_cast<Ticks::duration>(t.time_since_epoch());
+}
+
 }  // namespace
 
 TimePoint SystemClock::now()
@@ -32,12 +39,18 @@ void SystemClock::sleep(int ms)
 
 FakeClock::FakeClock() : FakeClock(defaultFakeStart()) {}
 
-FakeClock::FakeClock(TimePoint start) : start_(start), now_(start) {}
+FakeClock::FakeClock(TimePoint start) : start_(start), now_(start), ticks_(ticksAt(start)) {}
 
 TimePoint FakeClock::now()
 {
     std::lock_guard lock(mutex_);
     return now_;
+}
+
+Ticks FakeClock::ticks()
+{
+    std::lock_guard lock(mutex_);
+    return ticks_;
 }
 
 void FakeClock::sleep(int ms)
@@ -54,8 +67,10 @@ void FakeClock::advance(Milliseconds d)
 {
     {
         std::lock_guard lock(mutex_);
-        if (d.count() > 0)
+        if (d.count() > 0) {
             now_ += d;
+            ticks_ += d;
+        }
     }
     moved();
 }
@@ -65,6 +80,16 @@ void FakeClock::set(TimePoint t)
     {
         std::lock_guard lock(mutex_);
         start_ = t;
+        now_ = t;
+        ticks_ = ticksAt(t);
+    }
+    moved();
+}
+
+void FakeClock::setWallClock(TimePoint t)
+{
+    {
+        std::lock_guard lock(mutex_);
         now_ = t;
     }
     moved();
@@ -115,6 +140,11 @@ TimePoint now()
     return current().now();
 }
 
+Ticks ticks()
+{
+    return current().ticks();
+}
+
 void sleep(int ms)
 {
     current().sleep(ms);
@@ -154,6 +184,13 @@ long long secondBoundaries(TimePoint start, TimePoint end)
     using std::chrono::floor;
     using std::chrono::seconds;
     return (floor<seconds>(end) - floor<seconds>(start)).count();
+}
+
+long long secondBoundaries(Ticks start, Ticks end)
+{
+    using std::chrono::floor;
+    using std::chrono::seconds;
+    return (floor<seconds>(end.time_since_epoch()) - floor<seconds>(start.time_since_epoch())).count();
 }
 
 }  // namespace parlix::clock

@@ -138,7 +138,7 @@ void FakePort::output(std::string_view text)
 
 void FakePort::schedule(const std::vector<Piece>& pieces)
 {
-    auto due = clock::now();
+    auto due = clock::ticks();
     for (const Piece& p : pieces) {
         due += std::chrono::milliseconds(std::max(p.delayMs, 0));
         arriving_.push_back({due, p.text});
@@ -149,7 +149,7 @@ std::string FakePort::input()
 {
     if (!open_)
         throw SerialError(PortNotOpen, "Port COM" + std::to_string(commPort()) + " is not open");
-    const auto now = clock::now();
+    const auto now = clock::ticks();
     std::string got;
     // Answers to different writes may overlap in time; hand them out in due order.
     std::stable_sort(arriving_.begin(), arriving_.end(),

@@ -15,6 +15,7 @@
 // FakePort, as reopening a port reaches the same modem.
 #pragma once
 
+#include "platform/clock/Clock.h"
 #include "platform/serial/SerialPort.h"
 
 #include <chrono>
@@ -67,7 +68,7 @@ private:
         std::vector<Piece> answer;
     };
     struct Arrival {
-        std::chrono::system_clock::time_point due;
+        clock::Ticks due;
         std::string text;
     };
     void schedule(const std::vector<Piece>& pieces);

@@ -67,7 +67,7 @@ ControlResult inject(const std::string& args, Modem& modem) {
   }
   std::string error;
   int idx = modem.inject(inj, error);
-  return idx ? ok(std::to_string(idx)) : fail(error);
+  return idx >= 0 ? ok(std::to_string(idx)) : fail(error);
 }
 
 }  // namespace
@@ -159,7 +159,7 @@ ControlResult control(const std::string& line, Settings& settings, Modem& modem)
     if (ws.size() != 1) return fail("inject-pdu [read=1] HEX");
     std::string error;
     int idx = modem.injectPdu(ws[0], read, error);
-    return idx ? ok(std::to_string(idx)) : fail(error);
+    return idx >= 0 ? ok(std::to_string(idx)) : fail(error);
   }
   if (cmd == "count" || cmd == "clear") {
     if (args != "sm" && args != "sr" && args != "SM" && args != "SR") return fail(cmd + " sm|sr");

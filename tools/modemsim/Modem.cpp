@@ -194,6 +194,11 @@ bool applySetting(Settings& s, const std::string& key, const std::string& value,
   if (key == "smsc") return s.smsc = value, true;
   if (key == "capacity") return num(s.capacity, 1, 1000);
   if (key == "urc") return flag(s.urc);
+  if (key == "lenient") return flag(s.lenient);
+  if (key == "cmee") return num(s.cmee, 0, 2);
+  if (key == "index-base") return num(s.indexBase, 0, 1);
+  if (key == "ok-gap") return num(s.okGapMs, 0, 600000);
+  if (key == "cmgs-delay") return num(s.cmgsDelayMs, 0, 600000);
   if (key == "ussd") {
     auto eq = value.find('=');
     if (eq == std::string::npos || eq == 0) {
@@ -225,6 +230,11 @@ std::string settingsJson(const Settings& s) {
   o += ",\"smsc\":" + jsonString(s.smsc);
   o += ",\"capacity\":" + std::to_string(s.capacity);
   o += ",\"urc\":" + std::string(s.urc ? "true" : "false");
+  o += ",\"lenient\":" + std::string(s.lenient ? "true" : "false");
+  o += ",\"cmee\":" + std::to_string(s.cmee);
+  o += ",\"index-base\":" + std::to_string(s.indexBase);
+  o += ",\"ok-gap\":" + std::to_string(s.okGapMs);
+  o += ",\"cmgs-delay\":" + std::to_string(s.cmgsDelayMs);
   return o + "}";
 }
 
@@ -232,10 +242,11 @@ Modem::Modem(Settings& settings, Io io) : s_(settings), io_(std::move(io)) { res
 
 void Modem::resetParameters() {
   echo_ = s_.echo;
-  cmee_ = 1;
+  cmee_ = s_.cmee;
   cmgf_ = 0;
   csdh_ = 0;
   cregN_ = 0;
+  cgregN_ = 0;
   cnmi_ = {0, 0, 0, 0, 0};
   csmp_ = {17, 167, 0, 0};
   cscs_ = "8859-1";
@@ -250,6 +261,21 @@ void Modem::out(const std::string& bytes, int delayMs) {
 }
 
 void Modem::answer(const std::string& text) { out(text, s_.delayMs); }
+
+void Modem::answer(const std::string& text, const std::string& final, int extraDelayMs) {
+  const int delay = s_.delayMs + extraDelayMs;
+  if (s_.okGapMs > 0 && !text.empty()) {
+    out(text, delay);
+    out(final, delay + s_.okGapMs);
+  } else {
+    out(text + final, delay);
+  }
+}
+
+bool Modem::intArg(const std::vector<std::string>& a, const std::vector<bool>& q, size_t i, int& v) const {
+  if (i >= a.size() || (i < q.size() && q[i] && !s_.lenient)) return false;
+  return toInt(a[i], v);
+}
 
 void Modem::receive(std::string_view bytes) {
   if (dropped_ || bytes.empty()) return;
@@ -287,7 +313,8 @@ void Modem::receive(std::string_view bytes) {
       } else if (input_ == Input::TextBody && c == '\n') {
         echo.pop_back();
         if (!afterCr) body_ += '\n';
-      } else if (input_ == Input::TextBody || (c != '\r' && c != '\n')) {
+      } else if (input_ == Input::TextBody || !s_.lenient || (c != '\r' && c != '\n')) {
+        // Strict modems take every character after the prompt into the PDU.
         body_ += c;
       }
       if (body_.size() > kMaxBody) {
@@ -329,10 +356,14 @@ void Modem::runLine(const std::string& raw) {
   std::string line = trim(raw);
   if (line.empty()) return;
   io_.log("<<", printable(line));
-  if (line.size() < 2 || upper(line.substr(0, 2)) != "AT") {
+  // Characters before the "AT" prefix are skipped, as modems do (an ESC sent to leave
+  // a half-written command, line noise).
+  const size_t prefix = upper(line).find("AT");
+  if (prefix == std::string::npos) {
     io_.log("--", "not a command line, ignored");
     return;
   }
+  line.erase(0, prefix);
   ++commands_;
   if (s_.dropAfter && commands_ >= s_.dropAfter) {
     io_.log("--", "dropping the line");
@@ -367,11 +398,11 @@ void Modem::runLine(const std::string& raw) {
     }
     if (!err.empty()) {
       afterOk_.clear();
-      answer(text + err);
+      answer(text, err);
       return;
     }
   }
-  answer(text + kOk + afterOk_);
+  answer(text, kOk + afterOk_);
   afterOk_.clear();
 }
 
@@ -380,8 +411,8 @@ std::string Modem::cmeError(int n) const {
   return "\r\n+CME ERROR: " + std::to_string(n) + "\r\n";
 }
 
+// 27.005: +CMS ERROR is given whatever AT+CMEE says.
 std::string Modem::cmsError(int n) const {
-  if (cmee_ == 0) return kError;
   return "\r\n+CMS ERROR: " + std::to_string(n) + "\r\n";
 }
 
@@ -461,7 +492,7 @@ std::string Modem::runExtended(const std::string& name, char op, const std::stri
       return "";
     }
     if (op == 'x') return kError;
-    if (a.size() != 1 || !toInt(a[0], v) || v < lo || v > hi) return kError;
+    if (a.size() != 1 || !intArg(a, q, 0, v) || v < lo || v > hi) return kError;
     target = v;
     return "";
   };
@@ -495,6 +526,7 @@ std::string Modem::runExtended(const std::string& name, char op, const std::stri
       text += info("+CSMS: (0,1)");
       return "";
     }
+    if (op == '=' && a.size() == 1 && q[0] && !s_.lenient) return kError;
     if (op != '=' || a.size() != 1 || !toInt(a[0], v) || v < 0 || v > 1) return cmsError(302);
     if (s_.cms515 > 0) {
       --s_.cms515;
@@ -520,6 +552,7 @@ std::string Modem::runExtended(const std::string& name, char op, const std::stri
     auto next = target;
     for (size_t i = 0; i < a.size(); ++i) {
       if (a[i].empty()) continue;
+      if (q[i] && !s_.lenient) return kError;
       if (!toInt(a[i], v) || v < 0 || v > 255) return cmsError(302);
       next[i] = v;
     }
@@ -567,7 +600,8 @@ std::string Modem::runExtended(const std::string& name, char op, const std::stri
   }
   if (name == "+CMGD") {
     if (op == 't') {
-      text += info("+CMGD: (1-" + std::to_string(s_.capacity) + "),(0-4)");
+      text += info("+CMGD: (" + std::to_string(s_.indexBase) + "-" + std::to_string(lastIndex()) +
+                   "),(0-4)");
       return "";
     }
     if (op != '=') return kError;
@@ -578,6 +612,7 @@ std::string Modem::runExtended(const std::string& name, char op, const std::stri
     if (op != '=') return kError;
     if (auto gate = simGateSms(); !gate.empty()) return gate;
     if (cmgf_ == 0) {
+      if (a.size() == 1 && q[0] && !s_.lenient) return kError;
       if (a.size() != 1 || !toInt(a[0], v) || v < 1 || v > 175) return cmsError(304);
       bodyTarget_ = a[0];
       input_ = Input::PduBody;
@@ -620,6 +655,31 @@ std::string Modem::runExtended(const std::string& name, char op, const std::stri
   if (name == "+CGMM") return text += info("modemsim"), "";
   if (name == "+CGMR") return text += info("1.0"), "";
   if (name == "+CGSN") return text += info("356938035643809"), "";
+  if (name == "+COPS") {
+    const bool registered = s_.creg == 1 || s_.creg == 5;
+    if (op == '?') return text += info(registered ? "+COPS: 0,0,\"Parlix Net\"" : "+COPS: 0"), "";
+    if (op == 't') return text += info("+COPS: (2,\"Parlix Net\",\"Parlix\",\"50299\"),,(0-4),(0-2)"), "";
+    if (op != '=' || a.empty() || !intArg(a, q, 0, v) || v < 0 || v > 4) return cmeError(3);
+    return "";
+  }
+  if (name == "+CGREG") {
+    if (op == '?') {
+      text += info("+CGREG: " + std::to_string(cgregN_) + "," + std::to_string(s_.creg));
+      return "";
+    }
+    return simple(cgregN_, 0, 2);
+  }
+  if (name == "+CIMI") {
+    if (op == 't') return "";
+    if (op != 'x') return kError;
+    if (auto gate = simGatePhonebook(); !gate.empty()) return gate;
+    return text += info("502990123456789"), "";
+  }
+  if (name == "+CCLK") {
+    if (op == 't') return "";
+    if (op != '?') return op == '=' ? "" : kError;  // the clock is the host's; setting it changes nothing
+    return text += info("+CCLK: " + quoted(TimeStamp::local(io_.now()).text())), "";
+  }
   if (name == "+CFUN") {
     if (op == '?') return text += info("+CFUN: 1"), "";
     return "";
@@ -664,9 +724,9 @@ Modem::Store& Modem::store(const std::string& name) { return name == "SR" ? sr_ 
 const Modem::Store& Modem::store(const std::string& name) const { return name == "SR" ? sr_ : sm_; }
 
 int Modem::freeIndex(const Store& st) const {
-  for (int i = 1; i <= s_.capacity; ++i)
+  for (int i = s_.indexBase; i <= lastIndex(); ++i)
     if (!st.count(i)) return i;
-  return 0;
+  return -1;
 }
 
 size_t Modem::count(const std::string& name) const { return store(upper(name)).size(); }
@@ -764,6 +824,8 @@ std::string Modem::cmgl(const std::string& args, std::string& text) {
   if (auto gate = simGateSms(); !gate.empty()) return gate;
   std::vector<bool> q;
   auto a = splitArgs(args, &q);
+  // In PDU mode <stat> is an integer.
+  if (!cmgf_ && !a.empty() && q[0] && !s_.lenient) return kError;
   std::string what = a.empty() ? (cmgf_ ? "REC UNREAD" : "0") : upper(a[0]);
   int stat = -1;
   if (cmgf_) {
@@ -786,8 +848,10 @@ std::string Modem::cmgl(const std::string& args, std::string& text) {
 
 std::string Modem::cmgr(const std::string& args, std::string& text) {
   if (auto gate = simGateSms(); !gate.empty()) return gate;
-  auto a = splitArgs(args);
+  std::vector<bool> q;
+  auto a = splitArgs(args, &q);
   int index;
+  if (a.size() == 1 && q[0] && !s_.lenient) return kError;  // <index> is an integer
   if (a.size() != 1 || !toInt(a[0], index)) return cmsError(302);
   auto& st = store(mem1_);
   auto it = st.find(index);
@@ -799,14 +863,17 @@ std::string Modem::cmgr(const std::string& args, std::string& text) {
 
 std::string Modem::cmgd(const std::string& args) {
   if (auto gate = simGateSms(); !gate.empty()) return gate;
-  auto a = splitArgs(args);
+  std::vector<bool> q;
+  auto a = splitArgs(args, &q);
   int index = 0, flag = 0;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (q[i] && !s_.lenient) return kError;
   if (a.empty() || a.size() > 2 || (!a[0].empty() && !toInt(a[0], index)) ||
       (a.size() == 2 && (!toInt(a[1], flag) || flag < 0 || flag > 4)))
     return cmsError(302);
   auto& st = store(mem1_);
   if (flag == 0) {
-    if (index < 1 || index > s_.capacity) return cmsError(321);
+    if (index < s_.indexBase || index > lastIndex()) return cmsError(321);
     st.erase(index);
     return "";
   }
@@ -894,11 +961,14 @@ void Modem::finishBody(bool send) {
     answer(kOk);
     return;
   }
-  if (s_.creg != 1 && s_.creg != 5) {
-    answer(cmsError(331));
-    return;
-  }
-  answer(was == Input::PduBody ? cmgs(body) : cmgsText(body));
+  // The network's answer: late when cmgs-delay says so, the +CMGS line and its OK
+  // apart when ok-gap does.
+  std::string result = s_.creg != 1 && s_.creg != 5 ? cmsError(331)
+                       : was == Input::PduBody      ? cmgs(body)
+                                                    : cmgsText(body);
+  const size_t ok = result.find(kOk);
+  if (ok == std::string::npos || ok == 0) answer("", result, s_.cmgsDelayMs);
+  else answer(result.substr(0, ok), result.substr(ok), s_.cmgsDelayMs);
 }
 
 std::string Modem::cmgs(const std::string& body) {
@@ -973,7 +1043,7 @@ std::string Modem::submitted(const std::string& mode, const Address& da, const U
   std::string urc;
   if (report && s_.report != "none") {
     int idx = freeIndex(sr_);
-    if (idx) {
+    if (idx >= 0) {
       Stored m;
       m.kind = Kind::Report;
       m.report.smsc = s_.smsc;
@@ -987,7 +1057,7 @@ std::string Modem::submitted(const std::string& mode, const Address& da, const U
       m.report.status = st;
       m.pdu = encodeStatusReport(m.report);
       sr_[idx] = m;
-      if (s_.urc && cnmi_[3] == 2) urc = "\r\n+CDSI: \"SR\"," + std::to_string(idx) + "\r\n";
+      if (indicate(cnmi_[3] == 2)) urc = "\r\n+CDSI: \"SR\"," + std::to_string(idx) + "\r\n";
     } else {
       io_.log("--", "status report store full, report dropped");
     }
@@ -998,7 +1068,7 @@ std::string Modem::submitted(const std::string& mode, const Address& da, const U
 int Modem::inject(const Injection& inj, std::string& error) {
   if (inj.number.empty()) {
     error = "number missing";
-    return 0;
+    return -1;
   }
   Deliver d;
   d.smsc = inj.smsc.empty() ? s_.smsc : inj.smsc;
@@ -1014,11 +1084,11 @@ int Modem::inject(const Injection& inj, std::string& error) {
                                   : header + inj.text.size() / 2 <= 140;
   if (!fits) {
     error = "text too long for one message";
-    return 0;
+    return -1;
   }
   if (c == Coding::Data8 && !fromHex(inj.text)) {
     error = "8-bit data must be given as hex digits";
-    return 0;
+    return -1;
   }
   return injectPdu(encodeDeliver(d), inj.read, error);
 }
@@ -1026,12 +1096,12 @@ int Modem::inject(const Injection& inj, std::string& error) {
 int Modem::injectPdu(const std::string& hex, bool read, std::string& error) {
   if (!fromHex(hex) || hex.size() < 2) {
     error = "not hexadecimal";
-    return 0;
+    return -1;
   }
   int idx = freeIndex(sm_);
-  if (!idx) {
+  if (idx < 0) {
     error = "SIM store full";
-    return 0;
+    return -1;
   }
   Stored m;
   m.read = read;
@@ -1041,7 +1111,7 @@ int Modem::injectPdu(const std::string& hex, bool read, std::string& error) {
   if (!m.deliver) io_.log("--", "stored a unit that does not decode: " + why);
   sm_[idx] = m;
   io_.log("--", "message stored at SM " + std::to_string(idx));
-  if (s_.urc && cnmi_[1] == 1 && !dropped_) out("\r\n+CMTI: \"SM\"," + std::to_string(idx) + "\r\n", 0);
+  if (indicate(cnmi_[1] == 1) && !dropped_) out("\r\n+CMTI: \"SM\"," + std::to_string(idx) + "\r\n", 0);
   return idx;
 }
 

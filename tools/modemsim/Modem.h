@@ -36,7 +36,15 @@ struct Settings {
   bool echo = true;  // after AT&F / ATZ
   std::string smsc = "+60120000010";
   int capacity = 30;
-  bool urc = false;  // unsolicited +CMTI / +CDSI
+  bool urc = true;  // unsolicited +CMTI / +CDSI as AT+CNMI asks for them
+  // Strict 27.005 unless lenient: a quoted argument where an integer is due is ERROR,
+  // and a CR or LF after the ">" prompt is a character of the PDU (so a send whose
+  // command ended in two CRs is refused with 304). Lenient accepts both.
+  bool lenient = false;
+  int cmee = 0;        // AT+CMEE at start and after AT&F / ATZ
+  int indexBase = 1;   // first index of the "SM" and "SR" stores (0 or 1)
+  int okGapMs = 0;     // the final result code comes this long after the information text
+  int cmgsDelayMs = 0; // the answer to a send (after Ctrl-Z) comes this late
   std::map<std::string, std::string> ussd = {{"*100#", "Your balance is 10.00"}};
 };
 
@@ -69,7 +77,7 @@ class Modem {
 
   void receive(std::string_view bytes);
 
-  // Index in the SIM store, or 0 with error set.
+  // Index in the SIM store, or -1 with error set.
   int inject(const Injection& inj, std::string& error);
   int injectPdu(const std::string& hex, bool read, std::string& error);
   size_t count(const std::string& store) const;
@@ -96,6 +104,9 @@ class Modem {
                           std::string& out);
   void finishBody(bool send);
   void answer(const std::string& text);
+  // Information text, then the final result code okGapMs later when it is set.
+  void answer(const std::string& text, const std::string& final, int extraDelayMs = 0);
+  bool intArg(const std::vector<std::string>& a, const std::vector<bool>& q, size_t i, int& v) const;
   void out(const std::string& bytes, int delayMs);
 
   std::string cmeError(int n) const;
@@ -105,7 +116,9 @@ class Modem {
 
   Store& store(const std::string& name);
   const Store& store(const std::string& name) const;
-  int freeIndex(const Store& s) const;
+  int freeIndex(const Store& s) const;  // -1: full
+  int lastIndex() const { return s_.indexBase + s_.capacity - 1; }
+  bool indicate(int mode) const { return s_.urc && cnmi_[0] != 0 && mode; }
   std::string listEntry(int index, const Stored& m, bool listing) const;
   std::string statName(bool read) const;
   // Texts between terminal and modem in the character set of AT+CSCS.
@@ -143,6 +156,7 @@ class Modem {
   int cmgf_ = 0;
   int csdh_ = 0;
   int cregN_ = 0;
+  int cgregN_ = 0;
   std::vector<int> cnmi_ = {0, 0, 0, 0, 0};
   std::vector<int> csmp_ = {17, 167, 0, 0};
   std::string cscs_ = "8859-1";

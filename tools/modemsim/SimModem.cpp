@@ -342,6 +342,15 @@ void SimModem::setUssd(const std::string& code, const std::string& reply) {
 
 void SimModem::drop() { checked(control("drop"), "drop"); }
 
+void SimModem::leaveOnLine(const std::string& bytes) {
+  const int fd = ::open(pty_.c_str(), O_RDWR | O_NOCTTY);
+  if (fd < 0) throw std::runtime_error("modemsim: cannot open " + pty_ + ": " + std::strerror(errno));
+  const bool whole = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let the modem take it in
+  ::close(fd);
+  if (!whole) throw std::runtime_error("modemsim: short write to " + pty_);
+}
+
 std::vector<SentMessage> SimModem::sent() const { return readSentLog(dir_ + "/sent.jsonl"); }
 
 std::string SimModem::dialogue() const { return readFile(dir_ + "/dialogue.log"); }

@@ -73,6 +73,9 @@ class SimModem {
   int count(const std::string& store);  // "sm" or "sr"
   void setUssd(const std::string& code, const std::string& reply);
   void drop();  // close the line now
+  // Writes bytes to the modem as another program on the line would, then closes it:
+  // what a program killed half-way through a command leaves behind.
+  void leaveOnLine(const std::string& bytes);
 
   std::vector<SentMessage> sent() const;
   std::string dialogue() const;  // the dialogue log so far

@@ -56,7 +56,8 @@ void usage() {
   std::cerr << "usage: modemsim [--link PATH] [--control PATH] [--sent-log PATH] [--log PATH]\n"
                "                [--inject NUMBER=TEXT]... [--SETTING=VALUE]...\n"
                "settings: only-baud mute sim pin puk cms515 csq creg refuse delay pieces\n"
-               "          piece-gap drop-after report mr echo smsc capacity urc ussd\n";
+               "          piece-gap drop-after report mr echo smsc capacity urc ussd lenient cmee\n"
+               "          index-base ok-gap cmgs-delay\n";
 }
 
 class Server {

@@ -154,3 +154,57 @@ TEST_F(SimSlowTest, ModemAt9600StillStartingIsBroughtUp) {
   EXPECT_TRUE(sms->SendSMS("0123", "slow start"));
   EXPECT_EQ(sim.sent().size(), 1u);
 }
+
+// A strict modem numbering its storage from 0 and writing information text and OK apart.
+class SimStrictTest : public SimTest {
+protected:
+  SimStrictTest() : SimTest({"--index-base=0", "--ok-gap=150"}) {}
+};
+
+TEST_F(SimStrictTest, EveryMessageAndReportIsReadWhateverItsText) {
+  bringUp();
+  EXPECT_EQ(sms->GetSignalStrength(), 2);
+  const std::vector<std::string> texts = {"OK", "OK thanks", "Fine\nOK\nbye", "last"};
+  for (const auto& t : texts) sim.inject("+60198765432", t);
+  for (const auto& t : texts) {
+    ASSERT_TRUE(sms->ReadSMS()) << sim.dialogue();
+    EXPECT_EQ(sms->MSG(), t);
+    EXPECT_EQ(sms->MN(), "+60198765432");
+  }
+  EXPECT_FALSE(sms->ReadSMS());
+  EXPECT_EQ(sim.count("sm"), 0);
+
+  ASSERT_TRUE(sms->DeliveryReportOn());
+  ASSERT_TRUE(sms->SendSMS("60123456789", "one"));
+  const long first = numberOf(sms->MR());
+  ASSERT_TRUE(sms->SendSMS("60123456789", "two"));
+  ASSERT_TRUE(sms->GetDeliveryReport()) << sim.dialogue();
+  EXPECT_EQ(std::stol(sms->DRMsgRef()), first);
+  ASSERT_TRUE(sms->GetDeliveryReport()) << sim.dialogue();
+  EXPECT_EQ(std::stol(sms->DRMsgRef()), numberOf(sms->MR()));
+  EXPECT_EQ(sim.count("sr"), 0);
+  EXPECT_EQ(QuentraSMSAPI5::USSD{}("*100#"), "Your balance is 10.00");
+  EXPECT_EQ(sim.sent().size(), 2u);
+}
+
+class SimLateTest : public SimTest {
+protected:
+  // A send answered 9 s after Ctrl-Z, and a start-up 515 split inside its number.
+  SimLateTest() : SimTest({"--cmgs-delay=9000", "--cms515=1", "--pieces=15", "--piece-gap=40"}) {}
+};
+
+TEST_F(SimLateTest, SplitStartingAnswerAndLateResultSendOnce) {
+  bringUp();
+  ASSERT_TRUE(sms->SendSMS("0123", "slow network"));
+  ASSERT_EQ(sim.sent().size(), 1u);
+  EXPECT_EQ(numberOf(sms->MR()), sim.sent()[0].mr);
+}
+
+TEST_F(SimTest, BringUpAfterAProgramKilledAtThePrompt) {
+  sim.leaveOnLine("AT+CMGF=1\rAT+CMGS=\"0123\"\rhalf a mess");
+  bringUp();
+  ASSERT_TRUE(sms->SendSMS("0123", "after the restart"));
+  const auto sent = sim.sent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].text, "after the restart");
+}

@@ -43,7 +43,7 @@ TEST_F(USSDTest, UnwantedAnswersGiveEmptyText) {
   openPort();
   modem->expect("AT+CUSD=1,\"*100#\"\r", OK + "\r\n+CUSD: 4\r\n");
   EXPECT_EQ(ussd("*100#"), "");
-  modem->expect("AT+CUSD=1,\"*100#\"\r", "\r\n+CUSD: 2\r\n");  // ended, no text
+  modem->expect("AT+CUSD=1,\"*100#\"\r", "\r\n+CUSD: 2\r\n" + OK);  // ended, no text
   EXPECT_EQ(ussd("*100#"), "");
   EXPECT_LT(seconds(), 1.0);
   modem->expect("AT+CUSD=1,\"*9#\"\r", "\r\nERROR\r\n");
@@ -56,7 +56,7 @@ TEST_F(USSDTest, UnwantedAnswersGiveEmptyText) {
 
 TEST_F(USSDTest, AnswerWhoseQuoteNeverClosesEndsWithinTheBound) {
   openPort();
-  modem->expect("AT+CUSD=1,\"*100#\"\r", "\r\n+CUSD: 0,\"Your balance is\r\n");
+  modem->expect("AT+CUSD=1,\"*100#\"\r", OK + "\r\n+CUSD: 0,\"Your balance is\r\n");
   EXPECT_EQ(ussd("*100#"), "");
   EXPECT_GE(seconds(), 15.0);
   EXPECT_LE(seconds(), 16.5);

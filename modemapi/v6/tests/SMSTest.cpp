@@ -36,7 +36,7 @@ protected:
         a = it->second;
       } else if (w.starts_with("AT+CMGS=")) {
         a = "\r\n> ";
-      } else if (w.ends_with("\x1A\r")) {
+      } else if (w.ends_with("\x1A")) {
         a = "\r\n+CMGS: " + std::to_string(++reference) + "\r\n" + OK;
       }
       return std::vector<Piece>{{20, a}};
@@ -48,16 +48,16 @@ protected:
     modem->expect("AT+CMGF=1\r", OK);
     modem->expect("AT+CPMS=\"SR\"\r", OK);
     modem->expect("AT+CMGL=\"ALL\"\r", "\r\n+CMGL: 4,\"REC READ\",6,12\r\n" + OK);
-    modem->expect("AT+CMGR=\"4\"\r", answer);
+    modem->expect("AT+CMGR=4\r", answer);
   }
 
   const std::vector<std::string>& written() const { return modem->written(); }
 
-  // The unit of write i, without its Ctrl-Z and CR.
+  // The unit of write i, without its Ctrl-Z (no CR follows it).
   std::string unitAt(std::size_t i) const {
     const std::string& w = written().at(i);
-    EXPECT_TRUE(w.ends_with("\x1A\r")) << w;
-    return w.substr(0, w.size() - 2);
+    EXPECT_TRUE(w.ends_with("\x1A")) << w;
+    return w.substr(0, w.size() - 1);
   }
 
   parlix::clock::FakeClock clock;
@@ -78,7 +78,7 @@ std::string repeat(const std::string& s, int n) {
 TEST_F(SMSTest, FullTextMessageCounts154OctetsAndKeepsLineBreaksInMR) {
   ASSERT_TRUE(sms->SendSMST("012-3456789", std::string(160, 'a')));
   ASSERT_EQ(written().size(), 2u);
-  EXPECT_EQ(written()[0], "AT+CMGS=154\r\r");
+  EXPECT_EQ(written()[0], "AT+CMGS=154\r");
   const std::string unit = unitAt(1);
   EXPECT_EQ(unit.substr(0, 30), "0011000B910621436587F90000FFA0");  // number made 60123456789
   EXPECT_EQ(unit.size(), 2u + 154 * 2);
@@ -88,7 +88,7 @@ TEST_F(SMSTest, FullTextMessageCounts154OctetsAndKeepsLineBreaksInMR) {
 
 TEST_F(SMSTest, FullUnicodeMessageCounts154Octets) {
   ASSERT_TRUE(sms->SendSMSU("60123456789", repeat("\u4F60", 69) + "A"));
-  EXPECT_EQ(written()[0], "AT+CMGS=154\r\r");
+  EXPECT_EQ(written()[0], "AT+CMGS=154\r");
   const std::string unit = unitAt(1);
   EXPECT_EQ(unit.substr(22, 8), "0008FF8C");
   EXPECT_EQ(unit.substr(30, 4), "4F60");
@@ -97,21 +97,21 @@ TEST_F(SMSTest, FullUnicodeMessageCounts154Octets) {
 
 TEST_F(SMSTest, DeliveryReportSwitchesFirstOctet) {
   ASSERT_TRUE(sms->DeliveryReportOn());
-  EXPECT_EQ(written()[0], "AT+CNMI=2,0,0,2,0\r\r");
-  EXPECT_EQ(written()[1], "AT+CSMP=49,255,0,0\r\r");
+  EXPECT_EQ(written()[0], "AT+CNMI=2,0,0,2,0\r");
+  EXPECT_EQ(written()[1], "AT+CSMP=49,255,0,0\r");
   ASSERT_TRUE(sms->SendSMST("60123456789", "hi"));
   EXPECT_TRUE(unitAt(3).starts_with("0031")) << unitAt(3);
 
   ASSERT_TRUE(sms->DeliveryReportOff());
-  EXPECT_EQ(written()[4], "AT+CNMI=2,0,0,0,0\r\r");
-  EXPECT_EQ(written()[5], "AT+CSMP=1,255,0,0\r\r");
+  EXPECT_EQ(written()[4], "AT+CNMI=2,0,0,0,0\r");
+  EXPECT_EQ(written()[5], "AT+CSMP=1,255,0,0\r");
   ASSERT_TRUE(sms->SendSMST("60123456789", "hi"));
   EXPECT_TRUE(unitAt(7).starts_with("0011")) << unitAt(7);
 }
 
 TEST_F(SMSTest, FailedDeliveryReportOnLeavesFlagFalse) {
   ASSERT_TRUE(sms->DeliveryReportOn());
-  replies["AT+CSMP=49,255,0,0\r\r"] = kError;
+  replies["AT+CSMP=49,255,0,0\r"] = kError;
   EXPECT_FALSE(sms->DeliveryReportOn());
   ASSERT_TRUE(sms->SendSMST("60123456789", "hi"));
   EXPECT_TRUE(unitAt(written().size() - 1).starts_with("0011"));
@@ -119,7 +119,7 @@ TEST_F(SMSTest, FailedDeliveryReportOnLeavesFlagFalse) {
   // A failed switch-off keeps reports on.
   replies.clear();
   ASSERT_TRUE(sms->DeliveryReportOn());
-  replies["AT+CNMI=2,0,0,0,0\r\r"] = kError;
+  replies["AT+CNMI=2,0,0,0,0\r"] = kError;
   EXPECT_FALSE(sms->DeliveryReportOff());
   ASSERT_TRUE(sms->SendSMST("60123456789", "hi"));
   EXPECT_TRUE(unitAt(written().size() - 1).starts_with("0031"));
@@ -127,7 +127,7 @@ TEST_F(SMSTest, FailedDeliveryReportOnLeavesFlagFalse) {
 
 TEST_F(SMSTest, SendFailuresAndAnswersWithoutReference) {
   sms->setMR("7");
-  replies["AT+CMGS=16\r\r"] = kError;  // no prompt: the unit is never written
+  replies["AT+CMGS=16\r"] = kError;  // no prompt: the unit is never written
   EXPECT_FALSE(sms->SendSMST("60123456789", "hi"));
   EXPECT_EQ(written().size(), 1u);
 
@@ -143,6 +143,29 @@ TEST_F(SMSTest, SendFailuresAndAnswersWithoutReference) {
   });
   EXPECT_FALSE(sms->SendSMSU("60123456789", "hi"));
   EXPECT_EQ(sms->MR(), "7");
+}
+
+TEST_F(SMSTest, LateSendResultIsWaitedForUpToSixtySeconds) {
+  // (delay of the answer after Ctrl-Z in ms, result, answer)
+  struct Case {
+    int delayMs;
+    bool sent;
+    std::string answer;
+  };
+  for (const Case& c : {Case{14000, true, "\r\n+CMGS: 77\r\n" + OK}, Case{59000, true, "\r\n+CMGS: 78\r\n" + OK},
+                        Case{62000, false, "\r\n+CMGS: 79\r\n" + OK}}) {
+    modem->setResponder([&c](const std::string& w, FakePort&) {
+      return std::vector<Piece>{w.starts_with("AT+CMGS") ? Piece{0, "\r\n> "} : Piece{c.delayMs, c.answer}};
+    });
+    const std::size_t before = written().size();
+    const auto start = clock.ticks();
+    EXPECT_EQ(sms->SendSMST("60123456789", "slow network"), c.sent) << c.delayMs;
+    EXPECT_EQ(written().size() - before, 2u) << "one unit, never a second";
+    if (c.sent) EXPECT_EQ(sms->MR().substr(0, 2), c.answer.substr(9, 2));
+    else EXPECT_GE(clock.ticks() - start, std::chrono::seconds(60));
+    clock.sleep(5000);  // let a late answer pass before the next case
+    modemapi::portWindow(modemapi::Library::API6).port().input();
+  }
 }
 
 TEST_F(SMSTest, ClosedPortSendsNothing) {
@@ -165,27 +188,31 @@ TEST_F(SMSTest, EmptyTextIsAnErrorForTheCaller) {
 }
 
 TEST_F(SMSTest, ReadSMSDecodesThenDeletes) {
-  modem->expect("AT+CPMS=\"SM\"\r", "\r\n+CPMS: 1,30,1,30,1,30\r\n" + OK);
-  modem->expect("AT+CMGL=\"4\"\r\r", "\r\n+CMGL: 3,0,,24\r\n" + kDeliver + "\r\n" + OK);
-  modem->expect("AT+CMGL=\"1\"\r\r", "\r\n+CMGL: 3,1,,24\r\n" + kDeliver + "\r\n" + OK);
-  modem->expect("AT+CMGR=3\r", {{0, "\r\n+CMGR: 1,,24\r"}, {300, "\n" + kDeliver + "\r\n" + OK}});
-  modem->expect("AT+CMGD=3\r\r", OK);
-  ASSERT_TRUE(sms->ReadSMS());
-  EXPECT_EQ(sms->MN(), "31641600986");
-  EXPECT_EQ(sms->SMSC(), "+31624000000");
-  EXPECT_EQ(sms->SCTS(), "2002-Aug-26 19:37:41");
-  EXPECT_EQ(sms->Msg(), "How are you?");
-  EXPECT_EQ(modem->pending(), 0u);
+  // Storage numbered from 1, and from 0 as many modems number it.
+  for (const std::string i : {"3", "0"}) {
+    modem->expect("AT+CPMS=\"SM\"\r", "\r\n+CPMS: 1,30,1,30,1,30\r\n" + OK);
+    modem->expect("AT+CMGL=4\r", "\r\n+CMGL: " + i + ",0,,24\r\n" + kDeliver + "\r\n" + OK);
+    modem->expect("AT+CMGL=1\r", "\r\n+CMGL: " + i + ",1,,24\r\n" + kDeliver + "\r\n" + OK);
+    modem->expect("AT+CMGR=" + i + "\r", {{0, "\r\n+CMGR: 1,,24\r"}, {300, "\n" + kDeliver + "\r\n" + OK}});
+    modem->expect("AT+CMGD=" + i + "\r", OK);
+    sms->setMsg("");
+    ASSERT_TRUE(sms->ReadSMS()) << i;
+    EXPECT_EQ(sms->MN(), "31641600986");
+    EXPECT_EQ(sms->SMSC(), "+31624000000");
+    EXPECT_EQ(sms->SCTS(), "2002-Aug-26 19:37:41");
+    EXPECT_EQ(sms->Msg(), "How are you?");
+    EXPECT_EQ(modem->pending(), 0u);
+  }
   EXPECT_TRUE(modem->unexpected().empty());
 }
 
 TEST_F(SMSTest, ReadSMSWithoutUsableListingSendsNoRead) {
   for (const std::string& listing :
        {OK, "\r\n+CMGL: 3\r\n" + OK, "\r\n+CMGL: x,1\r\n" + OK, "\r\n+CMGL:" + OK,
-        "\r\n+CMGL: 0,1,,24\r\n" + OK, std::string("\r\n+CMS ERROR: 321\r\n")}) {
+        "\r\n+CMGL: -1,1,,24\r\n" + OK, std::string("\r\n+CMS ERROR: 321\r\n")}) {
     modem->expect("AT+CPMS=\"SM\"\r", OK);
-    modem->expect("AT+CMGL=\"4\"\r\r", OK);
-    modem->expect("AT+CMGL=\"1\"\r\r", listing);
+    modem->expect("AT+CMGL=4\r", OK);
+    modem->expect("AT+CMGL=1\r", listing);
     EXPECT_FALSE(sms->ReadSMS()) << listing;
     EXPECT_EQ(modem->pending(), 0u);
   }
@@ -194,10 +221,10 @@ TEST_F(SMSTest, ReadSMSWithoutUsableListingSendsNoRead) {
 
 TEST_F(SMSTest, UndecodableMessageIsStillDeleted) {
   modem->expect("AT+CPMS=\"SM\"\r", OK);
-  modem->expect("AT+CMGL=\"4\"\r\r", OK);
-  modem->expect("AT+CMGL=\"1\"\r\r", "\r\n+CMGL: 5,1,,3\r\nZZ\r\n" + OK);
+  modem->expect("AT+CMGL=4\r", OK);
+  modem->expect("AT+CMGL=1\r", "\r\n+CMGL: 5,1,,3\r\nZZ\r\n" + OK);
   modem->expect("AT+CMGR=5\r", "\r\n+CMGR: 1,,3\r\nZZ\r\n" + OK);
-  modem->expect("AT+CMGD=5\r\r", kError);
+  modem->expect("AT+CMGD=5\r", kError);
   EXPECT_FALSE(sms->ReadSMS());  // the delete's answer is the result
   EXPECT_EQ(modem->pending(), 0u);
 }
@@ -215,10 +242,10 @@ TEST_F(SMSTest, GetDeliveryReportReadsFieldsAndRestoresModes) {
     modem->expect("AT+CMGF=1\r", OK);
     modem->expect("AT+CPMS=\"SR\"\r", "\r\n+CPMS: 1,20,1,30,1,30\r\n" + OK);
     modem->expect("AT+CMGL=\"ALL\"\r", "\r\n+CMGL: 2 ,\"REC UNREAD\",6,12\r\n" + OK);
-    modem->expect("AT+CMGR=\"2\"\r",
+    modem->expect("AT+CMGR=2\r",
                   "\r\n+CMGR: \"REC UNREAD\",6,12,\"+60123456789\",145,\"15/07/07,14:05:09+32\","
                   "\"15/07/08,01:02:03-04\", " + c.st + " \r\n" + OK);
-    modem->expect("AT+CMGD=2\r\r", OK);
+    modem->expect("AT+CMGD=2\r", OK);
     modem->expect("AT+CPMS=\"SM\"\r", OK);
     modem->expect("AT+CMGF=0\r", kError);  // only the storage decides the result
     ASSERT_TRUE(sms->GetDeliveryReport()) << c.st;
@@ -250,14 +277,14 @@ TEST_F(SMSTest, GetDeliveryReportFailuresGoBackToPDUMode) {
 
   // A report with fields missing is deleted, or it would block every later report.
   expectReportRead("\r\n+CMGR: \"REC READ\",6,12,\"+6012\",145\r\n" + OK);
-  modem->expect("AT+CMGD=4\r\r", OK);
+  modem->expect("AT+CMGD=4\r", OK);
   modem->expect("AT+CMGF=0\r", OK);
   modem->expect("AT+CPMS=\"SM\"\r", OK);
   EXPECT_FALSE(sms->GetDeliveryReport());
 
   // Storage not switched back: false, although the report was read.
   expectReportRead("\r\n+CMGR: 0,6,12,6012,129,a,b,c,d,48" + OK);
-  modem->expect("AT+CMGD=4\r\r", OK);
+  modem->expect("AT+CMGD=4\r", OK);
   modem->expect("AT+CPMS=\"SM\"\r", kError);
   modem->expect("AT+CMGF=0\r", OK);
   EXPECT_FALSE(sms->GetDeliveryReport());
@@ -272,8 +299,8 @@ TEST_F(SMSTest, LongMessageOf154CharactersGoesInTwoParts) {
   for (int i = 0; i < 154; ++i) text += static_cast<char>('a' + i % 26);
   ASSERT_TRUE(sms->SendLMSText("60123456789", text, 5));
   ASSERT_EQ(written().size(), 4u);
-  EXPECT_EQ(written()[0], "AT+CMGS=153\r\r");
-  EXPECT_EQ(written()[2], "AT+CMGS=20\r\r");
+  EXPECT_EQ(written()[0], "AT+CMGS=153\r");
+  EXPECT_EQ(written()[2], "AT+CMGS=20\r");
   const std::string first = unitAt(1), second = unitAt(3);
   EXPECT_EQ(first.substr(0, 40), "0061000B810621436587F90000A0050003050201");
   EXPECT_EQ(second.substr(0, 40), "0061000B810621436587F9000008050003050202");

@@ -1,6 +1,7 @@
 // End to end: class SMS over a real pseudo-terminal against the simulated modem.
 #include <gtest/gtest.h>
 
+
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -18,11 +19,13 @@ namespace fs = std::filesystem;
 
 class SimModemTest : public ::testing::Test {
 protected:
+  explicit SimModemTest(std::vector<std::string> args = {}) : args_(std::move(args)) {}
+
   void SetUp() override {
     char tmpl[] = "/tmp/quentra6-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir = tmpl;
-    sim = std::make_unique<modemsim::SimModem>();
+    sim = std::make_unique<modemsim::SimModem>(args_);
     sim->linkPort(dir, 4);
     parlix::serial::setPortsFolder(fs::path(dir) / "ports");
     sms = std::make_unique<SMS>();
@@ -37,10 +40,62 @@ protected:
     fs::remove_all(dir);
   }
 
+  std::vector<std::string> args_;
   std::string dir;
   std::unique_ptr<modemsim::SimModem> sim;
   std::unique_ptr<SMS> sms;
 };
+
+// Strict modems that number their storage from 0 or from 1, one of them writing the
+// information text and its OK apart.
+class StrictModemTest : public SimModemTest, public ::testing::WithParamInterface<std::vector<std::string>> {
+protected:
+  StrictModemTest() : SimModemTest(GetParam()) {}
+};
+
+INSTANTIATE_TEST_SUITE_P(Storage, StrictModemTest,
+                         ::testing::Values(std::vector<std::string>{"--index-base=0", "--ok-gap=150"},
+                                           std::vector<std::string>{"--index-base=1"}));
+
+TEST_P(StrictModemTest, ReadsEveryMessageAndAppliesEveryReport) {
+  const std::vector<std::string> texts = {"first", "second, OK", "OK"};
+  for (const auto& t : texts) sim->inject("+60198765432", t);
+  ASSERT_TRUE(sms->DeliveryReportOn()) << sim->dialogue();
+  ASSERT_TRUE(sms->SendSMST("0123456789", "one")) << sim->dialogue();
+  const std::string firstRef = sms->MR();
+  ASSERT_TRUE(sms->SendSMST("0123456789", "two")) << sim->dialogue();
+  ASSERT_EQ(sim->sent().size(), 2u);
+
+  for (const auto& t : texts) {
+    ASSERT_TRUE(sms->ReadSMS()) << sim->dialogue();
+    EXPECT_EQ(sms->Msg(), t);
+  }
+  EXPECT_FALSE(sms->ReadSMS());
+  EXPECT_EQ(sim->count("sm"), 0);
+
+  ASSERT_TRUE(sms->GetDeliveryReport()) << sim->dialogue();
+  EXPECT_EQ(std::stoi(sms->DRMsgRef()), std::stoi(firstRef));
+  ASSERT_TRUE(sms->GetDeliveryReport()) << sim->dialogue();
+  EXPECT_EQ(std::stoi(sms->DRMsgRef()), std::stoi(sms->MR()));
+  EXPECT_FALSE(sms->GetDeliveryReport());
+  EXPECT_EQ(sim->count("sr"), 0);
+  // Nothing was refused on the way.
+  EXPECT_EQ(sim->dialogue().find(">> <CR><LF>ERROR"), std::string::npos) << sim->dialogue();
+}
+
+class LateModemTest : public SimModemTest {
+protected:
+  // The network answers a send 14 s after Ctrl-Z; a start-up answer 515 comes in two
+  // pieces, split inside its number.
+  LateModemTest() : SimModemTest({"--cmgs-delay=14000", "--cms515=1", "--pieces=15", "--piece-gap=40"}) {}
+};
+
+TEST_F(LateModemTest, LateResultSendsOnce) {
+  ASSERT_NE(sim->dialogue().find("+CMS ERROR: 515"), std::string::npos);
+  ASSERT_TRUE(sms->SendSMST("0123456789", "slow network")) << sim->dialogue();
+  EXPECT_EQ(sim->sent().size(), 1u);
+  EXPECT_EQ(std::stoi(sms->MR()), sim->sent()[0].mr);
+}
 
 TEST_F(SimModemTest, SendsTextAndUnicodeMessages) {
   ASSERT_TRUE(sms->SendSMST("012-3456789", "Hello @ 5$ each")) << sim->dialogue();
@@ -120,6 +175,19 @@ TEST_F(SimModemTest, FetchesDeliveryReportsOfMessagesSent) {
   ASSERT_TRUE(sms->DeliveryReportOff());
   ASSERT_TRUE(sms->SendSMST("0123456789", "no report"));
   EXPECT_FALSE(sim->sent().back().report);
+}
+
+TEST_F(SimModemTest, BringUpAfterAProgramKilledAtThePrompt) {
+  // What a program killed half-way through a send leaves behind: the modem at its
+  // prompt, part of a PDU taken.
+  sms.reset();
+  sim->leaveOnLine("AT+CMGS=19\r0011000B9106");
+  sms = std::make_unique<SMS>();
+  ASSERT_EQ(sms->InitModem(4), ModemStatus::OK) << sim->dialogue();
+  ASSERT_TRUE(sms->SendSMST("0123456789", "after the restart")) << sim->dialogue();
+  const auto sent = sim->sent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].text, "after the restart");
 }
 
 }  // namespace

@@ -85,3 +85,20 @@ TEST(Clock, SecondBoundariesCountsWholeSecondsCrossed)
     const TimePoint early = TimePoint{} - 1500ms;
     EXPECT_EQ(secondBoundaries(early, early + 600ms), 1);
 }
+
+TEST(FakeClock, TicksIgnoreTheWallClockBeingSet)
+{
+    FakeClock fake(TimePoint{} + 50s + 250ms);
+    const Ticks t0 = fake.ticks();
+    fake.sleep(1000);
+    fake.setWallClock(TimePoint{} + 10s);  // set back, as a user or time service may
+    EXPECT_EQ(fake.now(), TimePoint{} + 10s);
+    EXPECT_EQ(fake.ticks() - t0, 1000ms);
+    fake.advance(500ms);
+    EXPECT_EQ(fake.ticks() - t0, 1500ms);
+    EXPECT_EQ(fake.now(), TimePoint{} + 10s + 500ms);
+    // Ticks count whole seconds in step with the wall clock's start.
+    EXPECT_EQ(secondBoundaries(t0, t0 + 750ms), 1);
+    fake.set(TimePoint{} + 7s);  // a restart moves both
+    EXPECT_EQ(secondBoundaries(fake.ticks(), fake.ticks() + 999ms), 0);
+}

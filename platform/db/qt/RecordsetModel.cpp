@@ -18,18 +18,17 @@ void RecordsetModel::setRecordset(Recordset* rs) {
 
 void RecordsetModel::reload() {
     beginResetModel();
-    fetched_ = 0;
+    rows_ = 0;
     columns_ = 0;
     try {
         if (rs_ && rs_->isOpen()) {
             columns_ = rs_->fieldCount();
             // Views show at most an int's worth of rows; the set itself counts in 64 bits.
-            std::int64_t n = std::min<std::int64_t>(rs_->recordCount(), INT32_MAX);
-            fetched_ = static_cast<int>(std::min<std::int64_t>(n, kBatch));
+            rows_ = static_cast<int>(std::min<std::int64_t>(rs_->recordCount(), INT32_MAX));
         }
     } catch (const std::exception&) {
         columns_ = 0;
-        fetched_ = 0;
+        rows_ = 0;
     }
     if (static_cast<int>(headers_.size()) != columns_) resetHeaders();
     endResetModel();
@@ -57,7 +56,7 @@ void RecordsetModel::hideColumns(QTableView* view) const {
 }
 
 bool RecordsetModel::setCurrentRow(int row) {
-    if (!rs_ || row < 0 || row >= fetched_) return false;
+    if (!rs_ || row < 0 || row >= rows_) return false;
     try {
         rs_->move(row);
         return !rs_->eof();
@@ -66,7 +65,12 @@ bool RecordsetModel::setCurrentRow(int row) {
     }
 }
 
-int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : fetched_; }
+void RecordsetModel::refreshRow(int row) {
+    if (row < 0 || row >= rowCount() || columns_ == 0) return;
+    emit dataChanged(index(row, 0), index(row, columns_ - 1));
+}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
 
@@ -94,20 +98,6 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation == Qt::Vertical) return section + 1;
     if (section < 0 || section >= static_cast<int>(headers_.size())) return {};
     return headers_[static_cast<size_t>(section)];
-}
-
-bool RecordsetModel::canFetchMore(const QModelIndex& parent) const {
-    if (parent.isValid() || !rs_ || !rs_->isOpen()) return false;
-    return fetched_ < std::min<std::int64_t>(rs_->recordCount(), INT32_MAX);
-}
-
-void RecordsetModel::fetchMore(const QModelIndex& parent) {
-    if (!canFetchMore(parent)) return;
-    std::int64_t total = std::min<std::int64_t>(rs_->recordCount(), INT32_MAX);
-    int more = static_cast<int>(std::min<std::int64_t>(total - fetched_, kBatch));
-    beginInsertRows(QModelIndex(), fetched_, fetched_ + more - 1);
-    fetched_ += more;
-    endInsertRows();
 }
 
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {

@@ -4,8 +4,11 @@
 // - Shows every field of the set as a column in the set's field order, so column
 //   positions stay those of the record set; hidden columns keep their position
 //   (setColumnHidden() records it, hideColumns() applies it to a view).
-// - Rows are fetched lazily (canFetchMore/fetchMore, 256 at a time); with a live
-//   record set only the pages the view shows are read from the database.
+// - rowCount() is the set's true row count (one count per reload), so the scroll bar
+//   spans the whole folder. Cells are read only when the view asks for them: with a
+//   live record set only the pages around the rows shown are read from the database
+//   and kept in the set's bounded page cache, so a jump to row 900,000 reads one page
+//   and memory stays flat however large the folder.
 // - The model does not own the record set. After requery(), setSort() or
 //   setFilter() on it, call reload().
 // - Null shows as an empty cell. Dates stored as "YYYY-MM-DD HH:MM:SS" are shown
@@ -28,8 +31,6 @@ class Recordset;
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    static constexpr int kBatch = 256;
-
     explicit RecordsetModel(QObject* parent = nullptr);
 
     void setRecordset(Recordset* rs);
@@ -44,18 +45,18 @@ public:
     void setLocaleDates(bool on) { localeDates_ = on; }
 
     bool setCurrentRow(int row);
+    // A row changed in the database through this set: show its new values.
+    void refreshRow(int row);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    bool canFetchMore(const QModelIndex& parent) const override;
-    void fetchMore(const QModelIndex& parent) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
     Recordset* rs_ = nullptr;
-    int fetched_ = 0;
+    int rows_ = 0;
     int columns_ = 0;
     std::vector<QString> headers_;
     std::set<int> hidden_;

@@ -40,7 +40,7 @@ TEST(ModemSimMisbehaviour, MuteUntilToldOtherwise) {
 }
 
 TEST(ModemSimMisbehaviour, PinThenPukStates) {
-  SimModem sim({"--sim=pin", "--pin=4321"});
+  SimModem sim({"--sim=pin", "--pin=4321", "--cmee=1"});
   PtyClient pty(sim.ptyPath());
   pty.at("ATE0");
   EXPECT_EQ(pty.at("AT+CPIN?"), "\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n");
@@ -64,10 +64,12 @@ TEST(ModemSimMisbehaviour, SimErrorAndErrorVerbosity) {
   SimModem sim({"--sim=error"});
   PtyClient pty(sim.ptyPath());
   pty.at("ATE0");
+  EXPECT_EQ(pty.at("AT+CPIN?"), "\r\nERROR\r\n") << "AT+CMEE is 0 at start";
+  EXPECT_EQ(pty.at("AT+CPMS=\"SM\""), "\r\n+CMS ERROR: 310\r\n") << "whatever AT+CMEE says";
+  pty.at("AT+CMEE=1");
   EXPECT_EQ(pty.at("AT+CPIN?"), "\r\n+CME ERROR: 10\r\n");
-  EXPECT_EQ(pty.at("AT+CPMS=\"SM\""), "\r\n+CMS ERROR: 310\r\n");
-  pty.at("AT+CMEE=0");
-  EXPECT_EQ(pty.at("AT+CPIN?"), "\r\nERROR\r\n");
+  pty.at("AT&F");
+  EXPECT_EQ(pty.at("AT+CPIN?"), "AT+CPIN?\r\r\nERROR\r\n") << "back to 0 (and echo on)";
 }
 
 TEST(ModemSimMisbehaviour, Cms515ThenReady) {
@@ -181,4 +183,106 @@ TEST(ModemSimMisbehaviour, ControlRejectsNonsense) {
   EXPECT_EQ(sim.control("inject-pdu 0G"), "ERROR not hexadecimal");
   for (int i = 0; i < 30; ++i) sim.inject("+601", "x");
   EXPECT_EQ(sim.control("inject number=+601 text=x"), "ERROR SIM store full");
+}
+
+TEST(ModemSimMisbehaviour, StrictByDefaultLenientOnRequest) {
+  // (what is sent, strict answer, lenient answer)
+  struct Case {
+    std::string send, strict, lenient;
+  };
+  const std::vector<Case> cases = {
+      {"AT+CMGL=\"4\"", "\r\nERROR\r\n", "\r\nOK\r\n"},
+      {"AT+CMGR=\"1\"", "\r\nERROR\r\n", "\r\n+CMS ERROR: 321\r\n"},
+      {"AT+CMGD=\"1\"", "\r\nERROR\r\n", "\r\nOK\r\n"},
+      {"AT+CNMI=\"2\",1", "\r\nERROR\r\n", "\r\nOK\r\n"},
+      {"AT+CMGF=\"0\"", "\r\nERROR\r\n", "\r\nOK\r\n"},
+      {"AT+CMGS=\"19\"", "\r\nERROR\r\n", "\r\n> "},
+  };
+  for (bool lenient : {false, true}) {
+    SimModem sim({lenient ? "--lenient=1" : "--lenient=0"});
+    PtyClient pty(sim.ptyPath());
+    pty.at("ATE0");
+    for (const Case& c : cases) EXPECT_EQ(pty.at(c.send), lenient ? c.lenient : c.strict) << c.send;
+    if (lenient) pty.write(std::string(1, 0x1B));  // leave the prompt of the last case
+    pty.readUntil("never", 100);
+    // A command ended with two CRs: strict modems take the second into the PDU.
+    pty.write("AT+CMGS=19\r\r");
+    EXPECT_EQ(pty.readUntil("> "), "\r\n> ");
+    EXPECT_EQ(pty.at(kHello + kCtrlZ), lenient ? "\r\n+CMGS: 0\r\n\r\nOK\r\n" : "\r\n+CMS ERROR: 304\r\n");
+    EXPECT_EQ(sim.sent().size(), lenient ? 1u : 0u);
+  }
+}
+
+TEST(ModemSimMisbehaviour, StorageNumberedFromZeroOrOne) {
+  for (int base : {0, 1}) {
+    SimModem sim({"--index-base=" + std::to_string(base), "--capacity=2"});
+    PtyClient pty(sim.ptyPath());
+    pty.at("ATE0");
+    EXPECT_EQ(sim.inject("+601", "a"), base);
+    EXPECT_EQ(sim.inject("+602", "b"), base + 1);
+    EXPECT_EQ(sim.control("inject number=+603 text=c"), "ERROR SIM store full");
+    const std::string first = std::to_string(base);
+    EXPECT_NE(pty.at("AT+CMGL=4").find("\r\n+CMGL: " + first + ",0,,"), std::string::npos);
+    EXPECT_NE(pty.at("AT+CMGR=" + first).find("\r\n+CMGR: 1,,"), std::string::npos);
+    EXPECT_EQ(pty.at("AT+CMGD=" + std::to_string(base + 2)), "\r\n+CMS ERROR: 321\r\n") << "past the last slot";
+    EXPECT_EQ(pty.at("AT+CMGD=" + first), "\r\nOK\r\n");
+    EXPECT_EQ(sim.count("sm"), 1);
+    EXPECT_EQ(sim.inject("+604", "d"), base) << "the freed first slot";
+    // Status reports use the same numbering; +CDSI names the slot when AT+CNMI asks.
+    pty.at("AT+CNMI=2,0,0,2,0");
+    pty.at("AT+CMGS=19");
+    pty.write("0031" + kHello.substr(4) + std::string(1, kCtrlZ));
+    EXPECT_EQ(pty.readUntil("\"SR\"," + first + "\r\n"), "\r\n+CMGS: 0\r\n\r\nOK\r\n\r\n+CDSI: \"SR\"," + first + "\r\n");
+  }
+}
+
+TEST(ModemSimMisbehaviour, InformationAndFinalCodeApartAndLateSendResults) {
+  SimModem sim({"--ok-gap=300", "--cmgs-delay=800"});
+  PtyClient pty(sim.ptyPath());
+  pty.at("ATE0");
+  auto t = Clock::now();
+  pty.write("AT+CSQ\r");
+  EXPECT_EQ(pty.readUntil("99\r\n"), "\r\n+CSQ: 15,99\r\n");
+  EXPECT_EQ(pty.readUntil("OK\r\n", 150), "") << "the OK is not there yet";
+  EXPECT_EQ(pty.readUntil("OK\r\n"), "\r\nOK\r\n");
+  EXPECT_GE(msSince(t), 300);
+  EXPECT_EQ(pty.at("AT+CMGF=0"), "\r\nOK\r\n") << "no information text, no gap";
+
+  pty.at("AT+CMGS=19");
+  t = Clock::now();
+  pty.write(kHello + kCtrlZ);
+  EXPECT_EQ(pty.readUntil("OK\r\n", 3000), "\r\n+CMGS: 0\r\n\r\nOK\r\n");
+  EXPECT_GE(msSince(t), 800 + 300);
+  EXPECT_EQ(sim.sent().size(), 1u) << "logged when taken, answered late";
+}
+
+TEST(ModemSimMisbehaviour, NetworkClockAndIdentityQueries) {
+  SimModem sim({"--creg=5"});
+  PtyClient pty(sim.ptyPath());
+  pty.at("ATE0");
+  EXPECT_EQ(pty.at("AT+COPS?"), "\r\n+COPS: 0,0,\"Parlix Net\"\r\n\r\nOK\r\n");
+  EXPECT_EQ(pty.at("AT+CGREG?"), "\r\n+CGREG: 0,5\r\n\r\nOK\r\n");
+  EXPECT_EQ(pty.at("AT+CGREG=2"), "\r\nOK\r\n");
+  EXPECT_EQ(pty.at("AT+CIMI"), "\r\n502990123456789\r\n\r\nOK\r\n");
+  const std::string clock = pty.at("AT+CCLK?");
+  EXPECT_EQ(clock.substr(0, 11), "\r\n+CCLK: \"2") << clock;
+  EXPECT_EQ(clock.size(), std::string("\r\n+CCLK: \"yy/MM/dd,hh:mm:ss+zz\"\r\n\r\nOK\r\n").size()) << clock;
+  sim.set("creg=2");
+  EXPECT_EQ(pty.at("AT+COPS?"), "\r\n+COPS: 0\r\n\r\nOK\r\n");
+  sim.set("sim=pin");
+  EXPECT_EQ(pty.at("AT+CIMI"), "\r\nERROR\r\n");
+}
+
+TEST(ModemSimMisbehaviour, EscLeavesThePromptAndIsSkippedBeforeAT) {
+  SimModem sim;
+  PtyClient pty(sim.ptyPath());
+  pty.at("ATE0");
+  pty.write("AT+CMGS=19\r");
+  EXPECT_EQ(pty.readUntil("> "), "\r\n> ");
+  pty.write("00");  // half a PDU, then the program died
+  EXPECT_EQ(pty.at("AT", 300), "") << "at the prompt, AT is more PDU";
+  pty.write("\x1B");
+  EXPECT_EQ(pty.readUntil("OK\r\n"), "\r\nOK\r\n");
+  EXPECT_EQ(pty.at("\x1B" "AT"), "\r\nOK\r\n") << "in command mode ESC is noise before AT";
+  EXPECT_TRUE(sim.sent().empty());
 }

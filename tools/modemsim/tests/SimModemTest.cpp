@@ -38,7 +38,7 @@ TEST(ModemSim, BringUpAnswersLikeAModem) {
   EXPECT_EQ(pty.at("AT+CSQ"), "AT+CSQ\r\r\n+CSQ: 15,99\r\n\r\nOK\r\n");
   EXPECT_EQ(pty.at("AT+CSDH=1"), "AT+CSDH=1\r\r\nOK\r\n");
   EXPECT_EQ(pty.at("AT+CREG?"), "AT+CREG?\r\r\n+CREG: 0,1\r\n\r\nOK\r\n");
-  // The PDU-mode library ends this one with two CRs; the empty line is ignored.
+  // A second CR is an empty line, which is ignored.
   pty.write("AT+CMGF=0\r\r");
   EXPECT_EQ(pty.readUntil("OK\r\n\r"), "AT+CMGF=0\r\r\nOK\r\n\r");
   EXPECT_EQ(pty.at("ATE0"), "ATE0\r\r\nOK\r\n");

@@ -48,8 +48,9 @@ TEST_F(ModemSimStore, PduModeListReadDelete) {
   EXPECT_EQ(pty.at("AT+CMGL=4"), "\r\nOK\r\n") << "empty store";
   EXPECT_EQ(sim.inject("+60123456789", "Hi", kFixed), 1);
   EXPECT_EQ(pty.at("AT+CPMS=\"SM\""), "\r\n+CPMS: 1,30,1,30,1,30\r\n\r\nOK\r\n");
-  // The quoted stat is what the PDU-mode library sends.
-  EXPECT_EQ(pty.at("AT+CMGL=\"4\""), "\r\n+CMGL: 1,0,,21\r\n" + kHiPdu + "\r\n\r\nOK\r\n");
+  // In PDU mode <stat> is an integer: a strict modem refuses it quoted.
+  EXPECT_EQ(pty.at("AT+CMGL=\"4\""), "\r\nERROR\r\n");
+  EXPECT_EQ(pty.at("AT+CMGL=4"), "\r\n+CMGL: 1,0,,21\r\n" + kHiPdu + "\r\n\r\nOK\r\n");
   EXPECT_EQ(pty.at("AT+CMGL=0"), "\r\nOK\r\n") << "listing marked it read";
   EXPECT_EQ(pty.at("AT+CMGL=1"), "\r\n+CMGL: 1,1,,21\r\n" + kHiPdu + "\r\n\r\nOK\r\n");
   EXPECT_EQ(pty.at("AT+CMGR=1"), "\r\n+CMGR: 1,,21\r\n" + kHiPdu + "\r\n\r\nOK\r\n");
@@ -154,12 +155,13 @@ TEST_F(ModemSimStore, StatusReportAfterASendThatAskedForIt) {
   const std::string hello = "0031000B910621436587F90000FF05C8329BFD06";
   pty.at("AT+CMGS=19");
   ASSERT_NE(pty.at(hello + kCtrlZ).find("+CMGS: 0"), std::string::npos);
-  // Read it as the libraries do: text mode, report store, quoted index.
+  // Read it as the libraries do: text mode, report store, the index unquoted.
   pty.at("AT+CMGF=1");
   EXPECT_EQ(pty.at("AT+CPMS=\"SR\""), "\r\n+CPMS: 1,30,0,30,0,30\r\n\r\nOK\r\n");
   std::string list = pty.at("AT+CMGL=\"ALL\"");
   EXPECT_EQ(fields(lineAfter(list, "+CMGL:"))[0], "1");
-  std::string r = pty.at("AT+CMGR=\"1\"");
+  EXPECT_EQ(pty.at("AT+CMGR=\"1\""), "\r\nERROR\r\n") << "<index> is an integer";
+  std::string r = pty.at("AT+CMGR=1");
   auto f = fields(lineAfter(r, "+CMGR:"));
   ASSERT_EQ(f.size(), 10u) << r;  // nine commas
   EXPECT_EQ(f[1], "6");
@@ -191,6 +193,7 @@ TEST_F(ModemSimStore, StatusReportAfterASendThatAskedForIt) {
 }
 
 TEST_F(ModemSimStore, UssdAnswersAfterOk) {
+  pty.at("AT+CMEE=1");  // numbered +CME ERROR (0 at start)
   pty.write("AT+CUSD=1,\"*100#\"\r");
   EXPECT_EQ(pty.readUntil("15\r\n"), "\r\nOK\r\n\r\n+CUSD: 0,\"Your balance is 10.00\",15\r\n");
   sim.setUssd("*123#", "Bonus: 5 SMS");
@@ -203,6 +206,7 @@ TEST_F(ModemSimStore, UssdAnswersAfterOk) {
 }
 
 TEST_F(ModemSimStore, PhonebookWriteReadDelete) {
+  pty.at("AT+CMEE=1");
   EXPECT_EQ(pty.at("AT+CPBS=\"SM\""), "\r\nOK\r\n");
   EXPECT_EQ(pty.at("AT+CPBS?"), "\r\n+CPBS: \"SM\",0,250\r\n\r\nOK\r\n");
   EXPECT_EQ(pty.at("AT+CPBW=12,\"0123456789\",,\"Alice\""), "\r\nOK\r\n");
@@ -223,10 +227,9 @@ TEST_F(ModemSimStore, PhonebookWriteReadDelete) {
 }
 
 TEST_F(ModemSimStore, InjectOptionsAndUnsolicitedIndications) {
-  pty.at("AT+CNMI=2,1,0,2,0");
   sim.inject("+60123456789", "x");
-  EXPECT_EQ(pty.readUntil("+CMTI", 300), "") << "no indications unless urc is on";
-  sim.set("urc=1");
+  EXPECT_EQ(pty.readUntil("+CMTI", 300), "") << "AT+CNMI mode 0 keeps indications in the modem";
+  pty.at("AT+CNMI=2,1,0,2,0");
   EXPECT_EQ(sim.inject("Bank", "Part one", "concat=9/2/1 read=1 coding=ucs2"), 2);
   EXPECT_EQ(pty.readUntil(",2\r\n"), "\r\n+CMTI: \"SM\",2\r\n");
   std::string r = pty.at("AT+CMGL=1");

@@ -1,0 +1,181 @@
+// General - the console's main window: the folder tree, the grid of the chosen folder
+// or the summary panel, the menu bar, the toolbar and the pop-up menus.
+//
+// One main window per run: the first General constructed is General::instance();
+// windows that call back into it (the composer, the import, the contact editor)
+// check for nullptr. The public procedures below are what those windows call after
+// they change data; the public record sets, state and menu items are shared with the
+// filter, search, delete, group and export code that works on this window.
+#pragma once
+
+#include <QMainWindow>
+#include <QPoint>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "console/shell/core/Captions.h"
+#include "console/shell/core/Views.h"
+#include "platform/db/Recordset.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QTableView;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace parlix::db {
+class RecordsetModel;
+}
+
+namespace parlix::console {
+
+// What a tree node stands for; kept in the node itself, so a group named "Inbox" is
+// still a group.
+enum class NodeKind { Messages = 1, AddressBook, Inbox, Outbox, SentItems, Group };
+
+class General : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the window and loads it (connection, record sets, tree, summary).
+    explicit General(QWidget* parent = nullptr);
+    ~General() override;
+
+    // The one main window, nullptr when none was created.
+    static General* instance();
+
+    // Public procedures.
+    void InboxDataGrid();
+    void SentDataGrid();
+    void OutboxDataGrid();
+    void AddBookDataGrid();
+    void GroupDataGrid(const std::string& groupName);
+    void AddNewGroup();
+    void newSavedGroup(const std::string& groupName);
+    void DeleteGroup();
+    void Status();
+    void UpdateUnknownInbox();
+    void UpdateUnknownOutbox();
+
+    // Pop-up menus go through this hook (QMenu::exec blocks): the default shows the
+    // menu; tests install one that records which menu was asked for.
+    using PopupHook = std::function<void(QMenu* menu, const QPoint& globalPos)>;
+    static PopupHook setPopupHook(PopupHook hook);  // returns the previous one
+
+    // Exit without the question (the program's end after a confirmed close).
+    bool confirmExit();  // asks "Are you sure want to exit ...?"; true when Yes
+
+    // The tree: node lookup by kind/text, and the node the user acted on last.
+    QTreeWidgetItem* node(NodeKind kind, const std::string& text = {}) const;
+    static NodeKind kindOf(const QTreeWidgetItem* item);
+    static std::string textOf(const QTreeWidgetItem* item);
+    void clickNode(QTreeWidgetItem* item);          // as a left click on the node
+    void rightClickNode(QTreeWidgetItem* item);     // as a right click on the node
+    QTreeWidgetItem* selectedNode() const;
+    NodeKind shownView() const { return shownView_; }
+
+    // Grid events (also reached from the view's mouse and header signals).
+    void DataGrid_HeadClick(int column);
+    void DataGrid_DblClick();
+    void DataGrid_SelChange();
+    void DataGrid_MouseUp();
+    void DataGrid_RightMenu(const QPoint& globalPos);
+
+    // Record sets, live on DbConnection for the window's life (requeried, never reopened;
+    // opened later only when the database was not there at load). rsSent and rsSentOK
+    // open with the first Sent Items view: both count nearly the whole Outbox.
+    db::Recordset rsAddressBook, rsInbox, rsOutbox, rsSent, rsSentOK, rsDuplicate, rsFailed, rsGroupNames;
+    db::Recordset rsGroupMembers;  // opened anew by each group load
+
+    // Filter and search state (set by the filter and search procedures; the loaders
+    // build the captions from it).
+    FilterState Filters;
+    ViewCounts Counts;
+    std::int64_t SelectedRows = 0;  // rows selected in the grid
+
+    // Remembered rows of the views.
+    db::Bookmark InboxPosition, OutboxPosition, SentPosition, AddressBookPosition, GroupPosition;
+
+    // Widgets.
+    QTreeWidget* tvwMessage = nullptr;
+    QGroupBox* frmContent = nullptr;
+    QTableView* DataGrid = nullptr;
+    db::RecordsetModel* DataGridModel = nullptr;
+    QGroupBox* frmStatus = nullptr;
+    QLabel *lblStatusInbox = nullptr, *lblStatusOutbox = nullptr, *lblStatusSentItems = nullptr,
+           *lblStatusSentOK = nullptr, *lblStatusSent_Delivered = nullptr, *lblStatusSent_Undelivered = nullptr,
+           *lblStatusFail = nullptr, *lblStatusDup = nullptr, *lblStatusAddBook = nullptr, *lblStatusGroup = nullptr;
+    QToolBar* Toolbar = nullptr;
+
+    // Menu bar.
+    QMenu *mnuBM = nullptr, *mnuCM = nullptr, *mnuMM = nullptr, *mnuSetting = nullptr;
+    QAction *mnuAbout = nullptr, *mnuHelp = nullptr;
+    QAction *mnuSMS = nullptr, *mnuResendFSMS = nullptr, *mnuBillMdm = nullptr;
+    QAction *mnuContact = nullptr, *mnuGroup = nullptr, *mnuImport = nullptr, *mnuExport = nullptr;
+    QMenu* mnuSearchMenu = nullptr;
+    QAction *mnuSearch = nullptr, *mnuSName = nullptr, *mnuSMobile = nullptr, *mnuSCompany = nullptr;
+    QMenu *mnuInboxMenu = nullptr, *mnuOutboxMenu = nullptr, *mnuSentItemsMenu = nullptr;
+    QAction *mnuInbox = nullptr, *mnuOutbox = nullptr, *mnuSentItems = nullptr;
+    QAction *mnuInboxFilter = nullptr, *mnuInboxFMobile = nullptr, *mnuInboxFMessage = nullptr,
+            *mnuInboxFDateTime = nullptr, *mnuInboxFStatus = nullptr, *mnuInboxFName = nullptr,
+            *mnuInboxFModem = nullptr, *mnuInboxRFilter = nullptr;
+    QAction *mnuOutboxFilter = nullptr, *mnuOutboxFMobile = nullptr, *mnuOutboxFMessage = nullptr,
+            *mnuOutboxFSubject = nullptr, *mnuOutboxFDateTime = nullptr, *mnuOutboxFStatus = nullptr,
+            *mnuOutboxFName = nullptr, *mnuOutboxFModem = nullptr, *mnuOutboxRFilter = nullptr;
+    QAction *mnuSentFilter = nullptr, *mnuSentFMobile = nullptr, *mnuSentFMessage = nullptr,
+            *mnuSentFSubject = nullptr, *mnuSentFDateTime = nullptr, *mnuSentFStatus = nullptr,
+            *mnuSentFName = nullptr, *mnuSentFModem = nullptr, *mnuSentRFilter = nullptr;
+    QAction *mnuExportSent = nullptr, *mnuExportReceived = nullptr;
+    QAction* mnuUserPW = nullptr;
+
+    // Pop-up menus and their items.
+    QMenu *pmnuAllContact = nullptr, *pmnuGroup = nullptr, *pmnuMailInbox = nullptr, *pmnuMailOutbox = nullptr,
+          *pmnuMailSent = nullptr, *pmnuContactRecord = nullptr, *pmnuGroupContact = nullptr;
+    QAction *pmnuAllContact_AddGroup = nullptr, *pmnuAllContact_AddContact = nullptr;
+    QAction *pmnuGroup_AddGroup = nullptr, *pmnuGroup_DeleteGroup = nullptr, *pmnuGroup_AddContact = nullptr,
+            *pmnuGroup_Rename = nullptr;
+    QAction *pmnuSaveToContact = nullptr, *pmnuSendInbox = nullptr, *pmnuReply = nullptr, *pmnuDeleteInbox = nullptr,
+            *pmnuDeleteAllInbox = nullptr;
+    QAction *pmnuSendOutbox = nullptr, *pmnuDeleteOutbox = nullptr, *pmnuDeleteAllOutbox = nullptr;
+    QAction *pmnuSendSent = nullptr, *pmnuResend = nullptr, *pmnuDeleteSent = nullptr, *pmnuDeleteAllSent = nullptr;
+    QAction *pmnuSMS = nullptr, *pmnuProperties = nullptr, *pmnuAddContact = nullptr, *pmnuDeleteContact = nullptr,
+            *pmnuDeleteAllContact = nullptr;
+    QAction *pmnuProperties01 = nullptr, *pmnuRemoveContact = nullptr, *pmnuRemoveAllContactFromGroup = nullptr,
+            *pmnuDeleteContactFromGroup = nullptr, *pmnuDeleteAllFromGroup = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildWidgets();
+    void buildMenus();
+    void buildToolbar();
+    void buildPopups();
+    void formLoad();
+    void formUnload();
+    void openRecordsets(bool sentSets = false);
+    void buildTree();
+    void showContent(bool content);
+    void applyLayout(const ViewLayout& layout);
+    void bindGrid(db::Recordset& rs);
+    void restorePosition(db::Recordset& rs, const db::Bookmark& saved);
+    void setViewCaption(const std::string& caption);
+    void tellDatabaseMissingOnce();
+    db::Recordset* viewRecordset(NodeKind kind);
+    db::Bookmark* viewPosition(NodeKind kind);
+    void popup(QMenu* menu, const QPoint& globalPos);
+    void onNodeClicked(QTreeWidgetItem* item);
+
+    NodeKind shownView_ = NodeKind::Messages;
+    std::string shownGroup_;
+    bool databaseMessageShown_ = false;
+    bool closing_ = false;
+
+    friend struct GeneralTestAccess;
+};
+
+}  // namespace parlix::console

@@ -1,0 +1,19 @@
+// Names for messages whose number was not in the address book ("Unknown").
+#pragma once
+
+#include <cstdint>
+
+#include "platform/db/Connection.h"
+
+namespace parlix::console {
+
+// Inbox: each "Unknown" row with a number gets the name of the first contact (lowest
+// ContactID) whose mobile holds that number literally anywhere within it. All rows are
+// matched in memory in one pass and written in one transaction; a row the engine
+// renamed meanwhile keeps its name. Returns the rows named.
+std::int64_t FillUnknownInboxNames(db::Connection& c);
+
+// Outbox: the same with an exactly equal mobile, as one UPDATE.
+std::int64_t FillUnknownOutboxNames(db::Connection& c);
+
+}  // namespace parlix::console

@@ -1,0 +1,445 @@
+// The main window on a fresh database: load, tree, summary, menus, pop-ups, views,
+// captions, sorting, positions, exit.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QTableView>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+
+#include "console/shell/General.h"
+#include "console/shell/Help.h"
+#include "console/shell/core/ConnectDB.h"
+#include "console/shell/core/Error.h"
+#include "console/shell/core/Main1.h"
+#include "console/shell/tests/TestRoot.h"
+#include "engine/schema/Schema.h"
+#include "platform/db/qt/RecordsetModel.h"
+#include "platform/ui/Dialogs.h"
+
+namespace parlix::console {
+namespace {
+
+namespace fs = std::filesystem;
+
+class GeneralTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { test::ensureApplication(); }
+    void SetUp() override {
+        root = test::makeTestRoot("general");
+        SetAppPath(root.string());
+        DbConnection.close();
+        General::setPopupHook([this](QMenu* m, const QPoint&) { popups.push_back(m->objectName().toStdString()); });
+    }
+    void TearDown() override {
+        w.reset();
+        General::setPopupHook(nullptr);
+        c.close();
+        DbConnection.close();
+        fs::remove_all(root);
+    }
+    void make() {
+        ASSERT_TRUE(schema::createDatabase(schema::databasePath(root.string())));
+        c.open(schema::databasePath(root.string()), schema::kDatabaseKey);
+    }
+    void open() { w = std::make_unique<General>(); }
+    void queue(const std::string& status, const std::string& mobile = "0123", const std::string& delivery = "",
+               const std::string& name = "Unknown", const std::string& queued = "2026-01-01 10:00:00") {
+        c.execute("INSERT INTO Outbox (Subject, Name, Mobile, Message, DateTimeQueue, SentStatus, DeliveryStatus, "
+                  "MsgType) VALUES ('s', ?, ?, 'text', ?, ?, ?, 1)",
+                  {name, mobile, queued, status, delivery.empty() ? db::Value() : db::Value(delivery)});
+    }
+    void receive(const std::string& mobile, const std::string& status, const std::string& when,
+                 const std::string& name = "Unknown") {
+        c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES ('hi', ?, ?, ?, ?)",
+                  {name, mobile, status, when});
+    }
+    void contact(const std::string& name, const std::string& mobile, const std::string& group = "") {
+        c.execute("INSERT INTO AddressBook (Name, Mobile, CompanyName) VALUES (?, ?, 'Co')", {name, mobile});
+        if (!group.empty())
+            c.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) VALUES (?, ?, ?)",
+                      {group, c.lastInsertId(), mobile});
+    }
+    std::string label(QLabel* l) { return l->text().toStdString(); }
+    std::string caption() { return w->frmContent->title().toStdString(); }
+    std::string header(int column) {
+        return w->DataGridModel->headerData(column, Qt::Horizontal).toString().toStdString();
+    }
+    std::string cell(int row, int column) {
+        return w->DataGridModel->data(w->DataGridModel->index(row, column)).toString().toStdString();
+    }
+    std::vector<std::string> groupNodes() {
+        std::vector<std::string> out;
+        QTreeWidgetItem* book = w->node(NodeKind::AddressBook);
+        for (int i = 0; i < book->childCount(); ++i) out.push_back(General::textOf(book->child(i)));
+        return out;
+    }
+    std::string errorLog() {
+        std::ifstream in(root / kErrorLogName, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path root;
+    db::Connection c;
+    ui::ScriptedDialogs boxes;
+    std::unique_ptr<General> w;
+    std::vector<std::string> popups;
+};
+
+TEST_F(GeneralTest, LoadWithoutGroupsBuildsTheFixedTreeAndOpensOnTheSummary) {
+    make();
+    open();
+    EXPECT_EQ(General::instance(), w.get());
+    EXPECT_EQ(w->windowTitle(), "Parlix Basic Edition");
+    ASSERT_EQ(w->tvwMessage->topLevelItemCount(), 2);
+    QTreeWidgetItem* messages = w->tvwMessage->topLevelItem(0);
+    EXPECT_EQ(General::textOf(messages), "Messages");
+    ASSERT_EQ(messages->childCount(), 3);
+    EXPECT_EQ(General::textOf(messages->child(2)), "Sent Items");
+    EXPECT_TRUE(groupNodes().empty());
+    EXPECT_FALSE(w->frmStatus->isHidden());
+    EXPECT_TRUE(w->frmContent->isHidden());
+    EXPECT_EQ(label(w->lblStatusGroup), "0 group");
+    EXPECT_FALSE(w->mnuInbox->isEnabled());
+    EXPECT_TRUE(boxes.calls.empty()) << "nothing asked or told";
+}
+
+TEST_F(GeneralTest, GroupsBecomeNodesAndEverySummaryCountIsRight) {
+    make();
+    contact("Ann", "0111", "Staff");
+    contact("Bob", "0222", "Staff");
+    contact("Cy", "0333", "Inbox");  // a group that happens to share a folder's name
+    for (auto [s, d] : std::vector<std::pair<std::string, std::string>>{
+             {"P", ""}, {"R", ""}, {"S", "D"}, {"S", "D"}, {"S", "F"}, {"S", "U"}, {"S", ""}, {"F", ""}, {"D", ""}})
+        queue(s, "0123", d);
+    receive("0111", "New", "2026-01-01 09:00:00");
+    open();
+    EXPECT_EQ(groupNodes(), (std::vector<std::string>{"Inbox", "Staff"})) << "in the order the group names come";
+    EXPECT_EQ(label(w->lblStatusInbox), "1 SMS received into inbox");
+    EXPECT_EQ(label(w->lblStatusOutbox), "2 SMS queued into outbox");
+    EXPECT_EQ(label(w->lblStatusSentItems), "7 SMS processed in sent items");
+    EXPECT_EQ(label(w->lblStatusSentOK), "5 Total SMS sent successfully");
+    EXPECT_EQ(label(w->lblStatusSent_Delivered), "2 SMS sent and delivered successfully");
+    EXPECT_EQ(label(w->lblStatusSent_Undelivered), "2 SMS sent but not delivered");
+    EXPECT_EQ(label(w->lblStatusFail), "1 SMS failed to send");
+    EXPECT_EQ(label(w->lblStatusDup), "1 duplicate outgoing SMS (not sent)");
+    EXPECT_EQ(label(w->lblStatusAddBook), "3 contact in address book");
+    EXPECT_EQ(label(w->lblStatusGroup), "2 group");
+
+    // Rows queued meanwhile (by the composer or another console) show on the next summary.
+    queue("P");
+    w->Status();
+    EXPECT_EQ(label(w->lblStatusOutbox), "3 SMS queued into outbox");
+}
+
+TEST_F(GeneralTest, EachNodeSetsItsMenusAndRightClicksOfferOnlyTheirOwnPopups) {
+    make();
+    contact("Cy", "0333", "Inbox");
+    open();
+    struct Case {
+        NodeKind kind;
+        std::string text;
+        bool inbox, outbox, sent, search;
+        std::string caption;
+        std::vector<std::string> popup;
+    } cases[] = {
+        {NodeKind::Inbox, "", true, false, false, false, "Inbox (0 records)", {}},
+        {NodeKind::Outbox, "", false, true, false, false, "Outbox (0 records)", {}},
+        {NodeKind::SentItems, "", false, false, true, false, "Sent Items (0 records)", {}},
+        {NodeKind::AddressBook, "", false, false, false, true, "Address Book (1 records)", {"pmnuAllContact"}},
+        // The group named "Inbox" opens as a group, gets the group pop-up and never the folder.
+        {NodeKind::Group, "Inbox", false, false, false, true, "Address Book (1 contacts in group Inbox)",
+         {"pmnuGroup"}},
+        {NodeKind::Messages, "", false, false, false, false, "", {}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.caption);
+        QTreeWidgetItem* item = w->node(k.kind, k.text);
+        ASSERT_NE(item, nullptr);
+        w->clickNode(item);
+        EXPECT_EQ(w->mnuInbox->isEnabled(), k.inbox);
+        EXPECT_EQ(w->mnuOutbox->isEnabled(), k.outbox);
+        EXPECT_EQ(w->mnuSentItems->isEnabled(), k.sent);
+        EXPECT_EQ(w->mnuSearch->isEnabled(), k.search);
+        EXPECT_EQ(caption(), k.caption);
+        EXPECT_EQ(w->frmContent->isHidden(), k.kind == NodeKind::Messages);
+        popups.clear();
+        w->rightClickNode(item);
+        EXPECT_EQ(popups, k.popup);
+    }
+    // The folder node "Inbox" is still a folder with its grid pop-up.
+    w->clickNode(w->node(NodeKind::Inbox));
+    popups.clear();
+    w->DataGrid_RightMenu({});
+    EXPECT_EQ(popups, std::vector<std::string>{"pmnuMailInbox"}) << "empty view: the pop-up still opens";
+    // A group whose rows are all gone offers nothing.
+    c.execute("DELETE FROM Groups WHERE GroupName = 'Inbox'");
+    popups.clear();
+    w->rightClickNode(w->node(NodeKind::Group, "Inbox"));
+    EXPECT_TRUE(popups.empty());
+}
+
+TEST_F(GeneralTest, AGroupSearchFilterIsClearedByTheNextNodeClickAndTheSummaryCountsAllGroups) {
+    make();
+    contact("Ann", "0111", "Staff");
+    contact("Bob", "0222", "Board");
+    open();
+    // What a search in a group view leaves behind.
+    w->clickNode(w->node(NodeKind::Group, "Staff"));
+    w->mnuSName->setChecked(true);
+    w->rsGroupNames.setFilter(db::Criteria::equals("GroupName", "Staff"));
+    w->Status();
+    EXPECT_EQ(label(w->lblStatusGroup), "2 group");
+    w->rsGroupNames.setFilter(db::Criteria::equals("GroupName", "Staff"));
+    w->clickNode(w->node(NodeKind::Group, "Board"));
+    EXPECT_FALSE(w->rsGroupNames.filtered());
+    EXPECT_FALSE(w->mnuSName->isChecked());
+    popups.clear();
+    w->rightClickNode(w->node(NodeKind::Group, "Board"));
+    EXPECT_EQ(popups, std::vector<std::string>{"pmnuGroup"});
+}
+
+TEST_F(GeneralTest, ViewsShowTheirColumnsCaptionsAndWidths) {
+    make();
+    queue("P", "0123", "", "Ann");
+    queue("S", "0456", "D", "Bob");
+    contact("Ann", "0123");
+    open();
+    w->clickNode(w->node(NodeKind::Outbox));
+    EXPECT_EQ(w->DataGridModel->rowCount(), 1);
+    EXPECT_EQ(header(7), "Queue On");
+    EXPECT_EQ(header(4), "Message");
+    for (int hidden : {0, 1, 3, 8, 9, 10, 11, 12, 13}) EXPECT_TRUE(w->DataGrid->isColumnHidden(hidden)) << hidden;
+    EXPECT_FALSE(w->DataGrid->isColumnHidden(5));
+    EXPECT_EQ(w->DataGrid->columnWidth(4), TwipsToPixels(4500));
+    EXPECT_EQ(w->DataGrid->columnWidth(5), TwipsToPixels(1600));
+
+    w->clickNode(w->node(NodeKind::SentItems));
+    EXPECT_EQ(header(9), "Sent Status");
+    EXPECT_EQ(header(11), "Delivery Status");
+    EXPECT_EQ(cell(0, 9), "S");
+    EXPECT_EQ(cell(0, 11), "D");
+    EXPECT_EQ(w->DataGrid->columnWidth(4), TwipsToPixels(6500));
+    EXPECT_EQ(w->DataGrid->verticalHeader()->defaultSectionSize(), TwipsToPixels(900));
+
+    w->clickNode(w->node(NodeKind::AddressBook));
+    EXPECT_EQ(header(3), "Company Name");
+    EXPECT_TRUE(w->DataGrid->isColumnHidden(0));
+    EXPECT_EQ(w->DataGrid->columnWidth(1), TwipsToPixels(1800));
+
+    w->clickNode(w->node(NodeKind::Inbox));
+    EXPECT_EQ(header(1), "Message") << "field names as delivered";
+    EXPECT_TRUE(w->DataGrid->isColumnHidden(5));
+    EXPECT_EQ(w->DataGrid->columnWidth(1), TwipsToPixels(7000));
+}
+
+TEST_F(GeneralTest, LargeFoldersAreCountedWholeAndUnreadMessagesComeFirst) {
+    make();
+    c.begin();
+    c.execute("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 39999) "
+              "INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) SELECT 'm' || i, 'X', '01' || i, "
+              "CASE WHEN i % 1000 = 7 THEN 'New' ELSE 'Read' END, datetime('2026-01-01', '+' || i || ' minutes') FROM n");
+    c.commit();
+    open();
+    w->clickNode(w->node(NodeKind::Inbox));
+    EXPECT_EQ(caption(), "Inbox (40000 records)");
+    EXPECT_EQ(w->DataGridModel->rowCount(), 40000) << "the whole folder, not the rows fetched so far";
+    EXPECT_EQ(cell(0, 4), "New");
+    EXPECT_EQ(cell(0, 1), "m39007") << "newest unread first";
+    EXPECT_EQ(cell(40, 4), "Read");
+    EXPECT_EQ(cell(39999, 1), "m0");
+    EXPECT_EQ(label(w->lblStatusInbox), "40000 SMS received into inbox");
+}
+
+TEST_F(GeneralTest, DoubleClickingAnInboxMessageMarksItRead) {
+    make();
+    c.execute("INSERT INTO Inbox (MsgID, Message, Name, Mobile, Status, DateTime) "
+              "VALUES (40000, 'call me', 'Ann', '0111', 'New', '2026-01-01 10:00:00')");
+    open();
+    w->clickNode(w->node(NodeKind::Inbox));
+    w->DataGrid->selectionModel()->setCurrentIndex(w->DataGridModel->index(0, 1), QItemSelectionModel::NoUpdate);
+    w->DataGrid_DblClick();
+    EXPECT_EQ(c.scalar("SELECT Status FROM Inbox WHERE MsgID = 40000")->asText(), "Read");
+    EXPECT_EQ(cell(0, 4), "Read");
+    // Elsewhere a double-click does nothing.
+    w->clickNode(w->node(NodeKind::Outbox));
+    EXPECT_NO_THROW(w->DataGrid_DblClick());
+}
+
+TEST_F(GeneralTest, HeaderClicksSortAndMarkOnlyTheClickedColumn) {
+    make();
+    queue("P", "0300", "", "Cy", "2026-01-03 00:00:00");
+    queue("P", "0100", "", "Ann", "2026-01-01 00:00:00");
+    queue("R", "0200", "", "Bob", "2026-01-02 00:00:00");
+    open();
+    w->clickNode(w->node(NodeKind::Outbox));
+    w->DataGrid_HeadClick(7);
+    EXPECT_EQ(header(7), "Queue On (A->Z)");
+    EXPECT_EQ(cell(0, 6), "Ann");
+    w->DataGrid_HeadClick(7);
+    EXPECT_EQ(header(7), "Queue On (Z->A)");
+    EXPECT_EQ(cell(0, 6), "Cy");
+    w->DataGrid_HeadClick(6);
+    EXPECT_EQ(header(6), "Name (A->Z)");
+    EXPECT_EQ(header(7), "Queue On") << "one sort mark at a time";
+    w->DataGrid_HeadClick(14);  // "Modem" is no sortable caption of the Outbox
+    EXPECT_NE(errorLog().find("Error Location: General-Datagrid_HeadClick : Sorting by clicking field name"),
+              std::string::npos);
+    // Reloading the view with its caption procedure drops the mark; the order stays.
+    w->OutboxDataGrid();
+    EXPECT_EQ(header(6), "Name");
+    EXPECT_EQ(cell(0, 6), "Ann");
+}
+
+TEST_F(GeneralTest, ASavedPositionPastTheEndShowsTheLastRow) {
+    make();
+    for (int i = 0; i < 30; ++i) queue("P", "01" + std::to_string(i), "", "n" + std::to_string(i));
+    open();
+    w->clickNode(w->node(NodeKind::Outbox));
+    w->DataGrid->selectionModel()->setCurrentIndex(w->DataGridModel->index(25, 2), QItemSelectionModel::NoUpdate);
+    w->DataGrid_MouseUp();
+    ASSERT_EQ(w->OutboxPosition.position, 25);
+    // Two rows ahead of it leave; the saved row is found where it moved.
+    c.execute("DELETE FROM Outbox WHERE Name IN ('n0', 'n1')");
+    w->OutboxDataGrid();
+    EXPECT_EQ(w->DataGrid->currentIndex().row(), 23);
+    EXPECT_EQ(w->rsOutbox.text("Name"), "n25");
+    // Now the folder is shorter than the saved position.
+    c.execute("DELETE FROM Outbox WHERE MsgID > 10");
+    w->OutboxDataGrid();
+    EXPECT_EQ(w->DataGrid->currentIndex().row(), w->DataGridModel->rowCount() - 1);
+}
+
+TEST_F(GeneralTest, FilteredCaptionsComeFromTheStateTheFiltersSet) {
+    make();
+    queue("P", "0100");
+    queue("R", "0200");
+    queue("P", "0300");
+    open();
+    w->clickNode(w->node(NodeKind::Outbox));
+    w->mnuOutboxFStatus->setChecked(true);
+    w->Filters.FilterStatus = "p";
+    w->rsOutbox.setFilter(db::Criteria::equals("SentStatus", "P"));
+    w->OutboxDataGrid();
+    EXPECT_EQ(caption(), "Filtered Outbox by Status = Pending (2 of 3 records)");
+    EXPECT_EQ(w->Counts.ShownCount, 2);
+
+    w->clickNode(w->node(NodeKind::Inbox));
+    w->mnuInboxFDateTime->setChecked(true);
+    w->Filters.FilterStartDate = "2026-05-01";
+    w->Filters.FilterEndDate = "2026-05-06";
+    w->rsInbox.setFilter(db::Criteria::greaterOrEqual("DateTime", "2026-05-01 00:00:00"));
+    w->InboxDataGrid();
+    EXPECT_EQ(caption(), "Filtered Inbox by Date Time from 2026-05-01 to 2026-05-05 (0 of 0 records)");
+}
+
+TEST_F(GeneralTest, NamesOfUnknownSendersAreFilledInWhenTheirFolderLoads) {
+    make();
+    contact("Ann", "+60123456789");
+    receive("123456789", "New", "2026-01-01 10:00:00");
+    receive("", "New", "2026-01-01 11:00:00");
+    queue("S", "+60123456789");
+    queue("S", "123456789");
+    open();
+    w->clickNode(w->node(NodeKind::Inbox));
+    EXPECT_EQ(c.scalar("SELECT Name FROM Inbox WHERE Mobile = '123456789'")->asText(), "Ann");
+    EXPECT_EQ(c.scalar("SELECT Name FROM Inbox WHERE Mobile = ''")->asText(), "Unknown");
+    w->clickNode(w->node(NodeKind::SentItems));
+    EXPECT_EQ(c.scalar("SELECT count(*) FROM Outbox WHERE Name = 'Ann'")->asInt(), 1) << "the Outbox needs the exact number";
+}
+
+TEST_F(GeneralTest, AContactEditedFromAGroupReturnsToThatGroup) {
+    make();
+    contact("Ann", "0111", "Staff");
+    contact("Bob", "0222");
+    open();
+    w->clickNode(w->node(NodeKind::Group, "Staff"));
+    EditFromGroup = true;  // what the contact editor leaves before it calls back
+    w->AddBookDataGrid();
+    EXPECT_FALSE(EditFromGroup);
+    EXPECT_EQ(caption(), "Address Book (1 contacts in group Staff)");
+    EXPECT_EQ(w->shownView(), NodeKind::Group);
+}
+
+TEST_F(GeneralTest, AMissingDatabaseIsToldOnceAndTheWindowRecoversWhenTheFileIsBack) {
+    open();  // no file yet
+    ASSERT_EQ(boxes.prompts().size(), 1u);
+    EXPECT_NE(boxes.prompts()[0].find("does not exist"), std::string::npos);
+    EXPECT_EQ(w->tvwMessage->topLevelItemCount(), 2) << "the fixed nodes are there";
+    w->clickNode(w->node(NodeKind::Inbox));
+    w->Status();
+    EXPECT_EQ(boxes.prompts().size(), 1u) << "said once";
+    make();
+    contact("Ann", "0111", "Staff");
+    w->Status();
+    EXPECT_EQ(label(w->lblStatusAddBook), "1 contact in address book");
+    EXPECT_EQ(groupNodes(), std::vector<std::string>{"Staff"});
+    w->clickNode(w->node(NodeKind::AddressBook));
+    EXPECT_EQ(caption(), "Address Book (1 records)");
+}
+
+TEST_F(GeneralTest, ExitAsksAndNoKeepsEverythingOpen) {
+    make();
+    open();
+    w->show();
+    boxes.answer(ui::vbNo);
+    QCloseEvent no;
+    QApplication::sendEvent(w.get(), &no);
+    EXPECT_FALSE(no.isAccepted());
+    EXPECT_TRUE(DbConnection.isOpen());
+    EXPECT_TRUE(w->rsInbox.isOpen());
+    ASSERT_FALSE(boxes.calls.empty());
+    EXPECT_EQ(boxes.calls.back().prompt, "Are you sure want to exit Parlix Basic Edition?");
+    EXPECT_EQ(boxes.calls.back().title, "Parlix Basic Edition - Exit");
+
+    // Yes: the grid lets go, the record sets and the connection are released.
+    boxes.answer(ui::vbYes);
+    QCloseEvent yes;
+    QApplication::sendEvent(w.get(), &yes);
+    EXPECT_TRUE(yes.isAccepted());
+    EXPECT_FALSE(w->rsInbox.isOpen());
+    EXPECT_FALSE(w->rsGroupNames.isOpen());
+    EXPECT_EQ(w->DataGridModel->recordset(), nullptr);
+    EXPECT_FALSE(DbConnection.isOpen());
+}
+
+TEST_F(GeneralTest, HelpSaysWhenTheManualIsMissingAndOpensItOtherwise) {
+    make();
+    open();
+    std::vector<std::string> opened;
+    SetDocumentOpener([&](const std::string& p) {
+        opened.push_back(p);
+        return true;
+    });
+    w->mnuHelp->trigger();
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].prompt, "The User Manual does not exist!");
+    EXPECT_EQ(boxes.calls[0].title, "Warning!");
+    fs::create_directories(root / "Help");
+    std::ofstream(root / "Help" / "UserManual.html") << "<html></html>";
+    w->mnuHelp->trigger();
+    EXPECT_EQ(opened, std::vector<std::string>{(root / "Help" / "UserManual.html").string()});
+    SetDocumentOpener(nullptr);
+}
+
+TEST_F(GeneralTest, ExportItemsDisableThemselvesSoTheExportWindowKnowsWhatToExport) {
+    make();
+    open();
+    w->mnuExportReceived->trigger();
+    EXPECT_FALSE(w->mnuExportReceived->isEnabled());
+    EXPECT_TRUE(w->mnuExportSent->isEnabled());
+    EXPECT_FALSE(w->mnuBillMdm->isVisible());
+    EXPECT_FALSE(w->mnuInboxFModem->isVisible());
+    EXPECT_FALSE(w->mnuSetting->menuAction()->isVisible());
+}
+
+}  // namespace
+}  // namespace parlix::console

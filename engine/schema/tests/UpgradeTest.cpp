@@ -1,0 +1,76 @@
+// Bringing a file made by an earlier install up to the current indexes and statistics.
+#include "engine/schema/Schema.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+namespace parlix::schema {
+namespace {
+
+class UpgradeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/parlix-upgrade-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        root = tmpl;
+        std::filesystem::create_directories(root + "/Database");
+        path = databasePath(root);
+    }
+    void TearDown() override { std::filesystem::remove_all(root); }
+    std::string plan(db::Connection& c, const std::string& sql) {
+        std::string out;
+        for (auto& row : c.query("EXPLAIN QUERY PLAN " + sql)) out += row[3].asText() + "\n";
+        return out;
+    }
+    std::string root, path;
+};
+
+TEST_F(UpgradeTest, AnOlderFileGetsTheMissingIndexesAndStatisticsOnceWithItsRowsUntouched) {
+    ASSERT_TRUE(createDatabase(path));
+    {
+        // The file as an earlier install made it: without the console's indexes and their rows.
+        db::Connection c;
+        c.open(path, kDatabaseKey);
+        c.execute("DROP INDEX InboxNewFirst");
+        c.execute("DROP INDEX OutboxStatusDelivery");
+        c.execute("DROP INDEX OutboxUnknown");
+        c.execute("DELETE FROM sqlite_stat1 WHERE idx IN ('InboxNewFirst', 'OutboxStatusDelivery', 'OutboxUnknown')");
+        c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES "
+                  "('it''s', 'Unknown', '0123', 'New', '2026-01-01 10:00:00')");
+    }
+    auto first = upgradeDatabase(path);
+    EXPECT_EQ(first.indexesAdded, (std::vector<std::string>{"InboxNewFirst", "OutboxStatusDelivery", "OutboxUnknown"}));
+    EXPECT_TRUE(upgradeDatabase(path).indexesAdded.empty()) << "a second run changes nothing";
+
+    db::Connection c;
+    c.open(path, kDatabaseKey);
+    EXPECT_EQ(c.scalar("SELECT Message FROM Inbox")->asText(), "it's");
+    EXPECT_EQ(c.scalar("SELECT COUNT(*) FROM sqlite_stat1 WHERE idx = 'InboxNewFirst'")->asInt(), 1);
+    EXPECT_EQ(c.scalar("SELECT COUNT(*) FROM sqlite_stat1")->asInt(),
+              static_cast<std::int64_t>(plannerStats().size()));
+    // The console's Inbox order and summary counts are served by them, without sorting.
+    std::string inbox = plan(c, "SELECT * FROM Inbox ORDER BY Status = 'New' DESC, DateTime DESC, Inbox.rowid DESC");
+    EXPECT_NE(inbox.find("InboxNewFirst"), std::string::npos) << inbox;
+    EXPECT_EQ(inbox.find("TEMP B-TREE"), std::string::npos) << inbox;
+    std::string delivered = plan(c, "SELECT count(*) FROM Outbox WHERE SentStatus = 'S' AND DeliveryStatus = 'D'");
+    EXPECT_NE(delivered.find("OutboxStatusDelivery"), std::string::npos) << delivered;
+}
+
+TEST_F(UpgradeTest, RefusesMissingFilesWrongKeysAndOtherDatabases) {
+    EXPECT_THROW(upgradeDatabase(path), db::OpenError);
+    EXPECT_FALSE(std::filesystem::exists(path)) << "never creates a file";
+    ASSERT_TRUE(createDatabase(path));
+    EXPECT_THROW(upgradeDatabase(path, "wrong"), db::OpenError);
+    const std::string other = root + "/other.db";
+    {
+        db::Connection c;
+        c.open(other, kDatabaseKey, {.create = true});
+        c.execute("CREATE TABLE Notes (Text TEXT)");
+    }
+    EXPECT_THROW(upgradeDatabase(other), db::DbError);
+}
+
+}  // namespace
+}  // namespace parlix::schema
