@@ -308,7 +308,8 @@ bool Engine::AfterFailedStep(const std::string& word) {
 bool Engine::Reconnect(const std::string& word) {
     AddStatus(word + " fail! Reconnecting to modem ...");
     Modem().CloseModem();
-    if (Modem().InitModem(ModemPort) == QuentraSMSAPI6::ModemStatus::OK) {
+    // A port without a device (or a modem) is not probed at length twice in a row.
+    if (PortProblem(ModemPort).empty() && Modem().InitModem(ModemPort) == QuentraSMSAPI6::ModemStatus::OK) {
         AddStatus("Modem connected!");
         return true;
     }

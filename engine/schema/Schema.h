@@ -93,7 +93,8 @@ inline constexpr const char* kDueRowsSql =
 inline constexpr const char* kDueRowsRoutedSqlHead =
     "SELECT * FROM Outbox WHERE SentStatus IN ('P','R') AND DateTimeQueue <= ?";
 inline constexpr const char* kDueRowsOrder = " ORDER BY DateTimeQueue";
-// ? = subject, ? = mobile
+// ? = subject, ? = mobile: the rows already sent or given up. (The engine decides
+// duplicates inside its claim, twins queued ahead included: engine/CheckDuplicate.cpp.)
 inline constexpr const char* kDuplicateCheckSql =
     "SELECT MsgID FROM Outbox WHERE Subject = ? AND Mobile = ? AND SentStatus IN ('S','F')";
 // ? = message reference, ? = engine number, ? = the last ten characters of the
