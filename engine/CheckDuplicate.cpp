@@ -20,11 +20,13 @@ constexpr const char* kClaimSql =
 
 }  // namespace
 
-ClaimResult ClaimRow(db::Connection& connection, std::int64_t id, const std::string& moment) {
+ClaimResult ClaimRow(db::Connection& connection, std::int64_t id, const std::string& moment, std::string& status) {
     const db::Value key(static_cast<long long>(id));
     if (connection.execute(kClaimSql, {EngineModemID, key, moment}) != 1) return ClaimResult::Lost;
-    const auto status = connection.scalar("SELECT SentStatus FROM Outbox WHERE MsgID = ?", {key});
-    return status && status->asText() == "D" ? ClaimResult::Duplicate : ClaimResult::Claimed;
+    // The row is this engine's now (or final): nobody else changes it meanwhile.
+    const auto now = connection.scalar("SELECT SentStatus FROM Outbox WHERE MsgID = ?", {key});
+    status = now ? now->asText() : std::string();
+    return status == "D" ? ClaimResult::Duplicate : ClaimResult::Claimed;
 }
 
 }  // namespace parlix::engine

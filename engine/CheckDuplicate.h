@@ -20,6 +20,7 @@ enum class ClaimResult {
 // and Mobile was sent or given up ("S", "F"), or is still queued ("P", "R"), due at
 // `moment` and ahead of it in the queue (earlier DateTimeQueue, or the same and a
 // lower MsgID), wherever it is held. Of twins, the first in the queue goes.
-ClaimResult ClaimRow(db::Connection& connection, std::int64_t id, const std::string& moment);
+// `status` receives the row's SentStatus as the claim left it.
+ClaimResult ClaimRow(db::Connection& connection, std::int64_t id, const std::string& moment, std::string& status);
 
 }  // namespace parlix::engine

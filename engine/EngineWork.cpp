@@ -125,17 +125,16 @@ bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
     if (rs.eof()) return true;
 
     const std::int64_t id = rs.integer("MsgID");
-    const std::string subject = rs.text("Subject");
     const std::string mobile = rs.text("Mobile");
     const std::string message = rs.text("Message");
     // A row without a type is sent as text rather than stopping every pass.
     const auto type = static_cast<std::int16_t>(rs.isNull("MsgType") ? 1 : rs.integer("MsgType"));
-    const std::string previous = rs.text("SentStatus");
     rs.close();
 
     // The claim, saved before anything is sent; it also decides whether the row
     // duplicates a message sent, given up or held by any engine.
-    switch (ClaimRow(e.DbConnection, id, moment)) {
+    std::string previous;  // "P" or "R" as claimed: another engine may have tried it since
+    switch (ClaimRow(e.DbConnection, id, moment, previous)) {
     case ClaimResult::Lost: {
         const auto still = e.DbConnection.scalar("SELECT 1 FROM Outbox WHERE MsgID = ?", {static_cast<long long>(id)});
         throw db::RowConflictError(!still);
