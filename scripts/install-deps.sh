@@ -12,12 +12,14 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev xvfb xauth x11-apps imagemagick
   # shared database
   libsqlcipher-dev sqlcipher
-  # e-mail gateway: POP3/SMTP and MIME
-  libcurl4-openssl-dev libgmime-3.0-dev
+  # e-mail gateway: POP3/SMTP and MIME; HTML-only mail read as text
+  libcurl4-openssl-dev libgmime-3.0-dev libxml2-dev
   # workbooks
   libxlsxwriter-dev libfreexl-dev libzip-dev libpugixml-dev
   # test peers: pty pairs, POP3 and SMTP servers on loopback
   socat dovecot-pop3d python3 python3-aiosmtpd
+  # test certificate authority for the TLS mail tests
+  openssl
 )
 
 missing=()
