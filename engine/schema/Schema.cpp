@@ -118,7 +118,8 @@ const std::vector<CodeDef>& codes() {
         {"Outbox.SentStatus", "R", "failed once; queued again"},
         {"Outbox.SentStatus", "S", "sent; MsgRef and DateTimeSent set"},
         {"Outbox.SentStatus", "F", "failed on the second attempt"},
-        {"Outbox.SentStatus", "D", "duplicate: not sent, same Subject and Mobile already \"S\" or \"F\""},
+        {"Outbox.SentStatus", "D",
+         "duplicate: not sent, same Subject and Mobile already \"S\" or \"F\", or queued ahead of it"},
         {"Outbox.DeliveryStatus", "Null", "no report yet"},
         {"Outbox.DeliveryStatus", "D", "delivered (DateTimeDeliver set)"},
         {"Outbox.DeliveryStatus", "F", "not delivered"},
@@ -281,6 +282,19 @@ bool createDatabase(const std::string& path, const std::string& key) {
         throw db::DbError("cannot create " + path + ": " + std::strerror(err));
     }
     return true;
+}
+
+std::string checkDatabase(const std::string& path, const std::string& key) {
+    try {
+        db::Connection c;
+        c.open(path, key);
+        for (const auto& t : tables())
+            if (!c.scalar("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", {t.name}))
+                return "it has no table " + t.name;
+        return "";
+    } catch (const db::DbError& e) {
+        return e.what();
+    }
 }
 
 std::string documentation() {
