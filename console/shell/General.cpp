@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <set>
 
 #include "console/shell/Help.h"
@@ -125,7 +126,7 @@ General::General(QWidget* parent) : QMainWindow(parent) {
     buildMenus();
     buildToolbar();
     buildPopups();
-    formLoad();
+    Form_Load();
 }
 
 General::~General() {
@@ -148,11 +149,11 @@ void General::buildWidgets() {
     tvwMessage->setContextMenuPolicy(Qt::CustomContextMenu);
     row->addWidget(tvwMessage);
     // Every click counts, so clicking the selected node reloads its view.
-    connect(tvwMessage, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { onNodeClicked(item); });
+    connect(tvwMessage, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { tvwMessage_NodeClick(item); });
     connect(tvwMessage, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         if (QTreeWidgetItem* item = tvwMessage->itemAt(pos)) {
             tvwMessage->setCurrentItem(item);
-            rightClickNode(item);
+            tvwMessage_MouseDown(item);
         }
     });
 
@@ -286,9 +287,7 @@ void General::buildMenus() {
 
     connect(mnuSMS, &QAction::triggered, this, [] { ShowNewSMS(); });
     connect(mnuAbout, &QAction::triggered, this, [] { ShowAbout(); });
-    connect(mnuHelp, &QAction::triggered, this, [] {
-        trapped("General-mnuHelp_Click", [] { OpenUserManual(AppPath() + "/Help/UserManual.html"); });
-    });
+    connect(mnuHelp, &QAction::triggered, this, [this] { mnuHelp_Click(); });
     connect(mnuUserPW, &QAction::triggered, this, [] { ShowLoginAdminThenPassword(); });
     connect(mnuImport, &QAction::triggered, this, [] { ShowImport(); });
     // The export window reads which item is disabled to know what to export.
@@ -304,21 +303,50 @@ void General::buildToolbar() {
     Toolbar->setObjectName("Toolbar");
     Toolbar->setMovable(false);
     Toolbar->setIconSize(QSize(24, 24));
-    auto button = [&](const char* tip, QStyle::StandardPixmap icon, auto action) {
+    const std::pair<const char*, QStyle::StandardPixmap> buttons[] = {
+        {"Compose SMS", QStyle::SP_FileIcon},
+        {"Add New Contact", QStyle::SP_FileDialogNewFolder},
+        {"Add New Group", QStyle::SP_DirIcon},
+        {"Import Contacts from Excel into Address Book", QStyle::SP_ArrowDown},
+        {"Export Address Book to Excel", QStyle::SP_ArrowUp},
+    };
+    int index = 0;
+    for (const auto& [tip, icon] : buttons) {
         QAction* a = Toolbar->addAction(style()->standardIcon(icon), tip);
         a->setToolTip(tip);
-        connect(a, &QAction::triggered, this, action);
-    };
-    button("Compose SMS", QStyle::SP_FileIcon, [] { ShowNewSMS(); });
-    button("Add New Contact", QStyle::SP_FileDialogNewFolder, [] {
-        EditContact = false;
-        ShowContact();
-    });
-    button("Add New Group", QStyle::SP_DirIcon, [this] { AddNewGroup(); });
-    button("Import Contacts from Excel into Address Book", QStyle::SP_ArrowDown, [] { ShowImport(); });
-    button("Export Address Book to Excel", QStyle::SP_ArrowUp, [this] {
-        mnuExport->setEnabled(false);
-        ShowExport();
+        connect(a, &QAction::triggered, this, [this, i = ++index] { Toolbar_ButtonClick(i); });
+    }
+}
+
+void General::Toolbar_ButtonClick(int index) {
+    switch (index) {
+        case 1: ShowNewSMS(); break;
+        case 2:
+            EditContact = false;  // new-contact mode
+            ShowContact();
+            break;
+        case 3: AddNewGroup(); break;
+        case 4: ShowImport(); break;
+        case 5:
+            mnuExport->setEnabled(false);
+            ShowExport();
+            break;
+        default: break;
+    }
+}
+
+void General::mnuHelp_Click() {
+    trapped("General-mnuHelp_Click", [] { OpenUserManual(AppPath() + "/Help/UserManual.html"); });
+}
+
+void General::pmnuSendInbox_Click() { ShowNewSMS(); }
+
+void General::pmnuSMS_Click() {
+    trapped("General-pmnuSMS_Click", [this] {
+        // With no contacts there is nobody to send to.
+        if (!rsAddressBook.isOpen() || rsAddressBook.recordCount() == 0 || rsAddressBook.eof() || rsAddressBook.bof())
+            return;
+        ShowNewSMSTo(rsAddressBook.text("Mobile"), "");
     });
 }
 
@@ -370,13 +398,8 @@ void General::buildPopups() {
     pmnuDeleteContactFromGroup = pmnuGroupContact->addAction("Delete Contact from Group");
     pmnuDeleteAllFromGroup = pmnuGroupContact->addAction("Delete All contacts from Group");
 
-    connect(pmnuSendInbox, &QAction::triggered, this, [] { ShowNewSMS(); });
-    connect(pmnuSMS, &QAction::triggered, this, [this] {
-        // With no contacts there is nobody to send to.
-        if (!rsAddressBook.isOpen() || rsAddressBook.recordCount() == 0 || rsAddressBook.eof() || rsAddressBook.bof())
-            return;
-        ShowNewSMSTo(rsAddressBook.text("Mobile"), "");
-    });
+    connect(pmnuSendInbox, &QAction::triggered, this, [this] { pmnuSendInbox_Click(); });
+    connect(pmnuSMS, &QAction::triggered, this, [this] { pmnuSMS_Click(); });
 }
 
 void General::popup(QMenu* menu, const QPoint& globalPos) {
@@ -386,8 +409,9 @@ void General::popup(QMenu* menu, const QPoint& globalPos) {
 
 // ---- load, activation, unload ---------------------------------------------------------
 
-void General::openRecordsets(bool sentSets) {
-    if (!DbConnection.isOpen()) return;
+std::vector<db::Recordset*> General::openRecordsets(bool sentSets) {
+    std::vector<db::Recordset*> opened;
+    if (!DbConnection.isOpen()) return opened;
     const db::RecordsetOptions live{db::Cursor::Live, db::Lock::Optimistic, 0};
     const db::RecordsetOptions readOnly{db::Cursor::Live, db::Lock::ReadOnly, 0};
     struct Spec {
@@ -397,23 +421,32 @@ void General::openRecordsets(bool sentSets) {
     };
     const Spec specs[] = {{&rsAddressBook, kAddressBookSql, &live}, {&rsInbox, kInboxSql, &live},
                           {&rsOutbox, kOutboxSql, &live},           {&rsSent, kSentSql, &live},
-                          {&rsSentOK, kSentOKSql, &readOnly},       {&rsDuplicate, kDuplicateSql, &readOnly},
+                          {&rsDuplicate, kDuplicateSql, &readOnly},
                           {&rsFailed, kFailedSql, &live},           {&rsGroupNames, kGroupNamesSql, &readOnly}};
     for (const Spec& s : specs) {
-        // Sent Items and the sent-only set count nearly the whole Outbox: opened when first used.
-        if (!sentSets && (s.rs == &rsSent || s.rs == &rsSentOK)) continue;
-        if (!s.rs->isOpen()) trapped("General:Form_Load", [&] { s.rs->open(DbConnection, s.sql, {}, *s.options); });
+        // Sent Items counts nearly the whole Outbox: opened when first shown.
+        if (!sentSets && s.rs == &rsSent) continue;
+        if (!s.rs->isOpen() && trapped("General:Form_Load", [&] { s.rs->open(DbConnection, s.sql, {}, *s.options); }))
+            opened.push_back(s.rs);
     }
+    return opened;
 }
 
-void General::formLoad() {
-    trapped("General:Form_Load", [this] {
+void General::refresh(db::Recordset& rs) {
+    // A set opened just now holds fresh rows already; a second count would be wasted.
+    const auto opened = openRecordsets(&rs == &rsSent);
+    if (std::find(opened.begin(), opened.end(), &rs) == opened.end()) rs.requery();
+}
+
+void General::Form_Load() {
+    std::vector<db::Recordset*> opened;
+    trapped("General:Form_Load", [&] {
         ConnectDB(DbConnection);
-        openRecordsets();
+        opened = openRecordsets();
     });
     buildTree();
     if (!DbConnection.isOpen()) tellDatabaseMissingOnce();
-    Status();
+    summary(opened);
 }
 
 void General::tellDatabaseMissingOnce() {
@@ -460,15 +493,15 @@ void General::closeEvent(QCloseEvent* e) {
         return;
     }
     closing_ = true;
-    formUnload();
+    Form_Unload();
     e->accept();
 }
 
-void General::formUnload() {
+void General::Form_Unload() {
     // Each step alone: one that fails must not keep the program from ending.
     const char* where = "General : Form_Unload";
     trapped(where, [this] { DataGridModel->setRecordset(nullptr); });
-    for (db::Recordset* rs : {&rsAddressBook, &rsInbox, &rsOutbox, &rsSent, &rsSentOK, &rsDuplicate, &rsFailed,
+    for (db::Recordset* rs : {&rsAddressBook, &rsInbox, &rsOutbox, &rsSent, &rsDuplicate, &rsFailed,
                               &rsGroupNames, &rsGroupMembers})
         trapped(where, [rs] { rs->close(); });
     trapped(where, [] { DbConnection.close(); });
@@ -485,29 +518,30 @@ void General::showContent(bool content) {
     DataGrid->setVisible(content);
 }
 
-void General::Status() {
+void General::Status() { summary({}); }
+
+void General::summary(std::vector<db::Recordset*> opened) {
     showContent(false);
     frmContent->setTitle("");
     mnuInbox->setEnabled(false);
     mnuOutbox->setEnabled(false);
     mnuSentItems->setEnabled(false);
     shownView_ = NodeKind::Messages;
-    trapped("General-Status", [this] {
+    trapped("General-Status", [&] {
         if (!EnsureDbConnection()) {
             tellDatabaseMissingOnce();
             return;
         }
         // Back after a missing or locked file: open what could not be opened at load.
-        if (!rsGroupNames.isOpen()) {
-            openRecordsets();
-            buildTree();
-        }
+        const bool treeMissing = !rsGroupNames.isOpen();
+        for (db::Recordset* rs : openRecordsets()) opened.push_back(rs);
+        if (treeMissing) buildTree();
         // A search leaves its filter on the group names; the summary counts every group.
         rsGroupNames.clearFilter();
         // The sets the summary shows are requeried; the Outbox's sent-status counts come
         // from one pass over its status index (Sent Items is requeried when it is shown).
         for (db::Recordset* rs : {&rsInbox, &rsOutbox, &rsFailed, &rsDuplicate, &rsAddressBook, &rsGroupNames})
-            if (rs->isOpen()) rs->requery();
+            if (rs->isOpen() && std::find(opened.begin(), opened.end(), rs) == opened.end()) rs->requery();
         const OutboxCounts n = CountOutbox(DbConnection);
         auto set = [](QLabel* l, std::int64_t k, const char* text) { l->setText(QString::number(k) + text); };
         set(lblStatusInbox, rsInbox.recordCount(), " SMS received into inbox");
@@ -539,12 +573,7 @@ QTreeWidgetItem* General::node(NodeKind kind, const std::string& text) const {
 
 QTreeWidgetItem* General::selectedNode() const { return tvwMessage->currentItem(); }
 
-void General::clickNode(QTreeWidgetItem* item) {
-    tvwMessage->setCurrentItem(item);
-    onNodeClicked(item);
-}
-
-void General::rightClickNode(QTreeWidgetItem* item) {
+void General::tvwMessage_MouseDown(QTreeWidgetItem* item) {
     trapped("General-twMessage_MouseDown", [&] {
         const QPoint where = tvwMessage->viewport()->mapToGlobal(tvwMessage->visualItemRect(item).center());
         switch (kindOf(item)) {
@@ -561,8 +590,9 @@ void General::rightClickNode(QTreeWidgetItem* item) {
     });
 }
 
-void General::onNodeClicked(QTreeWidgetItem* item) {
+void General::tvwMessage_NodeClick(QTreeWidgetItem* item) {
     if (!item) return;
+    tvwMessage->setCurrentItem(item);
     trapped("General-tvwMessage_nodeClick", [&] {
         const NodeKind kind = kindOf(item);
         const std::string text = textOf(item);
@@ -686,8 +716,7 @@ void General::InboxDataGrid() {
     trapped("General : Inbox DataGrid display", [this] {
         UpdateUnknownInbox();
         if (!EnsureDbConnection()) return tellDatabaseMissingOnce();
-        openRecordsets();
-        rsInbox.requery();
+        refresh(rsInbox);
         bindGrid(rsInbox);
         restorePosition(rsInbox, InboxPosition);
         applyLayout(LayoutOf(View::Inbox, rsInbox.fieldCount()));
@@ -712,8 +741,7 @@ void General::InboxDataGrid() {
 void General::OutboxDataGrid() {
     trapped("General-Outbox DataGrid display", [this] {
         if (!EnsureDbConnection()) return tellDatabaseMissingOnce();
-        openRecordsets();
-        rsOutbox.requery();
+        refresh(rsOutbox);
         bindGrid(rsOutbox);
         restorePosition(rsOutbox, OutboxPosition);
         applyLayout(LayoutOf(View::Outbox, rsOutbox.fieldCount()));
@@ -740,8 +768,7 @@ void General::SentDataGrid() {
     trapped("General-SentDataGrid", [this] {
         UpdateUnknownOutbox();
         if (!EnsureDbConnection()) return tellDatabaseMissingOnce();
-        openRecordsets(true);
-        rsSent.requery();
+        refresh(rsSent);
         bindGrid(rsSent);
         restorePosition(rsSent, SentPosition);
         applyLayout(LayoutOf(View::Sent, rsSent.fieldCount()));
@@ -766,8 +793,7 @@ void General::SentDataGrid() {
 void General::AddBookDataGrid() {
     trapped("General : AddBookDataGrid", [this] {
         if (!EnsureDbConnection()) return tellDatabaseMissingOnce();
-        openRecordsets();
-        rsAddressBook.requery();
+        refresh(rsAddressBook);
         bindGrid(rsAddressBook);
         restorePosition(rsAddressBook, AddressBookPosition);
         applyLayout(LayoutOf(View::AddressBook, rsAddressBook.fieldCount()));

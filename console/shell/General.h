@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "console/shell/core/Captions.h"
 #include "console/shell/core/Views.h"
@@ -72,8 +73,10 @@ public:
     QTreeWidgetItem* node(NodeKind kind, const std::string& text = {}) const;
     static NodeKind kindOf(const QTreeWidgetItem* item);
     static std::string textOf(const QTreeWidgetItem* item);
-    void clickNode(QTreeWidgetItem* item);          // as a left click on the node
-    void rightClickNode(QTreeWidgetItem* item);     // as a right click on the node
+    // Tree events: a click on a node (every click, so the selected node reloads) and a
+    // right click on it (its pop-up menu).
+    void tvwMessage_NodeClick(QTreeWidgetItem* item);
+    void tvwMessage_MouseDown(QTreeWidgetItem* item);
     QTreeWidgetItem* selectedNode() const;
     NodeKind shownView() const { return shownView_; }
 
@@ -84,10 +87,18 @@ public:
     void DataGrid_MouseUp();
     void DataGrid_RightMenu(const QPoint& globalPos);
 
+    // Items that only open another window or the manual.
+    void mnuHelp_Click();
+    void pmnuSendInbox_Click();
+    void pmnuSMS_Click();
+    void Toolbar_ButtonClick(int index);  // 1 to 5
+
     // Record sets, live on DbConnection for the window's life (requeried, never reopened;
-    // opened later only when the database was not there at load). rsSent and rsSentOK
-    // open with the first Sent Items view: both count nearly the whole Outbox.
-    db::Recordset rsAddressBook, rsInbox, rsOutbox, rsSent, rsSentOK, rsDuplicate, rsFailed, rsGroupNames;
+    // opened later only when the database was not there at load). rsSent opens with the
+    // first Sent Items view: it counts nearly the whole Outbox. The summary's sent and
+    // delivery counts come from one pass over the Outbox's status index instead of a
+    // set of sent rows.
+    db::Recordset rsAddressBook, rsInbox, rsOutbox, rsSent, rsDuplicate, rsFailed, rsGroupNames;
     db::Recordset rsGroupMembers;  // opened anew by each group load
 
     // Filter and search state (set by the filter and search procedures; the loaders
@@ -155,9 +166,11 @@ private:
     void buildMenus();
     void buildToolbar();
     void buildPopups();
-    void formLoad();
-    void formUnload();
-    void openRecordsets(bool sentSets = false);
+    void Form_Load();
+    void Form_Unload();
+    std::vector<db::Recordset*> openRecordsets(bool sentSets = false);  // the sets it opened
+    void refresh(db::Recordset& rs);  // opens or requeries a view's set
+    void summary(std::vector<db::Recordset*> openedNow);
     void buildTree();
     void showContent(bool content);
     void applyLayout(const ViewLayout& layout);
@@ -168,7 +181,6 @@ private:
     db::Recordset* viewRecordset(NodeKind kind);
     db::Bookmark* viewPosition(NodeKind kind);
     void popup(QMenu* menu, const QPoint& globalPos);
-    void onNodeClicked(QTreeWidgetItem* item);
 
     NodeKind shownView_ = NodeKind::Messages;
     std::string shownGroup_;

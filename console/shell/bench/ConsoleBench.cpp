@@ -104,7 +104,7 @@ General* window() {
 void paint(General* w) { benchmark::DoNotOptimize(w->DataGrid->viewport()->grab()); }
 
 void clickAndPaint(General* w, QTreeWidgetItem* node) {
-    w->clickNode(node);
+    w->tvwMessage_NodeClick(node);
     paint(w);
 }
 
@@ -132,7 +132,7 @@ BENCHMARK(BM_GroupView)->Unit(benchmark::kMillisecond)->Iterations(5);
 // A page deep in a folder: the scroll bar dragged to a row, then painted.
 void BM_JumpToRow(benchmark::State& state) {
     General* w = window();
-    w->clickNode(w->node(NodeKind::Inbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
     const int row = static_cast<int>(state.range(0));
     int flip = 0;
     for (auto _ : state) {
@@ -154,7 +154,7 @@ BENCHMARK(BM_Status)->Unit(benchmark::kMillisecond)->Iterations(5);
 // Header clicks on the Outbox: "Queue On" has an index, "Message" has none.
 void BM_HeaderSort(benchmark::State& state) {
     General* w = window();
-    w->clickNode(w->node(NodeKind::Outbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Outbox));
     const int column = static_cast<int>(state.range(0));
     for (auto _ : state) {
         w->DataGrid_HeadClick(column);
@@ -204,7 +204,7 @@ BENCHMARK(BM_LoadWith500Groups)->Unit(benchmark::kMillisecond)->Iterations(3);
 // The Inbox reopened on a row the user left near its end.
 void BM_SavedPositionNearEnd(benchmark::State& state) {
     General* w = window();
-    w->clickNode(w->node(NodeKind::Inbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
     w->rsInbox.move(kInbox - 20);
     w->InboxPosition = w->rsInbox.bookmark();
     for (auto _ : state) clickAndPaint(w, w->node(NodeKind::Inbox));
@@ -223,7 +223,7 @@ long residentKb() {
 // Memory while scrolling the whole Inbox in 200 jumps: the page cache stays bounded.
 void BM_ScrollWholeInboxMemory(benchmark::State& state) {
     General* w = window();
-    w->clickNode(w->node(NodeKind::Inbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
     long before = residentKb(), peak = before;
     for (auto _ : state)
         for (int i = 0; i < 200; ++i) {

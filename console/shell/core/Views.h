@@ -10,7 +10,7 @@
 
 namespace parlix::console {
 
-// The eight record sets' statements. The Inbox shows "New" before "Read": SQLite
+// The record sets' statements. The Inbox shows "New" before "Read": SQLite
 // sorts a true comparison (1) after false (0), hence DESC. The folders name their
 // statuses with IN, the form the folders' partial indexes serve.
 inline constexpr const char* kAddressBookSql = "SELECT * FROM AddressBook";
@@ -19,7 +19,6 @@ inline constexpr const char* kOutboxSql =
     "SELECT * FROM Outbox WHERE SentStatus IN ('P','R') ORDER BY DateTimeQueue ASC";
 inline constexpr const char* kSentSql =
     "SELECT * FROM Outbox WHERE SentStatus IN ('S','F','D') ORDER BY DateTimeSent ASC";
-inline constexpr const char* kSentOKSql = "SELECT * FROM Outbox WHERE SentStatus = 'S'";
 inline constexpr const char* kDuplicateSql = "SELECT * FROM Outbox WHERE SentStatus = 'D'";
 inline constexpr const char* kFailedSql = "SELECT * FROM Outbox WHERE SentStatus = 'F'";
 inline constexpr const char* kGroupNamesSql = "SELECT DISTINCT GroupName FROM Groups";

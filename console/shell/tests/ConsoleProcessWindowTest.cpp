@@ -148,7 +148,7 @@ TEST_F(ConsoleProcessTest, SentItemsFollowTheEngineAndTheInboxNamesTheSender) {
         return w->DataGridModel->data(w->DataGridModel->index(row, column)).toString().toStdString();
     };
     auto sentRows = [&](const std::string& delivery) {
-        w->clickNode(w->node(NodeKind::SentItems));
+        w->tvwMessage_NodeClick(w->node(NodeKind::SentItems));
         if (w->DataGridModel->rowCount() != 2) return false;
         for (int r = 0; r < 2; ++r)
             if (cell(r, 9) != "S" || cell(r, 11) != delivery) return false;
@@ -176,7 +176,7 @@ TEST_F(ConsoleProcessTest, SentItemsFollowTheEngineAndTheInboxNamesTheSender) {
     // The message the modem held was read into the Inbox and carries the contact's name.
     ASSERT_TRUE(waitFor(
         [&] {
-            w->clickNode(w->node(NodeKind::Inbox));
+            w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
             return w->DataGridModel->rowCount() == 1;
         },
         60000));

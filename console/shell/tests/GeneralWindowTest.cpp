@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTableView>
+#include <QToolBar>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
@@ -164,7 +165,7 @@ TEST_F(GeneralTest, EachNodeSetsItsMenusAndRightClicksOfferOnlyTheirOwnPopups) {
         SCOPED_TRACE(k.caption);
         QTreeWidgetItem* item = w->node(k.kind, k.text);
         ASSERT_NE(item, nullptr);
-        w->clickNode(item);
+        w->tvwMessage_NodeClick(item);
         EXPECT_EQ(w->mnuInbox->isEnabled(), k.inbox);
         EXPECT_EQ(w->mnuOutbox->isEnabled(), k.outbox);
         EXPECT_EQ(w->mnuSentItems->isEnabled(), k.sent);
@@ -172,18 +173,18 @@ TEST_F(GeneralTest, EachNodeSetsItsMenusAndRightClicksOfferOnlyTheirOwnPopups) {
         EXPECT_EQ(caption(), k.caption);
         EXPECT_EQ(w->frmContent->isHidden(), k.kind == NodeKind::Messages);
         popups.clear();
-        w->rightClickNode(item);
+        w->tvwMessage_MouseDown(item);
         EXPECT_EQ(popups, k.popup);
     }
     // The folder node "Inbox" is still a folder with its grid pop-up.
-    w->clickNode(w->node(NodeKind::Inbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
     popups.clear();
     w->DataGrid_RightMenu({});
     EXPECT_EQ(popups, std::vector<std::string>{"pmnuMailInbox"}) << "empty view: the pop-up still opens";
     // A group whose rows are all gone offers nothing.
     c.execute("DELETE FROM Groups WHERE GroupName = 'Inbox'");
     popups.clear();
-    w->rightClickNode(w->node(NodeKind::Group, "Inbox"));
+    w->tvwMessage_MouseDown(w->node(NodeKind::Group, "Inbox"));
     EXPECT_TRUE(popups.empty());
 }
 
@@ -193,17 +194,17 @@ TEST_F(GeneralTest, AGroupSearchFilterIsClearedByTheNextNodeClickAndTheSummaryCo
     contact("Bob", "0222", "Board");
     open();
     // What a search in a group view leaves behind.
-    w->clickNode(w->node(NodeKind::Group, "Staff"));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "Staff"));
     w->mnuSName->setChecked(true);
     w->rsGroupNames.setFilter(db::Criteria::equals("GroupName", "Staff"));
     w->Status();
     EXPECT_EQ(label(w->lblStatusGroup), "2 group");
     w->rsGroupNames.setFilter(db::Criteria::equals("GroupName", "Staff"));
-    w->clickNode(w->node(NodeKind::Group, "Board"));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "Board"));
     EXPECT_FALSE(w->rsGroupNames.filtered());
     EXPECT_FALSE(w->mnuSName->isChecked());
     popups.clear();
-    w->rightClickNode(w->node(NodeKind::Group, "Board"));
+    w->tvwMessage_MouseDown(w->node(NodeKind::Group, "Board"));
     EXPECT_EQ(popups, std::vector<std::string>{"pmnuGroup"});
 }
 
@@ -213,7 +214,7 @@ TEST_F(GeneralTest, ViewsShowTheirColumnsCaptionsAndWidths) {
     queue("S", "0456", "D", "Bob");
     contact("Ann", "0123");
     open();
-    w->clickNode(w->node(NodeKind::Outbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Outbox));
     EXPECT_EQ(w->DataGridModel->rowCount(), 1);
     EXPECT_EQ(header(7), "Queue On");
     EXPECT_EQ(header(4), "Message");
@@ -222,7 +223,7 @@ TEST_F(GeneralTest, ViewsShowTheirColumnsCaptionsAndWidths) {
     EXPECT_EQ(w->DataGrid->columnWidth(4), TwipsToPixels(4500));
     EXPECT_EQ(w->DataGrid->columnWidth(5), TwipsToPixels(1600));
 
-    w->clickNode(w->node(NodeKind::SentItems));
+    w->tvwMessage_NodeClick(w->node(NodeKind::SentItems));
     EXPECT_EQ(header(9), "Sent Status");
     EXPECT_EQ(header(11), "Delivery Status");
     EXPECT_EQ(cell(0, 9), "S");
@@ -230,12 +231,12 @@ TEST_F(GeneralTest, ViewsShowTheirColumnsCaptionsAndWidths) {
     EXPECT_EQ(w->DataGrid->columnWidth(4), TwipsToPixels(6500));
     EXPECT_EQ(w->DataGrid->verticalHeader()->defaultSectionSize(), TwipsToPixels(900));
 
-    w->clickNode(w->node(NodeKind::AddressBook));
+    w->tvwMessage_NodeClick(w->node(NodeKind::AddressBook));
     EXPECT_EQ(header(3), "Company Name");
     EXPECT_TRUE(w->DataGrid->isColumnHidden(0));
     EXPECT_EQ(w->DataGrid->columnWidth(1), TwipsToPixels(1800));
 
-    w->clickNode(w->node(NodeKind::Inbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
     EXPECT_EQ(header(1), "Message") << "field names as delivered";
     EXPECT_TRUE(w->DataGrid->isColumnHidden(5));
     EXPECT_EQ(w->DataGrid->columnWidth(1), TwipsToPixels(7000));
@@ -249,7 +250,7 @@ TEST_F(GeneralTest, LargeFoldersAreCountedWholeAndUnreadMessagesComeFirst) {
               "CASE WHEN i % 1000 = 7 THEN 'New' ELSE 'Read' END, datetime('2026-01-01', '+' || i || ' minutes') FROM n");
     c.commit();
     open();
-    w->clickNode(w->node(NodeKind::Inbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
     EXPECT_EQ(caption(), "Inbox (40000 records)");
     EXPECT_EQ(w->DataGridModel->rowCount(), 40000) << "the whole folder, not the rows fetched so far";
     EXPECT_EQ(cell(0, 4), "New");
@@ -264,13 +265,13 @@ TEST_F(GeneralTest, DoubleClickingAnInboxMessageMarksItRead) {
     c.execute("INSERT INTO Inbox (MsgID, Message, Name, Mobile, Status, DateTime) "
               "VALUES (40000, 'call me', 'Ann', '0111', 'New', '2026-01-01 10:00:00')");
     open();
-    w->clickNode(w->node(NodeKind::Inbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
     w->DataGrid->selectionModel()->setCurrentIndex(w->DataGridModel->index(0, 1), QItemSelectionModel::NoUpdate);
     w->DataGrid_DblClick();
     EXPECT_EQ(c.scalar("SELECT Status FROM Inbox WHERE MsgID = 40000")->asText(), "Read");
     EXPECT_EQ(cell(0, 4), "Read");
     // Elsewhere a double-click does nothing.
-    w->clickNode(w->node(NodeKind::Outbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Outbox));
     EXPECT_NO_THROW(w->DataGrid_DblClick());
 }
 
@@ -280,7 +281,7 @@ TEST_F(GeneralTest, HeaderClicksSortAndMarkOnlyTheClickedColumn) {
     queue("P", "0100", "", "Ann", "2026-01-01 00:00:00");
     queue("R", "0200", "", "Bob", "2026-01-02 00:00:00");
     open();
-    w->clickNode(w->node(NodeKind::Outbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Outbox));
     w->DataGrid_HeadClick(7);
     EXPECT_EQ(header(7), "Queue On (A->Z)");
     EXPECT_EQ(cell(0, 6), "Ann");
@@ -303,7 +304,7 @@ TEST_F(GeneralTest, ASavedPositionPastTheEndShowsTheLastRow) {
     make();
     for (int i = 0; i < 30; ++i) queue("P", "01" + std::to_string(i), "", "n" + std::to_string(i));
     open();
-    w->clickNode(w->node(NodeKind::Outbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Outbox));
     w->DataGrid->selectionModel()->setCurrentIndex(w->DataGridModel->index(25, 2), QItemSelectionModel::NoUpdate);
     w->DataGrid_MouseUp();
     ASSERT_EQ(w->OutboxPosition.position, 25);
@@ -324,7 +325,7 @@ TEST_F(GeneralTest, FilteredCaptionsComeFromTheStateTheFiltersSet) {
     queue("R", "0200");
     queue("P", "0300");
     open();
-    w->clickNode(w->node(NodeKind::Outbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Outbox));
     w->mnuOutboxFStatus->setChecked(true);
     w->Filters.FilterStatus = "p";
     w->rsOutbox.setFilter(db::Criteria::equals("SentStatus", "P"));
@@ -332,7 +333,7 @@ TEST_F(GeneralTest, FilteredCaptionsComeFromTheStateTheFiltersSet) {
     EXPECT_EQ(caption(), "Filtered Outbox by Status = Pending (2 of 3 records)");
     EXPECT_EQ(w->Counts.ShownCount, 2);
 
-    w->clickNode(w->node(NodeKind::Inbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
     w->mnuInboxFDateTime->setChecked(true);
     w->Filters.FilterStartDate = "2026-05-01";
     w->Filters.FilterEndDate = "2026-05-06";
@@ -349,11 +350,25 @@ TEST_F(GeneralTest, NamesOfUnknownSendersAreFilledInWhenTheirFolderLoads) {
     queue("S", "+60123456789");
     queue("S", "123456789");
     open();
-    w->clickNode(w->node(NodeKind::Inbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
     EXPECT_EQ(c.scalar("SELECT Name FROM Inbox WHERE Mobile = '123456789'")->asText(), "Ann");
     EXPECT_EQ(c.scalar("SELECT Name FROM Inbox WHERE Mobile = ''")->asText(), "Unknown");
-    w->clickNode(w->node(NodeKind::SentItems));
+    w->tvwMessage_NodeClick(w->node(NodeKind::SentItems));
     EXPECT_EQ(c.scalar("SELECT count(*) FROM Outbox WHERE Name = 'Ann'")->asInt(), 1) << "the Outbox needs the exact number";
+}
+
+TEST_F(GeneralTest, GroupNamesWithQuotesAndWildcardsAreTakenAsTheyStand) {
+    make();
+    contact("Ann", "0111", "50% 'off'_*");
+    contact("Bob", "0222", "50");  // would match "50%" as a pattern
+    open();
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "50% 'off'_*"));
+    EXPECT_EQ(caption(), "Address Book (1 contacts in group 50% 'off'_*)");
+    EXPECT_EQ(cell(0, 1), "Ann");
+    popups.clear();
+    w->tvwMessage_MouseDown(w->node(NodeKind::Group, "50% 'off'_*"));
+    EXPECT_EQ(popups, std::vector<std::string>{"pmnuGroup"});
+    EXPECT_EQ(errorLog(), "") << "nothing failed";
 }
 
 TEST_F(GeneralTest, AContactEditedFromAGroupReturnsToThatGroup) {
@@ -361,7 +376,7 @@ TEST_F(GeneralTest, AContactEditedFromAGroupReturnsToThatGroup) {
     contact("Ann", "0111", "Staff");
     contact("Bob", "0222");
     open();
-    w->clickNode(w->node(NodeKind::Group, "Staff"));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "Staff"));
     EditFromGroup = true;  // what the contact editor leaves before it calls back
     w->AddBookDataGrid();
     EXPECT_FALSE(EditFromGroup);
@@ -374,7 +389,7 @@ TEST_F(GeneralTest, AMissingDatabaseIsToldOnceAndTheWindowRecoversWhenTheFileIsB
     ASSERT_EQ(boxes.prompts().size(), 1u);
     EXPECT_NE(boxes.prompts()[0].find("does not exist"), std::string::npos);
     EXPECT_EQ(w->tvwMessage->topLevelItemCount(), 2) << "the fixed nodes are there";
-    w->clickNode(w->node(NodeKind::Inbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
     w->Status();
     EXPECT_EQ(boxes.prompts().size(), 1u) << "said once";
     make();
@@ -382,7 +397,7 @@ TEST_F(GeneralTest, AMissingDatabaseIsToldOnceAndTheWindowRecoversWhenTheFileIsB
     w->Status();
     EXPECT_EQ(label(w->lblStatusAddBook), "1 contact in address book");
     EXPECT_EQ(groupNodes(), std::vector<std::string>{"Staff"});
-    w->clickNode(w->node(NodeKind::AddressBook));
+    w->tvwMessage_NodeClick(w->node(NodeKind::AddressBook));
     EXPECT_EQ(caption(), "Address Book (1 records)");
 }
 
@@ -430,15 +445,16 @@ TEST_F(GeneralTest, HelpSaysWhenTheManualIsMissingAndOpensItOtherwise) {
     SetDocumentOpener(nullptr);
 }
 
-TEST_F(GeneralTest, ExportItemsDisableThemselvesSoTheExportWindowKnowsWhatToExport) {
+TEST_F(GeneralTest, HiddenItemsAreBuiltButNotOffered) {
     make();
     open();
-    w->mnuExportReceived->trigger();
-    EXPECT_FALSE(w->mnuExportReceived->isEnabled());
-    EXPECT_TRUE(w->mnuExportSent->isEnabled());
-    EXPECT_FALSE(w->mnuBillMdm->isVisible());
-    EXPECT_FALSE(w->mnuInboxFModem->isVisible());
-    EXPECT_FALSE(w->mnuSetting->menuAction()->isVisible());
+    for (QAction* hidden : {w->mnuBillMdm, w->mnuInboxFModem, w->mnuOutboxFModem, w->mnuSentFModem,
+                            w->mnuOutboxFStatus, w->mnuSetting->menuAction()})
+        EXPECT_FALSE(hidden->isVisible()) << hidden->text().toStdString();
+    EXPECT_TRUE(w->mnuSentFStatus->isVisible());
+    EXPECT_EQ(w->mnuUserPW->text(), "User Password");
+    EXPECT_EQ(w->Toolbar->actions().size(), 5);
+    EXPECT_EQ(w->Toolbar->actions().at(3)->toolTip(), "Import Contacts from Excel into Address Book");
 }
 
 }  // namespace
