@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/schema/Schema.h"
+
 namespace parlix::console {
 
 // The record sets' statements. The Inbox shows "New" before "Read": SQLite
@@ -15,10 +17,8 @@ namespace parlix::console {
 // statuses with IN, the form the folders' partial indexes serve.
 inline constexpr const char* kAddressBookSql = "SELECT * FROM AddressBook";
 inline constexpr const char* kInboxSql = "SELECT * FROM Inbox ORDER BY Status = 'New' DESC, DateTime DESC";
-inline constexpr const char* kOutboxSql =
-    "SELECT * FROM Outbox WHERE SentStatus IN ('P','R') ORDER BY DateTimeQueue ASC";
-inline constexpr const char* kSentSql =
-    "SELECT * FROM Outbox WHERE SentStatus IN ('S','F','D') ORDER BY DateTimeSent ASC";
+inline constexpr const char* kOutboxSql = schema::kOutboxViewSql;
+inline constexpr const char* kSentSql = schema::kSentViewSql;
 inline constexpr const char* kDuplicateSql = "SELECT * FROM Outbox WHERE SentStatus = 'D'";
 inline constexpr const char* kFailedSql = "SELECT * FROM Outbox WHERE SentStatus = 'F'";
 inline constexpr const char* kGroupNamesSql = "SELECT DISTINCT GroupName FROM Groups";
