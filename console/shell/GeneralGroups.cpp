@@ -178,17 +178,16 @@ void General::pmnuRemoveAllContactFromGroup_Click() {
             return;
         }
         if (searched) {
-            // Exactly the rows the searched view shows.
-            const int idColumn = rsGroupMembers.fieldIndex("ContactID");
-            std::vector<std::int64_t> ids;
-            const std::int64_t shown = rsGroupMembers.recordCount();
-            ids.reserve(static_cast<std::size_t>(shown));
-            for (std::int64_t r = 0; r < shown; ++r) ids.push_back(rsGroupMembers.valueAt(r, idColumn).asInt());
+            // The search's own criterion, in the order the items are looked at.
             if (mnuSCompany->isChecked()) {
-                Counts.ShownCount = shown;
-                ui::msgBox(std::to_string(shown) + " will be removed from " + g, ui::vbInformation, kRemoveAllTitle);
+                Counts.ShownCount = n;
+                ui::msgBox(std::to_string(n) + " will be removed from " + g, ui::vbInformation, kRemoveAllTitle);
+                RemoveSearchedMembers(DbConnection, g, SearchField::Company, Filters.SearchCompany);
+            } else if (mnuSMobile->isChecked()) {
+                RemoveSearchedMembers(DbConnection, g, SearchField::Mobile, Filters.SearchMobile);
+            } else {
+                RemoveSearchedMembers(DbConnection, g, SearchField::Name, Filters.SearchName);
             }
-            RemoveMembers(DbConnection, g, ids);
         } else {
             RemoveAllMembers(DbConnection, g);
         }

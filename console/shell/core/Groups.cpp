@@ -8,19 +8,6 @@
 
 namespace parlix::console {
 
-namespace {
-
-// Bound ids per statement: well below the database's limit of 999 parameters.
-constexpr std::size_t kIdsPerStatement = 500;
-
-std::string placeholders(std::size_t n) {
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) s += i ? ",?" : "?";
-    return s;
-}
-
-}  // namespace
-
 std::size_t CharacterCount(const std::string& utf8) {
     std::size_t n = 0;
     for (unsigned char c : utf8)
@@ -90,23 +77,41 @@ std::int64_t CountMembers(db::Connection& db, const std::string& name) {
 RemoveResult RemoveMembers(db::Connection& db, const std::string& name,
                            const std::vector<std::int64_t>& contactIds) {
     RemoveResult r;
-    const std::set<std::int64_t> wanted(contactIds.begin(), contactIds.end());
-    const std::vector<std::int64_t> ids(wanted.begin(), wanted.end());
     db::Transaction tx(db);
-    std::set<std::int64_t> found;
-    for (std::size_t at = 0; at < ids.size(); at += kIdsPerStatement) {
-        const std::size_t n = std::min(kIdsPerStatement, ids.size() - at);
-        db::Params p{name};
-        for (std::size_t i = 0; i < n; ++i) p.emplace_back(static_cast<long long>(ids[at + i]));
-        const std::string in = " AND ContactID IN (" + placeholders(n) + ")";
-        for (const auto& row : db.query("SELECT DISTINCT ContactID FROM Groups WHERE GroupName = ?" + in, p))
-            found.insert(row[0].asInt());
-        r.removed += db::Statement(db, "DELETE FROM Groups WHERE GroupName = ?" + in).execute(p);
-    }
+    // The ids go into a table of the connection's own, so one statement finds and one
+    // deletes them however many were selected.
+    db.execute("CREATE TEMP TABLE IF NOT EXISTS RemoveIds (ContactID INTEGER PRIMARY KEY)");
+    db.execute("DELETE FROM temp.RemoveIds");
+    db::Statement add(db, "INSERT OR IGNORE INTO temp.RemoveIds (ContactID) VALUES (?)");
+    for (std::int64_t id : contactIds) add.execute({static_cast<long long>(id)});
+    for (const auto& row : db.query("SELECT ContactID FROM temp.RemoveIds WHERE ContactID NOT IN "
+                                    "(SELECT ContactID FROM Groups WHERE GroupName = ? AND ContactID IS NOT NULL) "
+                                    "ORDER BY ContactID",
+                                    {name}))
+        r.notMember.push_back(row[0].asInt());
+    r.removed = db.execute("DELETE FROM Groups WHERE GroupName = ? AND ContactID IN (SELECT ContactID FROM temp.RemoveIds)",
+                           {name});
+    db.execute("DELETE FROM temp.RemoveIds");
     tx.commit();
-    for (std::int64_t id : ids)
-        if (!found.count(id)) r.notMember.push_back(id);
     return r;
+}
+
+std::int64_t RemoveSearchedMembers(db::Connection& db, const std::string& name, SearchField field,
+                                   const std::string& text) {
+    const char* column = field == SearchField::Company ? "CompanyName" : field == SearchField::Mobile ? "Mobile" : "Name";
+    std::string pattern = "%";
+    for (char ch : text) {
+        if (ch == '%' || ch == '_' || ch == '\\') pattern += '\\';
+        pattern += ch;
+    }
+    pattern += "%";
+    db::Transaction tx(db);
+    const std::int64_t n = db.execute(std::string("DELETE FROM Groups WHERE GroupName = ? AND ContactID IN "
+                                                  "(SELECT ContactID FROM AddressBook WHERE ") +
+                                          column + " LIKE ? ESCAPE '\\')",
+                                      {name, pattern});
+    tx.commit();
+    return n;
 }
 
 std::int64_t RemoveAllMembers(db::Connection& db, const std::string& name) {

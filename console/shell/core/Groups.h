@@ -51,6 +51,12 @@ struct RemoveResult {
 // longer) members are reported, the others removed.
 RemoveResult RemoveMembers(db::Connection& db, const std::string& name,
                            const std::vector<std::int64_t>& contactIds);
+// Deletes the memberships of the members whose field contains `text` literally (quotes,
+// "%", "*", "_" stand for themselves; letters match in either case), as the group
+// view's search shows them; the memberships removed.
+enum class SearchField { Company, Mobile, Name };
+std::int64_t RemoveSearchedMembers(db::Connection& db, const std::string& name, SearchField field,
+                                   const std::string& text);
 // Deletes every membership and leaves exactly one placeholder row; the members removed.
 std::int64_t RemoveAllMembers(db::Connection& db, const std::string& name);
 

@@ -112,7 +112,16 @@ TEST_F(GroupsDb, RemovingMembersSkipsContactsNoLongerInTheGroup) {
     EXPECT_EQ(CountMembers(db, "G"), 1);
     EXPECT_EQ(rows("Other"), 1);
 
-    // Many ids go in several statements of one transaction.
+    // A searched removal takes the search text literally.
+    const auto p = contact("P", "0199", "50% Ltd"), x = contact("X", "0198", "50X Ltd"), u = contact("U", "01_7", "a\\b");
+    for (auto id : {p, x, u}) member("S", id);
+    EXPECT_EQ(RemoveSearchedMembers(db, "S", SearchField::Company, "50%"), 1);
+    EXPECT_EQ(RemoveSearchedMembers(db, "S", SearchField::Mobile, "1_"), 1);
+    EXPECT_EQ(RemoveSearchedMembers(db, "S", SearchField::Company, "A\\B"), 0);  // already gone with "1_"
+    EXPECT_EQ(RemoveSearchedMembers(db, "S", SearchField::Name, "x"), 1);
+    EXPECT_EQ(rows("S"), 0);
+
+    // Thousands of ids at once (a whole grid selected).
     std::vector<std::int64_t> ids;
     for (int i = 0; i < 1200; ++i) {
         ids.push_back(contact("C" + std::to_string(i), "01" + std::to_string(i)));
