@@ -14,6 +14,7 @@
 
 #include "console/dialogs/core/Broadcast.h"
 #include "console/dialogs/tests/ComposerDb.h"
+#include "console/dialogs/tests/HeadlessEngine.h"
 #include "tools/modemsim/SimModem.h"
 
 namespace parlix::console::testing {
@@ -21,35 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Steady = std::chrono::steady_clock;
-
-class Engine {
-public:
-    explicit Engine(const fs::path& folder) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const std::string out = (folder / "engine-output.txt").string();
-            FILE* f = std::freopen(out.c_str(), "a", stdout);
-            (void)f;
-            ::execl(PARLIX_ENGINE_HEADLESS, PARLIX_ENGINE_HEADLESS, "--folder", folder.c_str(), "--fast",
-                    "--interval", "0", "--quiet", static_cast<char*>(nullptr));
-            std::_Exit(127);
-        }
-    }
-    ~Engine() { stop(); }
-    void stop() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        for (int i = 0; i < 100 && ::waitpid(pid_, nullptr, WNOHANG) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    bool running() { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
-
-private:
-    pid_t pid_ = -1;
-};
 
 class EndToEnd : public ComposerDb {
 protected:
