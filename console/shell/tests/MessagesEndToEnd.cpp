@@ -21,11 +21,7 @@ class MessagesEndToEnd : public test::MainWindowDb {
 protected:
     void SetUp() override {
         MainWindowDb::SetUp();
-        folder = root / "Engine";
-        std::filesystem::create_directories(folder);
-        std::ofstream(folder / "Setting.INI") << "[Engine_Setting]\r\nEngineModemID=1\r\n";
-        c.execute("UPDATE Modem SET PortNumber = 3, ModemNumber = '0133456789', Direction = 0, DSR = 0, Poll = 1 "
-                  "WHERE ModemID = 1");
+        folder = testing::PrepareEngineFolder(root, c, "0133456789", 0, false);
         sim = std::make_unique<modemsim::SimModem>();
         sim->linkPort(folder.string(), 3);
     }
