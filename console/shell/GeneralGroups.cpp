@@ -166,10 +166,17 @@ void General::pmnuRemoveAllContactFromGroup_Click() {
             ui::msgBox("There are no records to be removed!", ui::vbExclamation, kRemoveAllTitle);
             return;
         }
-        // A search is on when its item is ticked and the members are filtered by it.
-        const bool searched = rsGroupMembers.filtered() &&
-                              (mnuSCompany->isChecked() || mnuSMobile->isChecked() || mnuSName->isChecked());
-        const std::int64_t n = searched ? rsGroupMembers.recordCount() : CountMembers(DbConnection, g);
+        // A search is on when its item is ticked and the view or the marker says it was
+        // applied; the members are counted and removed by its own criterion.
+        const bool searched = (mnuSCompany->isChecked() || mnuSMobile->isChecked() || mnuSName->isChecked()) &&
+                              (rsGroupMembers.filtered() || rsGroupNames.filtered());
+        const SearchField field = mnuSCompany->isChecked() ? SearchField::Company
+                                  : mnuSMobile->isChecked() ? SearchField::Mobile
+                                                            : SearchField::Name;
+        const std::string& text = field == SearchField::Company ? Filters.SearchCompany
+                                  : field == SearchField::Mobile ? Filters.SearchMobile
+                                                                 : Filters.SearchName;
+        const std::int64_t n = searched ? CountSearchedMembers(DbConnection, g, field, text) : CountMembers(DbConnection, g);
         if (ui::msgBox("Are you sure you want to remove " + std::to_string(n) + " contacts" + " from " + g + "?" +
                            "\n" + "Contacts are not deleted from the Address Book.",
                        ui::vbYesNo, kRemoveAllTitle) != ui::vbYes) {
@@ -178,16 +185,11 @@ void General::pmnuRemoveAllContactFromGroup_Click() {
             return;
         }
         if (searched) {
-            // The search's own criterion, in the order the items are looked at.
-            if (mnuSCompany->isChecked()) {
+            if (field == SearchField::Company) {
                 Counts.ShownCount = n;
                 ui::msgBox(std::to_string(n) + " will be removed from " + g, ui::vbInformation, kRemoveAllTitle);
-                RemoveSearchedMembers(DbConnection, g, SearchField::Company, Filters.SearchCompany);
-            } else if (mnuSMobile->isChecked()) {
-                RemoveSearchedMembers(DbConnection, g, SearchField::Mobile, Filters.SearchMobile);
-            } else {
-                RemoveSearchedMembers(DbConnection, g, SearchField::Name, Filters.SearchName);
             }
+            RemoveSearchedMembers(DbConnection, g, field, text);
         } else {
             RemoveAllMembers(DbConnection, g);
         }

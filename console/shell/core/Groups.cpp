@@ -96,22 +96,37 @@ RemoveResult RemoveMembers(db::Connection& db, const std::string& name,
     return r;
 }
 
-std::int64_t RemoveSearchedMembers(db::Connection& db, const std::string& name, SearchField field,
-                                   const std::string& text) {
+namespace {
+
+// "ContactID IN (members whose field contains ?)" and its bound pattern: the text
+// literally, wildcards escaped.
+std::string searchedMembers(SearchField field) {
     const char* column = field == SearchField::Company ? "CompanyName" : field == SearchField::Mobile ? "Mobile" : "Name";
+    return std::string("GroupName = ? AND ContactID IN (SELECT ContactID FROM AddressBook WHERE ") + column +
+           " LIKE ? ESCAPE '\\')";
+}
+std::string containsPattern(const std::string& text) {
     std::string pattern = "%";
     for (char ch : text) {
         if (ch == '%' || ch == '_' || ch == '\\') pattern += '\\';
         pattern += ch;
     }
-    pattern += "%";
+    return pattern + "%";
+}
+
+}  // namespace
+
+std::int64_t RemoveSearchedMembers(db::Connection& db, const std::string& name, SearchField field,
+                                   const std::string& text) {
     db::Transaction tx(db);
-    const std::int64_t n = db.execute(std::string("DELETE FROM Groups WHERE GroupName = ? AND ContactID IN "
-                                                  "(SELECT ContactID FROM AddressBook WHERE ") +
-                                          column + " LIKE ? ESCAPE '\\')",
-                                      {name, pattern});
+    const std::int64_t n = db.execute("DELETE FROM Groups WHERE " + searchedMembers(field), {name, containsPattern(text)});
     tx.commit();
     return n;
+}
+
+std::int64_t CountSearchedMembers(db::Connection& db, const std::string& name, SearchField field,
+                                  const std::string& text) {
+    return db.scalar("SELECT count(*) FROM Groups WHERE " + searchedMembers(field), {name, containsPattern(text)})->asInt();
 }
 
 std::int64_t RemoveAllMembers(db::Connection& db, const std::string& name) {

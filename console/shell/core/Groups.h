@@ -57,6 +57,9 @@ RemoveResult RemoveMembers(db::Connection& db, const std::string& name,
 enum class SearchField { Company, Mobile, Name };
 std::int64_t RemoveSearchedMembers(db::Connection& db, const std::string& name, SearchField field,
                                    const std::string& text);
+// The members such a removal would take.
+std::int64_t CountSearchedMembers(db::Connection& db, const std::string& name, SearchField field,
+                                  const std::string& text);
 // Deletes every membership and leaves exactly one placeholder row; the members removed.
 std::int64_t RemoveAllMembers(db::Connection& db, const std::string& name);
 

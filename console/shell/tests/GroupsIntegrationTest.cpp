@@ -115,6 +115,8 @@ TEST_F(GroupsDb, RemovingMembersSkipsContactsNoLongerInTheGroup) {
     // A searched removal takes the search text literally.
     const auto p = contact("P", "0199", "50% Ltd"), x = contact("X", "0198", "50X Ltd"), u = contact("U", "01_7", "a\\b");
     for (auto id : {p, x, u}) member("S", id);
+    EXPECT_EQ(CountSearchedMembers(db, "S", SearchField::Company, "50%"), 1);
+    EXPECT_EQ(CountSearchedMembers(db, "S", SearchField::Company, "l"), 2);  // either case
     EXPECT_EQ(RemoveSearchedMembers(db, "S", SearchField::Company, "50%"), 1);
     EXPECT_EQ(RemoveSearchedMembers(db, "S", SearchField::Mobile, "1_"), 1);
     EXPECT_EQ(RemoveSearchedMembers(db, "S", SearchField::Company, "A\\B"), 0);  // already gone with "1_"
