@@ -91,6 +91,14 @@ public:
     // Claims of this engine that an ended run or a failed step left behind are put back
     // in the queue by the next send or read step (EngineWork.cpp).
     bool ClaimsToRecover = true;
+    // The modem is not connected: until it is brought up again a tick does nothing
+    // else, so that no row is touched without a modem.
+    bool ModemLost = false;
+    // A work step that failed on the database, not on the modem, says so here (one line
+    // for the activity box); the tick shows it instead of reconnecting the modem.
+    std::string DatabaseFailure;
+    // Inside a catch block of a step: keeps what a database failure says.
+    void KeepDatabaseFailure();
     std::string ProductName;
     EngineView& view;
 
@@ -103,10 +111,21 @@ protected:
     void StopEngine();
 
 private:
-    // Reconnects after a failed step; false when the reconnect failed and Start ran again
-    // (the tick then ends).
+    // After a failed step: a database failure is shown as such; a modem failure
+    // reconnects the modem. False when the modem could not be reconnected (the tick
+    // then ends and the engine waits for the modem).
+    bool AfterFailedStep(const std::string& word);
     bool Reconnect(const std::string& word);
-    void CloseModemQuietly();
+    // Brings the modem up on ModemPort with ModemPIN; a port without a device is named
+    // in `reason` (and the error log) without a probe.
+    QuentraSMSAPI6::ModemStatus BringModemUp(std::string& reason);
+    // A tick while the modem is lost: one more bring-up, nothing else.
+    void RetryModem();
+    void WaitForModem();
+    void SwitchDeliveryReports();
+
+    std::string ModemPIN;       // Modem.PIN read at the last Start
+    bool ReportsWanted = false;  // Modem.DSR read at the last Start
 
     std::string status_;
     bool busy_ = false;

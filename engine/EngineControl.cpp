@@ -5,6 +5,9 @@
 #include "engine/ErrorLog.h"
 #include "platform/clock/Clock.h"
 #include "platform/db/Recordset.h"
+#include "platform/serial/SerialPort.h"
+
+#include <filesystem>
 
 namespace parlix::engine {
 namespace {
@@ -28,7 +31,69 @@ db::Recordset OpenModemRow(const db::Connection& connection) {
                          {db::Cursor::Live, db::Lock::Optimistic, 0});
 }
 
+// A modem on the machine's own serial port (no ports/comN link) answers "AT" at once at
+// one of the two speeds of the bring-up; an empty port would keep the bring-up probing
+// for half a minute, at every tick while the engine waits for its modem.
+bool AnswersAT(int port) {
+    try {
+        auto line = serial::makePort();
+        line->setCommPort(port);
+        for (const char* settings : {"115200,N,8,1", "9600,N,8,1"}) {
+            line->setSettings(settings);
+            line->setPortOpen(true);
+            line->output("AT\r");
+            std::string answer;
+            for (int wait = 0; wait < 30 && answer.find("OK") == std::string::npos; ++wait) {
+                clock::yield();
+                clock::sleep(50);
+                answer += line->input();
+            }
+            line->setPortOpen(false);
+            if (answer.find("OK") != std::string::npos) return true;
+        }
+    } catch (const std::exception&) {
+    }
+    return false;
+}
+
+// Why port `port` cannot hold a modem, without a bring-up: the device it names is not
+// there, or (without a link) nothing answers on the machine's own port. "" otherwise.
+std::string PortProblem(int port) {
+    namespace fs = std::filesystem;
+    const std::string name = "COM" + std::to_string(port);
+    const std::string device = serial::devicePath(port);
+    std::error_code ec;
+    const bool linked = fs::is_symlink(fs::symlink_status(device, ec)) || device.rfind("/dev/", 0) != 0;
+    const std::string link = (serial::portsFolder() / ("com" + std::to_string(port))).string();
+    if (!fs::exists(device, ec)) {
+        if (linked) return name + ": no serial device at " + device + " -> " + fs::read_symlink(device, ec).string();
+        return name + ": no serial device at " + device + " (and no link " + link + ")";
+    }
+    if (!linked && !AnswersAT(port))
+        return name + ": no modem answers on " + device + " (no link " + link + "; link the modem's device there)";
+    return "";
+}
+
+const char* SimProblem(QuentraSMSAPI6::ModemStatus result) {
+    switch (static_cast<int>(result)) {
+    case 2: return "PIN Required!";
+    case 3: return "Wrong PIN entered!";
+    case 4: return "SIM is blocked by Network! Call your network operator for PUK code to unblock it!";
+    case 5: return "SIM card has unknown error!";
+    default: return nullptr;
+    }
+}
+
 }  // namespace
+
+void Engine::KeepDatabaseFailure() {
+    try {
+        throw;
+    } catch (const db::DbError& failure) {
+        DatabaseFailure = DatabaseProblem(failure);
+    } catch (...) {
+    }
+}
 
 Engine::Engine(EngineView& v) : view(v) {}
 
@@ -85,6 +150,7 @@ void Engine::Timer1_Timer() {
 }
 
 void Engine::Start() {
+    const std::string label = "frmSMSEngine-cmdInit_Click: " + Id();
     try {
         view.setInitEnabled(false);
         view.setSettingsEnabled(false);
@@ -93,10 +159,15 @@ void Engine::Start() {
 
         EnsureConnected(DbConnection);
         bStop = false;
+        // Each failure says its reason in one line and leaves only Stop, which brings the
+        // engine back to "Stop".
+        if (!DbConnection.isOpen()) return AddStatus(LastConnectFailure());
 
         db::Recordset row = OpenModemRow(DbConnection);
-        // Without a row the next line fails like a read of a missing field; that error
-        // is logged and leaves only Stop enabled.
+        if (row.eof()) {
+            WriteErrorLog(label, 0, NoModemRowText());
+            return AddStatus(NoModemRowText());
+        }
         view.setCaption(ProductName + " " + Id() + " - " + row.text("ModemNumber"));
 
         EngineDirection = static_cast<std::int16_t>(row.integer("Direction"));
@@ -104,57 +175,67 @@ void Engine::Start() {
         view.setPanel(2, "Port:" + view.portText());
 
         RouteFlags flags{};
-        if (!row.eof()) {
-            ModemPort = static_cast<std::int16_t>(row.integer("PortNumber"));
-            for (std::size_t slot = 0; slot < kRouteSlots.size(); ++slot) {
-                flags[slot] = row.boolean(kRouteSlots[slot]);
-                RoutePrefixes[slot] = flags[slot] ? kRouteSlots[slot] : "";
-            }
-            view.setPanel(4, "Routing: " + RoutingText(flags));
+        ModemPort = static_cast<std::int16_t>(row.integer("PortNumber"));
+        for (std::size_t slot = 0; slot < kRouteSlots.size(); ++slot) {
+            flags[slot] = row.boolean(kRouteSlots[slot]);
+            RoutePrefixes[slot] = flags[slot] ? kRouteSlots[slot] : "";
         }
+        view.setPanel(4, "Routing: " + RoutingText(flags));
+        ModemPIN = row.text("PIN");
+        ReportsWanted = row.boolean("DSR");
+        const int poll = static_cast<int>(row.integer("Poll"));
+        row.close();
 
-        AddStatus("Connecting to modem. Please wait...");
-        const std::string pin = row.text("PIN");
-        const auto result = pin.empty() ? Modem().InitModem(ModemPort) : Modem().InitModem(ModemPort, pin);
-        switch (static_cast<int>(result)) {
-        case 1:
+        std::string reason;
+        const auto result = BringModemUp(reason);
+        ModemLost = result != QuentraSMSAPI6::ModemStatus::OK;
+        if (result == QuentraSMSAPI6::ModemStatus::OK) {
             AddStatus("SMS engine is running.");
             EngineState = "Running";
             view.setPanel(1, EngineState);
             EngineStatus(EngineState);
-            view.setTimerInterval(static_cast<int>(row.integer("Poll")) * 1000);
+            view.setTimerInterval(poll * 1000);
             view.setTimerEnabled(true);
-            break;
-        case 2: AddStatus("PIN Required!"); break;
-        case 3: AddStatus("Wrong PIN entered!"); break;
-        case 4:
-            AddStatus("SIM is blocked by Network! Call your network operator for PUK code to unblock it!");
-            break;
-        case 5: AddStatus("SIM card has unknown error!"); break;
-        case 0:
-            AddStatus("Modem not connected!");
+        } else if (const char* problem = SimProblem(result)) {
+            AddStatus(problem);
+        } else if (result == QuentraSMSAPI6::ModemStatus::Fail) {
+            AddStatus("Modem not connected!", reason.empty() ? std::vector<std::string>{} : std::vector{reason});
             Modem().CloseModem();
             view.setInitEnabled(true);
             view.setStopEnabled(false);
             view.setSettingsEnabled(true);
-            break;
-        default: break;
         }
+        SwitchDeliveryReports();
+    } catch (const std::exception& failure) {
+        LogCurrentException(label);
+        AddStatus(DatabaseProblem(failure));
+    } catch (...) {
+        LogCurrentException(label);
+    }
+}
 
-        if (row.boolean("DSR")) {
-            if (Modem().DeliveryReportOn()) {
-                AddStatus("Delivery Status Report is turned on.");
-                DeliveryReportActive = true;
-            } else {
-                AddStatus("Delivery Status Report is unable to turned on.");
-                DeliveryReportActive = false;
-            }
+QuentraSMSAPI6::ModemStatus Engine::BringModemUp(std::string& reason) {
+    AddStatus("Connecting to modem. Please wait...");
+    reason = PortProblem(ModemPort);
+    if (!reason.empty()) {
+        WriteErrorLog("frmSMSEngine-InitModem Modem: " + Id(), serial::InvalidPortNumber, reason);
+        return QuentraSMSAPI6::ModemStatus::Fail;
+    }
+    return ModemPIN.empty() ? Modem().InitModem(ModemPort) : Modem().InitModem(ModemPort, ModemPIN);
+}
+
+void Engine::SwitchDeliveryReports() {
+    if (ReportsWanted) {
+        if (Modem().DeliveryReportOn()) {
+            AddStatus("Delivery Status Report is turned on.");
+            DeliveryReportActive = true;
         } else {
-            Modem().DeliveryReportOff();
+            AddStatus("Delivery Status Report is unable to turned on.");
             DeliveryReportActive = false;
         }
-    } catch (...) {
-        LogCurrentException("frmSMSEngine-cmdInit_Click: " + Id());
+    } else {
+        Modem().DeliveryReportOff();
+        DeliveryReportActive = false;
     }
 }
 
@@ -177,6 +258,7 @@ void Engine::StopEngine() {
         view.setResetEnabled(true);
         AddStatus("SMS engine is stopped.");
         EngineState = "Stop";
+        ModemLost = false;
         view.setPanel(1, EngineState);
         EngineStatus(EngineState);
         Modem().CloseModem();
@@ -200,26 +282,75 @@ void Engine::Tick() {
         return;
     }
     if (TextLength(status_) > 300) SetStatusText("Running ...");
+    if (ModemLost) {
+        RetryModem();
+        if (bStop) StopEngine();
+        return;
+    }
 
     const bool send = EngineDirection == 0 || EngineDirection == 2;
     const bool read = EngineDirection == 0 || EngineDirection == 1;
-    if (send && !SendSMS0() && !Reconnect("Send")) return;
-    if (read && !ReadSMS() && !Reconnect("Read")) return;
+    if (send && !SendSMS0() && !AfterFailedStep("Send")) return;
+    if (read && !ReadSMS() && !AfterFailedStep("Read")) return;
     if (send && DeliveryReportActive) GetDeliveryStatusReport();
 
     if (bStop) StopEngine();
 }
 
+bool Engine::AfterFailedStep(const std::string& word) {
+    if (DatabaseFailure.empty()) return Reconnect(word);
+    // The modem did nothing wrong: reconnecting it would not help.
+    AddStatus(DatabaseFailure);
+    DatabaseFailure.clear();
+    return true;
+}
+
 bool Engine::Reconnect(const std::string& word) {
     AddStatus(word + " fail! Reconnecting to modem ...");
     Modem().CloseModem();
-    if (Modem().InitModem(ModemPort) == QuentraSMSAPI6::ModemStatus::OK) {
+    // A port without a device (or a modem) is not probed at length twice in a row.
+    if (PortProblem(ModemPort).empty() && Modem().InitModem(ModemPort) == QuentraSMSAPI6::ModemStatus::OK) {
         AddStatus("Modem connected!");
         return true;
     }
     AddStatus(word + " fail! Unable to connect to modem!");
-    Start();
+    WaitForModem();
+    RetryModem();
     return false;
+}
+
+void Engine::WaitForModem() {
+    // Still running: the timer keeps ticking, Stop stays available.
+    ModemLost = true;
+    view.setInitEnabled(false);
+    view.setSettingsEnabled(false);
+    view.setResetEnabled(false);
+    view.setStopEnabled(true);
+    view.setPanel(1, "Waiting for modem");
+}
+
+void Engine::RetryModem() {
+    Modem().CloseModem();
+    std::string reason;
+    const auto result = BringModemUp(reason);
+    if (result == QuentraSMSAPI6::ModemStatus::OK) {
+        ModemLost = false;
+        AddStatus("Modem connected!");
+        view.setPanel(1, EngineState);
+        SwitchDeliveryReports();
+        return;
+    }
+    std::vector<std::string> details;
+    if (!reason.empty()) details.push_back(reason);
+    if (const char* problem = SimProblem(result)) {
+        // Another try could use up the SIM's PIN attempts: the engine waits for Stop.
+        AddStatus(problem, {"The engine waits; press Stop to end it."});
+        view.setTimerEnabled(false);
+    } else {
+        details.push_back("Trying again at the next tick; press Stop to end.");
+        AddStatus("Modem not connected!", details);
+    }
+    Modem().CloseModem();
 }
 
 bool Engine::EngineStatus(const std::string& state) {

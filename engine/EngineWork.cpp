@@ -20,6 +20,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/db/Recordset.h"
 
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,11 @@ std::string Id() { return std::to_string(EngineModemID); }
 constexpr int kMaxRestarts = 8;
 
 using Fields = std::vector<std::pair<std::string, db::Value>>;
+
+class ModemUnreachable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // The row that a pass holds and, once the outcome is known, its final write.
 struct Claim {
@@ -67,6 +73,22 @@ void RecoverClaims(Engine& e) {
     }
 }
 
+// Writes a claimed row's outcome (with Lock cleared and this engine's number) while
+// the claim is still this engine's; the rows changed (0 when the claim was lost).
+std::int64_t WriteOutcome(Engine& e, const Claim& claim) {
+    std::string set;
+    db::Params params;
+    for (const auto& [name, value] : claim.outcome) {
+        set += (set.empty() ? "" : ", ") + db::quoteIdentifier(name) + " = ?";
+        params.push_back(value);
+    }
+    if (set.empty()) set = "Lock = 0";
+    params.emplace_back(static_cast<long long>(claim.id));
+    params.emplace_back(EngineModemID);
+    return e.DbConnection.execute("UPDATE Outbox SET " + set + " WHERE MsgID = ? AND Lock <> 0 AND ModemID = ?",
+                                  params);
+}
+
 // After an error in a pass that held a row: a known outcome is written straight into
 // the row; an unknown one (the message may or may not have gone) puts the row back in
 // the queue, a rare repeat rather than a message that never goes. When that fails as
@@ -74,17 +96,7 @@ void RecoverClaims(Engine& e) {
 void Settle(Engine& e, const Claim& claim, const std::string& label) {
     if (!claim.held) return;
     try {
-        std::string set;
-        db::Params params;
-        for (const auto& [name, value] : claim.outcome) {
-            set += (set.empty() ? "" : ", ") + db::quoteIdentifier(name) + " = ?";
-            params.push_back(value);
-        }
-        if (set.empty()) set = "Lock = 0";
-        params.emplace_back(static_cast<long long>(claim.id));
-        params.emplace_back(EngineModemID);
-        const auto changed =
-            e.DbConnection.execute("UPDATE Outbox SET " + set + " WHERE MsgID = ? AND Lock <> 0 AND ModemID = ?", params);
+        const auto changed = WriteOutcome(e, claim);
         if (claim.outcome.empty() && changed == 1) WriteErrorLog(label, 0, PutBackText(claim.id, claim.mobile));
     } catch (...) {
         e.ClaimsToRecover = true;
@@ -92,71 +104,81 @@ void Settle(Engine& e, const Claim& claim, const std::string& label) {
 }
 
 // The final write of a claimed row: the outcome, Lock cleared, this engine's number.
-void Finish(db::Recordset& rs, Claim& claim, Fields fields) {
+void Finish(Engine& e, Claim& claim, Fields fields, const std::string& label) {
     fields.emplace_back("Lock", false);
     fields.emplace_back("ModemID", EngineModemID);
-    claim.outcome = fields;
-    for (const auto& [name, value] : fields) rs.setField(name, value);
-    rs.update();
+    claim.outcome = std::move(fields);
+    if (WriteOutcome(e, claim) != 1)
+        WriteErrorLog(label, db::RowConflictError::kGone,
+                      "The row of a message this engine held was taken away:-\r\nMsgID:" + std::to_string(claim.id));
     claim.held = false;
 }
 
-bool PassOnce(Engine& e, bool routed, Claim& claim) {
+bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
     EnsureConnected(e.DbConnection);
     db::Params params;
-    const std::string sql = DueRowsSql(e.RoutePrefixes, routed, db::formatDateTime(clock::now()), params);
+    const std::string moment = db::formatDateTime(clock::now());
+    const std::string sql = DueRowsSql(e.RoutePrefixes, routed, moment, params);
     db::Recordset rs(e.DbConnection, sql, params, {db::Cursor::Live, db::Lock::Optimistic, 8});
     if (rs.eof()) return true;
     while (!rs.eof() && rs.boolean("Lock")) rs.moveNext();
     if (rs.eof()) return true;
 
-    // The claim: saved at once, under the optimistic check, before anything is sent.
-    rs.setField("Lock", true);
-    rs.setField("ModemID", EngineModemID);
-    rs.update();
-    claim.held = true;
-    claim.id = rs.integer("MsgID");
-    claim.mobile = rs.text("Mobile");
-
-    const std::string subject = rs.text("Subject");
-    const std::string& mobile = claim.mobile;
+    const std::int64_t id = rs.integer("MsgID");
+    const std::string mobile = rs.text("Mobile");
     const std::string message = rs.text("Message");
     // A row without a type is sent as text rather than stopping every pass.
     const auto type = static_cast<std::int16_t>(rs.isNull("MsgType") ? 1 : rs.integer("MsgType"));
-    const std::string previous = rs.text("SentStatus");
+    rs.close();
 
-    if (DuplicateCheck(e.DbConnection, subject, mobile)) {
-        Finish(rs, claim, {{"SentStatus", "D"}});
+    // The claim, saved before anything is sent; it also decides whether the row
+    // duplicates a message sent, given up or held by any engine.
+    std::string previous;  // "P" or "R" as claimed: another engine may have tried it since
+    switch (ClaimRow(e.DbConnection, id, moment, previous)) {
+    case ClaimResult::Lost: {
+        const auto still = e.DbConnection.scalar("SELECT 1 FROM Outbox WHERE MsgID = ?", {static_cast<long long>(id)});
+        throw db::RowConflictError(!still);
+    }
+    case ClaimResult::Duplicate:
         e.AddStatus("Duplicate message not send!", {"To : " + mobile, "Message : " + message});
+        e.ShowCounters();
+        return true;
+    case ClaimResult::Claimed: break;
+    }
+    claim.held = true;
+    claim.id = id;
+    claim.mobile = mobile;
+
+    e.AddStatus("Sending. Please wait...");
+    auto& modem = e.Modem();
+    bool sent = false;
+    switch (KindOf(type, message)) {
+    case SendKind::Unicode: sent = modem.SendSMSU(mobile, message); break;
+    case SendKind::Long: sent = modem.SendLMSText(mobile, message, ConcatReference()); break;
+    case SendKind::Single: sent = modem.SendSMST(mobile, message); break;
+    }
+    if (!sent) {
+        e.AddStatus("Send fail!", {"Send to : " + mobile, "Message : " + message});
+        // A refusal comes from a modem that answers and is on its network; a send that
+        // never reached one is a failed step: the row goes back to the queue untouched.
+        if (!modem.ConnectToGSM()) throw ModemUnreachable("the modem did not answer or lost its network during a send");
+        const bool second = previous == "R";
+        if (second) Increment(e.FailCount);
+        Finish(e, claim, {{"SentStatus", second ? "F" : "R"}}, label);
+        ReportSendResult(mobile, "F", 0);
     } else {
-        e.AddStatus("Sending. Please wait...");
-        auto& modem = e.Modem();
-        bool sent = false;
-        switch (KindOf(type, message)) {
-        case SendKind::Unicode: sent = modem.SendSMSU(mobile, message); break;
-        case SendKind::Long: sent = modem.SendLMSText(mobile, message, ConcatReference()); break;
-        case SendKind::Single: sent = modem.SendSMST(mobile, message); break;
-        }
-        if (!sent) {
-            e.AddStatus("Send fail!", {"Send to : " + mobile, "Message : " + message});
-            const bool second = previous == "R";
-            if (second) Increment(e.FailCount);
-            Finish(rs, claim, {{"SentStatus", second ? "F" : "R"}});
-            ReportSendResult(mobile, "F", 0);
-        } else {
-            const auto sentAt = clock::now();
-            e.AddStatus("Send success!", {"Send to : " + mobile, "Message : " + message});
-            Increment(e.SentCount);
-            const std::int64_t reference = ReferenceValue(modem.MR());
-            Finish(rs, claim,
-                   {{"MsgRef", static_cast<long long>(reference)},
-                    {"DateTimeSent", db::formatDateTime(sentAt)},
-                    {"SentStatus", "S"}});
-            ReportSendResult(mobile, "S", static_cast<std::int16_t>(reference));
-        }
+        const auto sentAt = clock::now();
+        e.AddStatus("Send success!", {"Send to : " + mobile, "Message : " + message});
+        Increment(e.SentCount);
+        const std::int64_t reference = ReferenceValue(modem.MR());
+        Finish(e, claim,
+               {{"MsgRef", static_cast<long long>(reference)},
+                {"DateTimeSent", db::formatDateTime(sentAt)},
+                {"SentStatus", "S"}},
+               label);
+        ReportSendResult(mobile, "S", static_cast<std::int16_t>(reference));
     }
     e.ShowCounters();
-    rs.close();
     return true;
 }
 
@@ -166,7 +188,7 @@ bool RunPass(Engine& e, bool routed) {
     for (int restarts = 0;; ++restarts) {
         Claim claim;
         try {
-            return PassOnce(e, routed, claim);
+            return PassOnce(e, routed, claim, label);
         } catch (const db::RowConflictError& conflict) {
             Settle(e, claim, label);
             if (conflict.number() == db::RowConflictError::kChanged)
@@ -175,6 +197,7 @@ bool RunPass(Engine& e, bool routed) {
                 WriteErrorLog(label, conflict.number(), conflict.what());
         } catch (...) {
             LogCurrentException(label);
+            e.KeepDatabaseFailure();
             Settle(e, claim, label);
             return false;
         }
@@ -253,6 +276,7 @@ bool Engine::SendSMS0() {
         return view.allRoutes() ? SendSMSAll() : SendSMSSel();
     } catch (...) {
         LogCurrentException("frmSMSEngine-SendSMS0 Modem: " + Id());
+        KeepDatabaseFailure();
         return false;
     }
 }
@@ -297,6 +321,7 @@ bool Engine::ReadSMS() {
         return true;
     } catch (...) {
         LogCurrentException(label);
+        KeepDatabaseFailure();
         return false;
     }
 }
@@ -332,9 +357,9 @@ void Engine::GetDeliveryStatusReport() {
         }
 
         EnsureConnected(DbConnection);
-        db::Recordset rs(DbConnection, schema::kReportMatchSql, {ReferenceParam(reference), EngineModemID},
-                         {db::Cursor::Live, db::Lock::Optimistic, 0});
-        rs.setFilter(db::Criteria::contains("Mobile", LastChars(recipient, 10)));
+        db::Recordset rs(DbConnection, schema::kReportMatchSql,
+                         {ReferenceParam(reference), EngineModemID, LastChars(recipient, 10)},
+                         {db::Cursor::Live, db::Lock::Optimistic, 1});
         if (!rs.eof()) {
             rs.setField("DeliveryStatus", code);
             if (code == "D") {

@@ -2,7 +2,9 @@
 
 #include "engine/EngineText.h"
 #include "engine/schema/Schema.h"
+#include "pdu/Helpers.h"
 #include "platform/clock/Clock.h"
+#include "platform/text/Text.h"
 
 #include <random>
 
@@ -10,7 +12,8 @@ namespace parlix::engine {
 
 SendKind KindOf(int msgType, const std::string& text) {
     if (msgType == 0) return SendKind::Unicode;
-    return TextLength(text) > 160 ? SendKind::Long : SendKind::Single;
+    // What fits one message is counted in septets: "€" and "{" take two.
+    return GSM::SeptetCount(text::toUtf16(text)) > 160 ? SendKind::Long : SendKind::Single;
 }
 
 std::string DueRowsSql(const std::array<std::string, 7>& prefixes, bool routed, const std::string& moment,

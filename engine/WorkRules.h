@@ -11,7 +11,8 @@
 namespace parlix::engine {
 
 // How a queued row goes out: MsgType 0 as one Unicode message whatever its length,
-// other types as a long (concatenated) message above 160 characters, else as one.
+// other types as a long (concatenated) message above 160 septets (GSM 7-bit, where an
+// extension character such as "€" takes two), else as one.
 enum class SendKind { Unicode, Long, Single };
 SendKind KindOf(int msgType, const std::string& text);
 

@@ -141,6 +141,7 @@ void frmModem::EnsureLoaded() {
 
 void frmModem::Form_Load() {
     loaded_ = true;
+    chosenDirection_ = -1;
     try {
         ConnectADODB(engine_.DbConnection);
         rs_.close();
@@ -221,6 +222,7 @@ void frmModem::chkAll_Click() {
 
 void frmModem::SetDirection(int direction, const char* location) {
     try {
+        chosenDirection_ = direction;
         rs_.setField("Direction", direction);
         OptReadSend->setChecked(direction == 0);
         OptRead->setChecked(direction == 1);
@@ -275,11 +277,25 @@ void frmModem::cmdSave_Click() {
         } else if (!any) {
             return warn("Please specified your routing.");
         }
+        // A refused Save dropped the direction chosen before it; the option still shows it.
+        if (chosenDirection_ >= 0) rs_.setField("Direction", chosenDirection_);
 
         rs_.update();
         Form_Unload();
     } catch (const InvalidNumber&) {
         ui::msgBox("Invalid number! Please enter again", ui::vbExclamation, "Warning");
+    } catch (const db::RowConflictError& conflict) {
+        LogCurrentException("frmModem-cmdSave_Click Modem: " + Id());
+        // The boxes keep what the user typed: a second Save writes it over the other change.
+        ui::msgBox(conflict.rowGone() ? NoModemRowText()
+                                      : "The modem settings were changed by another program after this window was "
+                                        "opened, so nothing was saved. Your entries are kept: press Save Setting "
+                                        "again to save them over that change, or Exit to keep it.",
+                   ui::vbCritical, "Warning");
+    } catch (const std::exception& e) {
+        LogCurrentException("frmModem-cmdSave_Click Modem: " + Id());
+        ui::msgBox("Nothing was saved. " + (rs_.isOpen() && rs_.eof() ? NoModemRowText() : DatabaseProblem(e)),
+                   ui::vbCritical, "Warning");
     } catch (...) {
         LogCurrentException("frmModem-cmdSave_Click Modem: " + Id());
     }

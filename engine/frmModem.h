@@ -76,6 +76,7 @@ private:
     EngineWindowDisplay& display_;
     db::Recordset rs_;
     bool loaded_ = false;
+    int chosenDirection_ = -1;  // the option clicked since the load, -1 for none
 };
 
 }  // namespace parlix::engine

@@ -142,7 +142,7 @@ frmSMSEngine::frmSMSEngine(EngineFactory makeEngine, QWidget* parent) : QMainWin
         Panels[i]->setToolTip(tips[i]);
         Panels[i]->setFrameShape(QFrame::StyledPanel);
         // Wide enough for the longest text each panel shows; the routing takes the rest.
-        static const int widths[4] = {80, 90, 220, 150};
+        static const int widths[4] = {130, 90, 220, 150};
         Panels[i]->setMinimumWidth(widths[i]);
         bar->addWidget(Panels[i], i == 3 ? 1 : 0);
     }
@@ -288,6 +288,8 @@ void frmSMSEngine::mnuExit_Click() {
 
 void frmSMSEngine::mnuModem_Click() {
     Trap("mnuModem_Click() Modem " + Id(), [&] {
+        // Loaded hidden at start-up: open it with the row as it is now, not as it was then.
+        if (modem_ && modem_->IsLoaded() && !modem_->isVisible()) modem_->Form_Unload();
         frmModem& form = modemForm();
         form.exec();
     });

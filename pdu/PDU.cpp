@@ -1,6 +1,7 @@
 #include "pdu/PDU.h"
 
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -22,7 +23,49 @@ std::uint8_t checkedByte(long long value, const char* property) {
   return static_cast<std::uint8_t>(value);
 }
 
-void removeAll(std::u16string& s, char16_t c) { std::erase(s, c); }
+// "F" fills an odd last semi-octet; some modems print it in lower case.
+void dropFiller(std::u16string& s) {
+  std::erase_if(s, [](char16_t c) { return c == u'F' || c == u'f'; });
+}
+
+// How the coding octet says the user data is written (GSM 03.38, clause 4).
+enum class Alphabet { Gsm7, Data8, Ucs2, Unreadable };
+
+Alphabet alphabetOf(int dcs) {
+  const int group = dcs >> 4;
+  if (group < 8) {  // general data coding, with or without automatic deletion
+    if ((dcs & 0x20) != 0) return Alphabet::Unreadable;  // compressed
+    switch ((dcs >> 2) & 3) {
+      case 1: return Alphabet::Data8;
+      case 2: return Alphabet::Ucs2;
+      default: return Alphabet::Gsm7;  // 3 is reserved: read as the default alphabet
+    }
+  }
+  if (group == 0xE) return Alphabet::Ucs2;                              // message waiting, UCS-2
+  if (group == 0xF) return (dcs & 0x04) != 0 ? Alphabet::Data8 : Alphabet::Gsm7;
+  return Alphabet::Gsm7;  // message waiting groups and reserved ones
+}
+
+// Octets of the user-data header (its length octet included) at the front of the
+// user data, or -1 when the header does not fit in what follows.
+int headerOctets(std::u16string_view userData) {
+  const int udhl = userData.size() >= 2 ? HexValue(userData.substr(0, 2)) : -1;
+  if (udhl < 0 || static_cast<std::size_t>(udhl + 1) * 2 > userData.size()) return -1;
+  return udhl + 1;
+}
+
+// Text of 7-bit user data behind a header: the header takes whole septets, so the text
+// starts after the fill bits that pad it to a septet boundary.
+std::optional<std::u16string> textAfterHeader(std::u16string_view userData, int udl) {
+  const int header = headerOctets(userData);
+  if (header < 0) return std::nullopt;
+  const int headerSeptets = (header * 8 + 6) / 7;
+  if (udl < headerSeptets) return std::nullopt;
+  auto septets = UnpackSeptets(userData.substr(static_cast<std::size_t>(header) * 2),
+                               headerSeptets * 7 - header * 8, static_cast<std::size_t>(udl - headerSeptets));
+  if (!septets) return std::nullopt;
+  return FromSeptets(*septets);
+}
 
 // Consumes the unit from the front. Fields are taken as text or as hexadecimal
 // values; any shortfall or bad digit ends the decode.
@@ -44,7 +87,6 @@ class Reader {
     return HexValue(t);
   }
 
-  std::u16string_view peek(std::size_t k) const { return unit_.substr(pos_, k); }
   std::u16string_view rest() const { return unit_.substr(pos_); }
 
  private:
@@ -88,7 +130,7 @@ void PDU::let_SMSCTypeOfAddr(const std::string& value) { SMSCTypeOfAddr_ = toUtf
 
 std::string PDU::get_MSISDN() const {
   std::u16string s = MSISDN_;
-  removeAll(s, u'+');
+  std::erase(s, u'+');
   return toUtf8(s);
 }
 
@@ -121,8 +163,7 @@ void PDU::EncodePDU() {
     userData = EncodeUCS2(SMSText_);
     userDataLength = userData.size() / 2;
   } else {
-    userData = Encode7Bit(SMSText_);
-    userDataLength = SMSText_.size();
+    userData = Encode7Bit(SMSText_, &userDataLength);  // an escape pair counts two septets
   }
 
   std::u16string unit;
@@ -159,7 +200,7 @@ bool PDU::DecodePDU() noexcept {
       if (smscLength == 0) return;  // no room for the type octet just read
       if (!r.take(2 * static_cast<std::size_t>(smscLength) - 2, t)) return;
       SMSC_ = SwapSemiOctets(t);
-      removeAll(SMSC_, u'F');
+      dropFiller(SMSC_);
       if (smscType < 0) return;
       if (smscType == 145) SMSC_.insert(SMSC_.begin(), u'+');
 
@@ -167,10 +208,9 @@ bool PDU::DecodePDU() noexcept {
       if (header < 0) return;
       TPHeader_ = static_cast<std::uint8_t>(header);
 
-      const std::u16string a(r.peek(2));
-      int digits = r.takeHex();
-      if (digits < 0) return;
-      if (digits % 2 != 0) ++digits;
+      const int addressLength = r.takeHex();  // semi-octets
+      if (addressLength < 0) return;
+      const int digits = addressLength + addressLength % 2;
 
       const int senderType = r.takeHex();
       if (senderType < 0) return;
@@ -179,14 +219,15 @@ bool PDU::DecodePDU() noexcept {
       if (!r.take(static_cast<std::size_t>(digits), t)) return;
       if (senderType == 145) {
         MSISDN_ = u"+" + SwapSemiOctets(t);
-        removeAll(MSISDN_, u'F');
+        dropFiller(MSISDN_);
       } else if (senderType == 208) {
-        auto name = Decode7Bit(a + std::u16string(t));
+        // A name in 7-bit septets: the length counts the semi-octets they fill.
+        auto name = UnpackSeptets(t, 0, static_cast<std::size_t>(addressLength) * 4 / 7);
         if (!name) return;
-        MSISDN_ = std::move(*name);
+        MSISDN_ = FromSeptets(*name);
       } else {
         MSISDN_ = SwapSemiOctets(t);
-        removeAll(MSISDN_, u'F');
+        dropFiller(MSISDN_);
         if (MSISDN_.size() > 6) MSISDN_ = IDDPrefix_ + MSISDN_;
       }
 
@@ -201,11 +242,24 @@ bool PDU::DecodePDU() noexcept {
       if (!r.take(14, t)) return;
       TimeStamp_ = FormatTimeStamp(SwapSemiOctets(t));
 
-      // The user-data length stays at the front of PDU; the texts carry their own.
+      // The user-data length stays at the front of PDU.
       const std::u16string_view rest = r.rest();
-      if (rest.size() < 2 || HexValue(rest.substr(0, 2)) < 0) return;
-      if ((coding & 8) != 0) {
-        auto text = DecodeUCS2(rest.substr(2));
+      const int udl = rest.size() < 2 ? -1 : HexValue(rest.substr(0, 2));
+      if (udl < 0) return;
+      const std::u16string_view userData = rest.substr(2);
+      // A part of a long message: its header is skipped, the text comes out clean.
+      const bool hasHeader = (header & 0x40) != 0;
+      const Alphabet alphabet = alphabetOf(coding);
+      if (alphabet == Alphabet::Ucs2) {
+        const int skip = hasHeader ? headerOctets(userData) : 0;
+        if (skip < 0) return;
+        auto text = DecodeUCS2(userData.substr(static_cast<std::size_t>(skip) * 2));
+        if (!text) return;
+        SMSText_ = std::move(*text);
+      } else if (alphabet != Alphabet::Gsm7) {
+        return;  // 8-bit data or compressed text is no text to show
+      } else if (hasHeader) {
+        auto text = textAfterHeader(userData, udl);
         if (!text) return;
         SMSText_ = std::move(*text);
       } else if (rest == u"00") {

@@ -4,7 +4,9 @@
 // prints and expects them.
 //
 // Properties keep their names: `X` is read with get_X() and written with
-// let_X(value). Texts are UTF-8; characters are counted in UTF-16 code units.
+// let_X(value). Texts are UTF-8. A 7-bit text is counted in septets of the GSM
+// alphabet (an extension character such as "€" is two), a UCS-2 text in UTF-16
+// code units.
 // A Byte property given a value outside 0..255 throws std::overflow_error.
 #include <cstdint>
 #include <string>
@@ -56,8 +58,9 @@ class PDU {
   // Whatever the value, the prefix becomes "65".
   void let_IDDPrefix(const std::string& value);
 
-  // Reads the SMS-DELIVER unit in PDU, consuming it up to the user-data length.
-  // False on any malformed input; never throws.
+  // Reads the SMS-DELIVER unit in PDU, consuming it up to the user-data length. A
+  // part of a long message gives its own text, header skipped. False on any
+  // malformed input and on 8-bit or compressed data; never throws.
   bool DecodePDU() noexcept;
 
   // Builds the SMS-SUBMIT unit from the fields and leaves it in PDU. Throws

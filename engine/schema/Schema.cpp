@@ -118,7 +118,8 @@ const std::vector<CodeDef>& codes() {
         {"Outbox.SentStatus", "R", "failed once; queued again"},
         {"Outbox.SentStatus", "S", "sent; MsgRef and DateTimeSent set"},
         {"Outbox.SentStatus", "F", "failed on the second attempt"},
-        {"Outbox.SentStatus", "D", "duplicate: not sent, same Subject and Mobile already \"S\" or \"F\""},
+        {"Outbox.SentStatus", "D",
+         "duplicate: not sent, same Subject and Mobile already \"S\" or \"F\", or queued ahead of it"},
         {"Outbox.DeliveryStatus", "Null", "no report yet"},
         {"Outbox.DeliveryStatus", "D", "delivered (DateTimeDeliver set)"},
         {"Outbox.DeliveryStatus", "F", "not delivered"},
@@ -283,6 +284,19 @@ bool createDatabase(const std::string& path, const std::string& key) {
     return true;
 }
 
+std::string checkDatabase(const std::string& path, const std::string& key) {
+    try {
+        db::Connection c;
+        c.open(path, key);
+        for (const auto& t : tables())
+            if (!c.scalar("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", {t.name}))
+                return "it has no table " + t.name;
+        return "";
+    } catch (const db::DbError& e) {
+        return e.what();
+    }
+}
+
 std::string documentation() {
     std::string d;
     d += "# The shared database\n\n";
@@ -331,8 +345,14 @@ std::string documentation() {
     for (int e : initialEngines())
         d += "| Modem | ModemID " + std::to_string(e) +
              ", Poll 5, Direction 0, DSR 0, route flags 0, Status `Stop`, PortNumber 1, Rate1/Rate2 0 |\n";
-    d += "\nChange the initial passwords after installation (the console's \"User Password\" window changes\n";
-    d += "`user1`; the administrator's row can be changed with the `sqlcipher` shell).\n";
+    d += "\nChange the initial passwords after installation with the `sqlcipher` shell (the console's\n";
+    d += "\"User Password\" window sits in a menu that is never shown):\n\n";
+    d += "```sh\n";
+    d += "sqlcipher <root>/Database/Parlix.db \"PRAGMA key = '" + std::string(kDatabaseKey) + "';\n";
+    d += "  UPDATE Login SET Password = 'new user password' WHERE UserID = 'user1';\n";
+    d += "  UPDATE Login SET Password = 'new admin password' WHERE UserID = 'admin';\"\n";
+    d += "```\n\n";
+    d += "Passwords are compared exactly as typed (letter case and trailing blanks count).\n";
     return d;
 }
 

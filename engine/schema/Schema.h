@@ -68,6 +68,10 @@ std::string enginePath(const std::string& engineFolder);
 // Throws parlix::db::DbError when the file cannot be made.
 bool createDatabase(const std::string& path, const std::string& key = kDatabaseKey);
 
+// Why the file at path is not a usable Parlix database ("" when it is): it cannot be
+// opened with the key (empty, foreign, damaged, wrong key) or lacks one of the tables.
+std::string checkDatabase(const std::string& path, const std::string& key = kDatabaseKey);
+
 // Brings an existing Parlix file up to the current indexes and planner statistics:
 // adds missing indexes, rewrites the planner rows of this description. Idempotent;
 // never creates the file and never touches table rows. Throws parlix::db::OpenError
@@ -89,12 +93,17 @@ inline constexpr const char* kDueRowsSql =
 inline constexpr const char* kDueRowsRoutedSqlHead =
     "SELECT * FROM Outbox WHERE SentStatus IN ('P','R') AND DateTimeQueue <= ?";
 inline constexpr const char* kDueRowsOrder = " ORDER BY DateTimeQueue";
-// ? = subject, ? = mobile
+// ? = subject, ? = mobile: the rows already sent or given up. (The engine decides
+// duplicates inside its claim, twins queued ahead included: engine/CheckDuplicate.cpp.)
 inline constexpr const char* kDuplicateCheckSql =
     "SELECT MsgID FROM Outbox WHERE Subject = ? AND Mobile = ? AND SentStatus IN ('S','F')";
-// ? = message reference, ? = engine number; filter Mobile on the recipient afterwards.
+// ? = message reference, ? = engine number, ? = the last ten characters of the
+// recipient (rows whose Mobile contains them). Open with at most 1 row: the index is
+// walked from the newest send back and stops at the first match, however many old
+// rows without a report share the reference.
 inline constexpr const char* kReportMatchSql =
-    "SELECT * FROM Outbox WHERE MsgRef = ? AND ModemID = ? AND DeliveryStatus IS NULL ORDER BY DateTimeSent DESC";
+    "SELECT * FROM Outbox WHERE MsgRef = ? AND ModemID = ? AND DeliveryStatus IS NULL AND instr(Mobile, ?) > 0 "
+    "ORDER BY DateTimeSent DESC";
 // Sender's name by the last seven characters of the number (? = those 7 characters,
 // served by the index on substr(Mobile, -7)). For a number shorter than seven
 // characters use kNameByEndingSql with ? = "%" + number.

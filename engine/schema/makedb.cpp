@@ -1,4 +1,6 @@
-// parlix-makedb: makes the shared database file when it is missing.
+// parlix-makedb: makes the shared database file when it is missing. Without --upgrade an
+// existing file is never changed; one that is not a Parlix database (empty, foreign,
+// damaged, another key) is reported and the tool fails.
 //   parlix-makedb <root>          -> <root>/Database/Parlix.db
 //   parlix-makedb --file <path>   -> that file
 //   parlix-makedb --doc           -> prints the database description (Markdown)
@@ -45,10 +47,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        if (parlix::schema::createDatabase(path))
+        if (parlix::schema::createDatabase(path)) {
             std::cout << "parlix-makedb: created " << path << "\n";
-        else
+        } else if (const std::string why = parlix::schema::checkDatabase(path); !why.empty()) {
+            // Never overwritten: it may be the only copy of someone's data.
+            std::cerr << "parlix-makedb: " << path << " is not a Parlix database (" << why
+                      << "); nothing was changed. Move it away and run parlix-makedb again to make a new one.\n";
+            return 1;
+        } else {
             std::cout << "parlix-makedb: " << path << " exists, left as it is\n";
+        }
     } catch (const std::exception& e) {
         std::cerr << "parlix-makedb: " << e.what() << "\n";
         return 1;

@@ -4,6 +4,7 @@
 #include "engine/work_tests/HeadlessView.h"
 #include "platform/clock/Clock.h"
 
+#include <cstdlib>
 #include <functional>
 
 using namespace parlix;
@@ -260,23 +261,142 @@ TEST_F(EngineControl, FailedStepReconnectsAndGoesOn) {
     EXPECT_EQ(engine.EngineState, "Running");
 }
 
-TEST_F(EngineControl, FailedReconnectRunsStartAgainAndEndsTheTick) {
-    clock::FakeClock fake;
-    clock::ScopedClock scoped(fake);
+TEST_F(EngineControl, FailedReconnectWaitsForTheModemAndTouchesNoRow) {
+    auto fake = std::make_unique<clock::FakeClock>();  // the silent modem's waits cost nothing
+    auto scoped = std::make_unique<clock::ScopedClock>(*fake);
     startModem();
     engine.EngineDirection = 0;
     engine.ModemPort = 3;
+    engine.EngineState = "Running";  // as after a Start
+    view.stop = true;
+    view.init = false;
+    view.timerOn = true;
     sim->set("mute=1");
     engine.readResult = false;
     engine.Timer1_Timer();
     EXPECT_EQ(engine.steps, (std::vector<std::string>{"send", "read"}));
     EXPECT_TRUE(has("Read fail! Reconnecting to modem ..."));
     EXPECT_TRUE(has("Read fail! Unable to connect to modem!"));
-    // The full Start ran: it reached the modem again and failed.
+    // The bring-up ran again at once, with its entries, and failed.
     EXPECT_TRUE(has("Connecting to modem. Please wait..."));
     EXPECT_TRUE(has("Modem not connected!"));
-    EXPECT_TRUE(view.init);
-    EXPECT_FALSE(view.stop);
+    // The engine is still running and says so: Stop stays, Start and Settings stay off.
+    EXPECT_FALSE(view.init);
+    EXPECT_TRUE(view.stop);
+    EXPECT_FALSE(view.settings);
+    EXPECT_TRUE(view.timerOn);
+    EXPECT_EQ(view.panels[1], "Waiting for modem");
+
+    // While the modem is away a tick only tries to bring it up: no step runs.
+    engine.steps.clear();
+    engine.SetStatusText("");
+    engine.Timer1_Timer();
+    EXPECT_TRUE(engine.steps.empty());
+    EXPECT_TRUE(has("Connecting to modem. Please wait..."));
+    EXPECT_TRUE(has("Modem not connected!"));
+
+    // Back: the next tick brings it up, the one after works again.
+    scoped.reset();  // real time again: a real answer takes a moment
+    sim->set("mute=0");
+    engine.Timer1_Timer();
+    EXPECT_TRUE(has("Modem connected!"));
+    EXPECT_TRUE(engine.steps.empty());
+    EXPECT_EQ(view.panels[1], "Running");
+    engine.readResult = true;
+    engine.Timer1_Timer();
+    EXPECT_EQ(engine.steps, (std::vector<std::string>{"send", "read"}));
+}
+
+TEST_F(EngineControl, StopEndsAnEngineThatWaitsForItsModem) {
+    clock::FakeClock fake;
+    clock::ScopedClock scoped(fake);
+    startModem();
+    engine.EngineDirection = 2;
+    engine.ModemPort = 3;
+    sim->set("mute=1");
+    engine.sendResult = false;
+    engine.Timer1_Timer();
+    ASSERT_EQ(view.panels[1], "Waiting for modem");
+    engine.cmdStop_Click();
+    engine.Timer1_Timer();
+    expectStoppedButtons();
+    EXPECT_FALSE(view.timerOn);
+    EXPECT_EQ(engine.EngineState, "Stop");
+}
+
+TEST_F(EngineControl, EveryStartUpFailureSaysItsReasonOnScreen) {
+    const std::string database = schema::databasePath(root.string());
+    struct Case {
+        std::string name;
+        std::function<void()> setUp;
+        std::string entry;   // start of the activity line
+        std::string logged;  // in the error log
+    } cases[] = {
+        {"missing database", [&] { fs::remove(database); }, "Database not found: " + database, "Error Location: ConnectDB-ConnectADODB"},
+        {"engine folder misplaced",
+         [&] {
+             fs::create_directories(root / "Parlix" / "Engine");
+             EngineFolder = (root / "Parlix" / "Engine").string();
+         },
+         "Engine folder misplaced: there is no " + (root / "Parlix" / "Database").string(),
+         "Error Location: ConnectDB-ConnectADODB"},
+        {"no Modem row", [&] { EngineModemID = 9; }, "No settings for engine 9: table Modem has no row with ModemID 9",
+         "No settings for engine 9"},
+        {"wrong key",
+         [&] {
+             fs::remove(database);
+             schema::createDatabase(database, "another key");
+         },
+         "Database cannot be opened: wrong database password or not a database: ", "ConnectDB-ConnectADODB"},
+        {"empty file",
+         [&] {
+             fs::remove(database);
+             std::ofstream(database).close();
+         },
+         "Database cannot be opened: not a database (the file is empty)", "ConnectDB-ConnectADODB"},
+        {"dangling port link",
+         [&] {
+             sim.reset();
+             fs::create_directories(fs::path(EngineFolder) / "ports");
+             fs::create_symlink("/dev/ttyUSB97", fs::path(EngineFolder) / "ports" / "com3");
+         },
+         "Modem not connected!\r\nCOM3: no serial device at " + (fs::path(EngineFolder) / "ports" / "com3").string() +
+             " -> /dev/ttyUSB97",
+         "/dev/ttyUSB97"},
+        {"no link and no device", [&] { setModem("PortNumber = 40"); },
+         "Modem not connected!\r\nCOM40: no serial device at /dev/ttyS39", "/dev/ttyS39"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        startModem();
+        c.setUp();
+        ASSERT_FALSE(HasFatalFailure());
+        RecordingView fresh;
+        Engine e(fresh);
+        const auto began = std::chrono::steady_clock::now();
+        e.cmdInit_Click();
+        EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(3)) << "no probe of a missing device";
+        EXPECT_NE(e.StatusText().find(" Status : " + c.entry), std::string::npos) << e.StatusText();
+        EXPECT_NE(errorLog().find(c.logged), std::string::npos) << errorLog();
+        EXPECT_NE(e.EngineState, "Running");
+        EXPECT_TRUE(fresh.stop || fresh.init) << "a button to go on with";
+    }
+}
+
+TEST_F(EngineControl, ReadOnlyDatabaseSaysSo) {
+    // Root may write any file; an immutable one it may not.
+    const std::string database = schema::databasePath(root.string());
+    db.close();
+    if (std::system(("chattr +i '" + database + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "chattr +i is not possible here";
+    startModem();
+    engine.cmdInit_Click();
+    std::system(("chattr -i '" + database + "'").c_str());
+    EXPECT_NE(engine.StatusText().find(" Status : Database is read-only: " + database), std::string::npos)
+        << engine.StatusText();
+    EXPECT_NE(engine.EngineState, "Running");
 }
 
 TEST_F(EngineControl, ResetZeroesTheCounters) {

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace parlix;
 using namespace parlix::engine;
@@ -127,6 +128,80 @@ TEST_F(Windows, SaveChecksInOrderAndCommitsNothingUntilAllPass) {
     EXPECT_EQ(modemColumn("012"), "1");
     EXPECT_EQ(modemColumn("016"), "0");
     EXPECT_EQ(w.engine().RoutePrefixes[0], "012");
+}
+
+TEST_F(Windows, SaveSavesAfterOutsideChangesOfOtherColumns) {
+    frmSMSEngine w;
+    w.Form_Load();
+    frmModem& m = w.modemForm();
+    // What a Start and Stop, a crashed engine or another tool write meanwhile.
+    setModem("Status = 'Running', Rate1 = 0.15");
+    m.txtPort->setText("4");
+    m.OptSend->click();
+    m.cmdSave_Click();
+    EXPECT_TRUE(boxes.calls.empty());
+    EXPECT_FALSE(m.IsLoaded());
+    EXPECT_EQ(modemColumn("PortNumber"), "4");
+    EXPECT_EQ(modemColumn("Direction"), "2");
+    EXPECT_EQ(modemColumn("Status"), "Running") << "a column Save does not write is left alone";
+    EXPECT_EQ(modemColumn("Rate1"), "0.15");
+}
+
+TEST_F(Windows, SaveAfterAConflictingChangeSaysSoAndKeepsTheEdits) {
+    frmSMSEngine w;
+    w.Form_Load();
+    frmModem& m = w.modemForm();
+    setModem("PortNumber = 9");  // another program changed a column that Save writes
+    m.txtPort->setText("4");
+    m.txtModemNum->setText("0163345678");
+    m.OptRead->click();
+    m.cmdSave_Click();
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_NE(boxes.calls[0].prompt.find("changed by another program"), std::string::npos) << boxes.calls[0].prompt;
+    EXPECT_EQ(boxes.calls[0].buttons, ui::vbCritical);
+    EXPECT_TRUE(m.IsLoaded());
+    EXPECT_EQ(m.txtPort->text(), "4");
+    EXPECT_EQ(m.txtModemNum->text(), "0163345678");
+    EXPECT_TRUE(m.OptRead->isChecked());
+    EXPECT_EQ(modemColumn("PortNumber"), "9");
+    EXPECT_EQ(modemColumn("ModemNumber"), "0123456789");
+
+    // Saved again, the user's entries go over the other change, the direction too.
+    m.cmdSave_Click();
+    EXPECT_EQ(boxes.calls.size(), 1u);
+    EXPECT_FALSE(m.IsLoaded());
+    EXPECT_EQ(modemColumn("PortNumber"), "4");
+    EXPECT_EQ(modemColumn("ModemNumber"), "0163345678");
+    EXPECT_EQ(modemColumn("Direction"), "1");
+}
+
+TEST_F(Windows, SettingsWindowShowsTheRowAsItIsWhenOpened) {
+    frmSMSEngine w;
+    w.Form_Load();  // loads the settings window hidden
+    setModem("PortNumber = 7, ModemNumber = '0193456789'");
+    QString port, sim;
+    QTimer::singleShot(0, [&] {
+        frmModem& m = w.modemForm();
+        port = m.txtPort->text();
+        sim = m.txtModemNum->text();
+        m.cmdExit_Click();
+    });
+    w.mnuModem_Click();
+    EXPECT_EQ(port, "7");
+    EXPECT_EQ(sim, "0193456789");
+}
+
+TEST_F(Windows, SaveWithoutAModemRowSaysWhy) {
+    EngineModemID = 9;
+    frmSMSEngine w;
+    w.Form_Load();
+    frmModem& m = w.modemForm();
+    m.txtModemNum->setText("0123456789");
+    m.txtPort->setText("3");
+    m.cmdSave_Click();
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_NE(boxes.calls[0].prompt.find("engine 9"), std::string::npos) << boxes.calls[0].prompt;
+    EXPECT_NE(errorLog().find("frmModem-cmdSave_Click Modem: 9"), std::string::npos);
 }
 
 TEST_F(Windows, PollOutsideOneToTenIsRefused) {

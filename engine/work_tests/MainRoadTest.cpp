@@ -5,6 +5,7 @@
 #include "engine/work_tests/WorkRig.h"
 
 #include <filesystem>
+#include <fstream>
 
 using namespace parlix;
 using namespace parlix::engine;
@@ -331,4 +332,76 @@ TEST_F(MainRoad, CollidingClaimsRestartAPassOnlySoOften) {
     EXPECT_NE(engine.StatusText().find("Moving to next record.\r\n\r\n\r\n"), std::string::npos);
     EXPECT_TRUE(sim->sent().empty());
     EXPECT_EQ(row(id)["SentStatus"], "P");
+}
+
+TEST_F(MainRoad, DroppedLineLeavesRowsQueuedUntilTheModemIsBack) {
+    startEngine("Direction = 2, DSR = 0");
+    const auto first = queue(kLocal, "before the drop");
+    engine.Timer1_Timer();
+    ASSERT_EQ(row(first)["SentStatus"], "S");
+    const std::vector<std::int64_t> waiting = {queue("0161111111", "one"), queue("0172222222", "two")};
+
+    sim.reset();  // the line drops: the simulated modem and its link are gone
+    for (int tick = 0; tick < 4; ++tick) engine.Timer1_Timer();
+    for (auto id : waiting) {
+        EXPECT_EQ(row(id)["SentStatus"], "P") << id;
+        EXPECT_NE(row(id)["Lock"], "1") << id;
+    }
+    EXPECT_EQ(view.panels[1], "Waiting for modem");
+    EXPECT_TRUE(view.stop);
+    EXPECT_FALSE(view.init);
+    EXPECT_EQ(engine.FailCount, 0);
+
+    startModem();  // the modem is back on the same port
+    for (int tick = 0; tick < 4; ++tick) engine.Timer1_Timer();
+    for (auto id : waiting) EXPECT_EQ(row(id)["SentStatus"], "S") << id;
+    EXPECT_EQ(sim->sent().size(), 2u);
+    EXPECT_EQ(view.panels[1], "Running");
+}
+
+TEST_F(MainRoad, ASendThatNeverReachedTheModemIsNoRefusal) {
+    startEngine("Direction = 2, DSR = 0");
+    clock::FakeClock fake;  // the silent modem's time-outs cost nothing
+    auto scoped = std::make_unique<clock::ScopedClock>(fake);
+    const auto id = queue(kLocal, "into the silence");
+    sim->set("mute=1");
+    engine.Timer1_Timer();  // the send times out, the reconnect too
+    EXPECT_EQ(row(id)["SentStatus"], "P");
+    EXPECT_EQ(row(id)["Lock"], "0");
+    EXPECT_EQ(view.panels[1], "Waiting for modem");
+
+    // A modem that answers and refuses is a refusal, as before. (The simulated modem
+    // still waits for the text after its unanswered prompt; Esc ends that, as a real
+    // modem's prompt times out.)
+    scoped.reset();  // real time again: a real answer takes a moment
+    sim->set("mute=0 refuse=1");
+    std::ofstream(sim->ptyPath(), std::ios::binary) << "\x1b";
+    engine.Timer1_Timer();  // brings the modem up
+    engine.Timer1_Timer();
+    EXPECT_EQ(row(id)["SentStatus"], "R") << engine.StatusText();
+}
+
+TEST_F(MainRoad, DatabaseFailureInAStepIsReportedAsOneAndLeavesTheModemAlone) {
+    startEngine("Direction = 2, DSR = 0");
+    queue(kLocal, "cannot be claimed");
+    db.execute("CREATE TRIGGER Broken BEFORE UPDATE OF Lock ON Outbox BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END");
+    engine.Timer1_Timer();
+    EXPECT_NE(engine.StatusText().find(" Status : Database error: "), std::string::npos) << engine.StatusText();
+    EXPECT_NE(engine.StatusText().find("disk I/O error"), std::string::npos);
+    EXPECT_EQ(entries("Send fail! Reconnecting to modem ..."), 0u);
+    EXPECT_EQ(view.panels[1], "Running");
+    EXPECT_TRUE(sim->sent().empty());
+}
+
+TEST_F(MainRoad, ARowWithABlobInATextColumnDoesNotStallTheQueue) {
+    startEngine();
+    const auto blob = queue(kLocal, "placeholder");
+    db.execute("UPDATE Outbox SET Message = X'48656C6C6F', Name = X'00FF' WHERE MsgID = ?", {static_cast<long long>(blob)});
+    const auto next = queue("0161234567", "after it");
+    EXPECT_TRUE(engine.SendSMS0());
+    EXPECT_TRUE(engine.SendSMS0());
+    EXPECT_EQ(row(blob)["SentStatus"], "S");
+    EXPECT_EQ(row(next)["SentStatus"], "S");
+    ASSERT_EQ(sim->sent().size(), 2u);
+    EXPECT_EQ(sim->sent()[0].text, "Hello");
 }

@@ -179,6 +179,55 @@ TEST_F(MultiEngine, ThreeEnginesSendEveryRowExactlyOnce) {
     std::cout << std::endl;
 }
 
+TEST_F(MultiEngine, TwinsAreSentOnceWhateverTheEngineThatHoldsTheOther) {
+    // Pairs of rows with one subject and number: 100 side by side, 100 ten rows apart.
+    struct Row {
+        int pair;
+        char side;
+    };
+    std::vector<Row> rows;
+    for (int p = 0; p < 100; ++p) rows.insert(rows.end(), {{p, 'a'}, {p, 'b'}});
+    for (int block = 0; block < 10; ++block) {
+        for (int k = 0; k < 10; ++k) rows.push_back({100 + block * 10 + k, 'a'});
+        for (int k = 0; k < 10; ++k) rows.push_back({100 + block * 10 + k, 'b'});
+    }
+    const int pairs = 200;
+    const std::string queued = db::formatDateTime(std::chrono::system_clock::now() - std::chrono::minutes(5));
+    db.begin();
+    for (const auto& r : rows)
+        db.execute("INSERT INTO Outbox (Subject, Name, Mobile, Message, DateTimeQueue, SentStatus, MsgType) "
+                   "VALUES ('twins', 'Unknown', ?, ?, ?, 'P', 1)",
+                   {"013" + std::to_string(3000000 + r.pair), "Twin " + std::to_string(r.pair) + r.side, queued});
+    db.commit();
+    // Modems of different speeds, so that a twin is often held while the other is claimed.
+    install(1);
+    install(2, {"--delay=15"});
+    install(3, {"--delay=40"});
+
+    const auto began = Clock::now();
+    for (auto& e : engines) e->start();
+    for (auto& e : engines) EXPECT_EQ(e->wait(began + std::chrono::seconds(90)), 0);
+
+    const auto times = received();
+    int twice = 0;
+    for (int p = 0; p < pairs; ++p) {
+        const std::string mobile = "013" + std::to_string(3000000 + p);
+        EXPECT_EQ(count("Mobile = ? AND SentStatus = 'S'", {mobile}), 1) << "pair " << p;
+        EXPECT_EQ(count("Mobile = ? AND SentStatus = 'D'", {mobile}), 1) << "pair " << p;
+        int got = 0;
+        for (char side : {'a', 'b'}) {
+            const auto it = times.find("Twin " + std::to_string(p) + side);
+            got += it == times.end() ? 0 : it->second;
+        }
+        if (got > 1) ++twice;
+        EXPECT_EQ(got, 1) << "pair " << p;
+    }
+    EXPECT_EQ(count("Lock <> 0"), 0);
+    EXPECT_EQ(count("SentStatus IN ('P','R','F')"), 0);
+    std::cout << "[ figures  ] " << pairs << " twin pairs, " << kEngines << " engines: both sent in " << twice
+              << " pairs" << std::endl;
+}
+
 TEST_F(MultiEngine, EngineKilledMidSendLeavesNothingLockedOrLost) {
     const int due = 300, duplicates = 5;
     plant(due, duplicates);

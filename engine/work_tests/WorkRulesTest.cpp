@@ -15,7 +15,7 @@
 using namespace parlix;
 using namespace parlix::engine;
 
-TEST(WorkRules, KindFollowsTypeAndLengthInCharacters) {
+TEST(WorkRules, KindFollowsTypeAndLengthInSeptets) {
     EXPECT_EQ(KindOf(0, std::string(300, 'u')), SendKind::Unicode);  // whatever its length
     EXPECT_EQ(KindOf(1, std::string(160, 'a')), SendKind::Single);
     EXPECT_EQ(KindOf(1, std::string(161, 'a')), SendKind::Long);
@@ -25,6 +25,9 @@ TEST(WorkRules, KindFollowsTypeAndLengthInCharacters) {
     for (int i = 0; i < 160; ++i) accented += "é";
     EXPECT_EQ(KindOf(1, accented), SendKind::Single);
     EXPECT_EQ(KindOf(1, accented + "é"), SendKind::Long);
+    // "€" and the other extension characters take two septets each.
+    EXPECT_EQ(KindOf(1, std::string(156, 'a') + "€{"), SendKind::Single);
+    EXPECT_EQ(KindOf(1, std::string(157, 'a') + "€{"), SendKind::Long);
 }
 
 TEST(WorkRules, DueRowsQueryBindsMomentAndRoutes) {

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "pdu/Helpers.h"
+#include "platform/text/Text.h"
+
 namespace QuentraSMSAPI6 {
 namespace {
 
@@ -39,52 +42,16 @@ std::string centrePart(std::string_view centre) {
 
 }  // namespace
 
-unsigned char ToGSMAlphabet(unsigned char ansi) {
-  switch (ansi) {
-    case 64: return 0;
-    case 163: return 1;
-    case 36: return 2;
-    case 165: return 3;
-    case 232: return 4;
-    case 233: return 5;
-    case 249: return 6;
-    case 236: return 7;
-    case 242: return 8;
-    case 199: return 9;
-    case 10: return 10;
-    case 216: return 11;
-    case 248: return 12;
-    case 13: return 13;
-    case 197: return 14;
-    case 229: return 15;
-    case 95: return 17;
-    default: return ansi;
-  }
+std::string Encode7BitAfterUDH(std::string_view text) {
+  // One fill bit aligns the first septet behind the 6-octet header.
+  return GSM::PackSeptets(GSM::ToSeptets(parlix::text::toUtf16(text)), 1);
 }
 
-std::string Encode7BitAfterUDH(std::string_view ansiText) {
-  std::string out;
-  out.reserve(ansiText.size() * 2);
-  // The fill bit makes the first septet start at bit 1 of the first octet.
-  unsigned acc = 0;
-  int bits = 1;
-  for (unsigned char c : ansiText) {
-    acc |= static_cast<unsigned>(ToGSMAlphabet(c) & 0x7F) << bits;
-    bits += 7;
-    while (bits >= 8) {
-      out += hex2(acc & 0xFF);
-      acc >>= 8;
-      bits -= 8;
-    }
-  }
-  if (bits > 0 && !ansiText.empty()) out += hex2(acc & 0xFF);
-  return out;
-}
-
-bool BuildSubmitPDU(std::string_view number, std::string_view ansiText, int ref, int total,
+bool BuildSubmitPDU(std::string_view number, std::string_view text, int ref, int total,
                     int seq, int coding, SubmitUnit& out, std::string_view centre,
                     int validity) {
-  const std::size_t len = ansiText.size();
+  const std::u16string chars = parlix::text::toUtf16(text);
+  const std::size_t len = chars.size();
   if (len == 0 || len > 160) return false;
   if (coding != 7 && coding != 8 && coding != 16) return false;
   if ((coding == 8 && len > 140) || (coding == 16 && len > 70)) return false;
@@ -93,7 +60,9 @@ bool BuildSubmitPDU(std::string_view number, std::string_view ansiText, int ref,
     if (v < 0 || v > 255) return false;
   }
   if (coding != 7) return false;  // only 7-bit units are ever sent as long messages
-  if (len > 153) return false;    // 7 header septets + text must stay within 160
+  const std::string septets = GSM::ToSeptets(chars);
+  // 7 header septets + text must stay within 160.
+  if (septets.size() > static_cast<std::size_t>(kPartSeptets)) return false;
 
   auto [type, digits] = splitInternational(number);
   if (digits.size() > 255) return false;
@@ -106,14 +75,14 @@ bool BuildSubmitPDU(std::string_view number, std::string_view ansiText, int ref,
   tpdu += "00";  // protocol
   tpdu += "00";  // 7-bit coding
   if (validity != 0) tpdu += hex2(static_cast<unsigned>(validity));
-  tpdu += hex2(static_cast<unsigned>(len + 7));
+  tpdu += hex2(static_cast<unsigned>(septets.size() + 7));
   tpdu += "050003" + hex2(static_cast<unsigned>(ref)) + hex2(static_cast<unsigned>(total)) +
           hex2(static_cast<unsigned>(seq));
-  tpdu += Encode7BitAfterUDH(ansiText);
+  tpdu += GSM::PackSeptets(septets, 1);  // one fill bit aligns the text behind the header
 
   const std::size_t octets = tpdu.size() / 2;
   if (octets > 255) return false;
-  out.septets = static_cast<int>(len);
+  out.septets = static_cast<int>(septets.size());
   out.tpduOctets = static_cast<std::uint8_t>(octets);
   out.unit = centrePart(centre) + tpdu;
   return true;

@@ -10,6 +10,7 @@
 #include "modemapi/v6/MSISDN.h"
 #include "modemapi/v6/PDU6.h"
 #include "modemapi/v6/Replies.h"
+#include "pdu/Helpers.h"
 #include "pdu/PDU.h"
 #include "platform/text/Text.h"
 
@@ -17,7 +18,6 @@ namespace QuentraSMSAPI6 {
 namespace {
 
 constexpr char kCtrlZ = '\x1A';
-constexpr int kLongPartSize = 153;
 
 // Every SMS object of this thread shares the one port window; fetch it per call,
 // because any object's end unloads it.
@@ -87,13 +87,16 @@ bool SMS::ReadSMS() {
 
   GSM::PDU pdu;
   pdu.let_PDU(*line);
-  pdu.DecodePDU();  // an undecodable message is still taken off the SIM below
+  const bool decoded = pdu.DecodePDU();
   setSMSC(pdu.get_SMSC());
   setMN(pdu.get_MSISDN());
   setSCTS(pdu.get_TimeStamp());
   msg_ = pdu.get_SMSText();
+  // A message that cannot be read is still taken off the SIM (it would block every
+  // later one), but only once its unit is in the log: it is never lost unseen.
+  if (!decoded) WriteAPILog("Received message not decoded: " + *line);
 
-  return send("AT+CMGD=" + std::to_string(i));
+  return send("AT+CMGD=" + std::to_string(i)) && decoded;
 }
 
 bool SMS::sendSingle(const std::string& number, const std::string& text, int coding) {
@@ -128,15 +131,15 @@ bool SMS::SendLMSText(const std::string& strMobileNumber, const std::string& str
                       int intMessageReference) {
   const std::u16string text = parlix::text::toUtf16(strMessage);
   if (text.empty()) throw std::runtime_error("SendLMSText: the message is empty");
-  const int total = static_cast<int>((text.size() + kLongPartSize - 1) / kLongPartSize);
+  // Parts of 153 septets at most; an escape pair never straddles two parts.
+  const auto slices = GSM::SplitBySeptets(text, kPartSeptets);
+  const int total = static_cast<int>(slices.size());
 
   for (int n = 1; n <= total; ++n) {
-    const std::u16string slice = text.substr(static_cast<std::size_t>(n - 1) * kLongPartSize,
-                                             kLongPartSize);
-    WriteAPILog("Message Part: " + parlix::text::toUtf8(slice));
+    const std::string slice = parlix::text::toUtf8(slices[static_cast<std::size_t>(n - 1)]);
+    WriteAPILog("Message Part: " + slice);
     SubmitUnit unit;
-    if (!BuildSubmitPDU(strMobileNumber, parlix::text::toAnsi(slice), intMessageReference, total,
-                        n, 7, unit)) {
+    if (!BuildSubmitPDU(strMobileNumber, slice, intMessageReference, total, n, 7, unit)) {
       return false;
     }
     std::string reply;

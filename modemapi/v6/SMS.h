@@ -25,10 +25,11 @@
 //   InitModem(port, pin = "") -> ModemStatus       open, probe baud, PIN, PDU mode
 //   ConnectToGSM() -> bool                         registered at home or roaming
 //   ReadSMS() -> bool                              first stored message into SMSC/MN/SCTS/Msg,
-//                                                  then deleted
+//                                                  then deleted; false for one that cannot be
+//                                                  decoded (its unit goes to the daily log first)
 //   SendSMST(number, text) -> bool                 one 7-bit message
 //   SendSMSU(number, text) -> bool                 one UCS-2 message
-//   SendLMSText(number, text, reference) -> bool   concatenated 7-bit parts of 153 chars
+//   SendLMSText(number, text, reference) -> bool   concatenated 7-bit parts of 153 septets
 //   DeliveryReportOn() / DeliveryReportOff() -> bool
 //   GetDeliveryReport() -> bool                    first status report into the DR* properties
 //   CloseModem() -> bool

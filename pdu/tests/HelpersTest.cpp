@@ -54,11 +54,11 @@ TEST(Helpers, Decode7BitMatchesTheBinaryDigitFormula) {
           const int o = k == j ? cur : (k == j - 1 ? prev : 0);
           hex += PadHex2(Hex(o));
         }
-        const auto text = Decode7Bit(hex);
-        ASSERT_TRUE(text);
-        ASSERT_GE(text->size(), static_cast<std::size_t>(j));
-        const auto ansi = static_cast<unsigned char>(parlix::text::toAnsiChar((*text)[static_cast<std::size_t>(j - 1)]));
-        ASSERT_EQ(AnsiToGsm(ansi), expected) << "j=" << j << " prev=" << prev << " cur=" << cur;
+        const auto septets = Unpack7Bit(hex);
+        ASSERT_TRUE(septets);
+        ASSERT_GE(septets->size(), static_cast<std::size_t>(j));
+        ASSERT_EQ(static_cast<unsigned char>((*septets)[static_cast<std::size_t>(j - 1)]), expected)
+            << "j=" << j << " prev=" << prev << " cur=" << cur;
       }
     }
   }
@@ -83,14 +83,66 @@ TEST(Helpers, CharacterTableBothWays) {
     EXPECT_EQ(Encode7Bit(toUtf16(p.utf8)), one) << p.utf8;
     EXPECT_EQ(toUtf8(*Decode7Bit(u"01" + one)), p.utf8) << p.gsm;
   }
-  // Outside the table a code passes as itself: letters, LF, CR, Greek capitals,
-  // and the braces that the alphabet has no room for.
-  for (int code : {65, 122, 55, 10, 13, 16, 27}) {
-    EXPECT_EQ(AnsiToGsm(static_cast<unsigned char>(code)), code);
-    EXPECT_EQ(GsmToAnsi(static_cast<unsigned char>(code)), code);
+  // Letters, digits, LF and CR keep their codes.
+  for (int code : {65, 122, 55, 10, 13}) {
+    EXPECT_EQ(GsmCodeOf(static_cast<char16_t>(code)), code);
+    EXPECT_EQ(GsmToUnicode(static_cast<unsigned char>(code)), code);
   }
-  EXPECT_EQ(AnsiToGsm('{'), '{');
-  EXPECT_EQ(GsmToAnsi('{'), 228);  // the same code received reads as a diaeresis
+}
+
+// GSM 03.38 as published: the Greek capitals and the extension table, each way,
+// checked against packed units written out by hand.
+TEST(Helpers, GreekCapitalsAndExtensionTable) {
+  const char* greek = "\xCE\x94\xCE\xA6\xCE\x93\xCE\x9B\xCE\xA9\xCE\xA0\xCE\xA8\xCE\xA3\xCE\x98\xCE\x9E";
+  EXPECT_EQ(ToSeptets(toUtf16(greek)), std::string("\x10\x12\x13\x14\x15\x16\x17\x18\x19\x1A"));
+  EXPECT_EQ(toUtf8(FromSeptets("\x10\x12\x13\x14\x15\x16\x17\x18\x19\x1A")), greek);
+
+  const std::string ext = "\f^{}\\[~]|\xE2\x82\xAC";
+  const std::string pairs = "\x1B\x0A\x1B\x14\x1B\x28\x1B\x29\x1B\x2F\x1B\x3C\x1B\x3D\x1B\x3E\x1B\x40\x1B\x65";
+  EXPECT_EQ(ToSeptets(toUtf16(ext)), pairs);
+  EXPECT_EQ(toUtf8(FromSeptets(pairs)), ext);
+  EXPECT_EQ(SeptetCount(toUtf16(ext)), 20u);
+  // "€" alone: 1B 65 packs to 9B 32.
+  EXPECT_EQ(Encode7Bit(toUtf16("\xE2\x82\xAC")), u"9B32");
+  EXPECT_EQ(Decode7Bit(u"029B32"), u"\u20AC");
+
+  // No GSM code: one "?" per character, a surrogate pair included.
+  EXPECT_EQ(ToSeptets(toUtf16("`\xD0\x96\xF0\x9F\x98\x80" "a")), "???a");
+  EXPECT_EQ(SeptetCount(toUtf16("`\xD0\x96\xF0\x9F\x98\x80" "a")), 4u);
+  // An escape before a code the table lacks gives that code's character; a lone or
+  // doubled escape a blank. The blank itself is 20, never the escape.
+  EXPECT_EQ(FromSeptets("\x1B" "A" "\x1B\x1B" "b" "\x1B"), u"A b ");
+  EXPECT_EQ(GsmCodeOf(u' '), 0x20);
+}
+
+TEST(Helpers, SplitBySeptetsKeepsPairsWhole) {
+  // 152 letters then "€": the pair would straddle 153, so it opens the next piece.
+  const std::u16string text = std::u16string(152, u'a') + u"\u20AC" + u"bc";
+  const auto pieces = SplitBySeptets(text, 153);
+  ASSERT_EQ(pieces.size(), 2u);
+  EXPECT_EQ(pieces[0], std::u16string(152, u'a'));
+  EXPECT_EQ(pieces[1], u"\u20AC" u"bc");
+  // Exactly full pieces, and a surrogate pair that never splits.
+  EXPECT_EQ(SplitBySeptets(std::u16string(306, u'x'), 153).size(), 2u);
+  const std::u16string emoji = std::u16string(2, u'y') + u"\U0001F600";
+  const auto two = SplitBySeptets(emoji, 2);
+  ASSERT_EQ(two.size(), 2u);
+  EXPECT_EQ(two[1], u"\U0001F600");
+  EXPECT_TRUE(SplitBySeptets(u"", 153).empty());
+}
+
+TEST(Helpers, PackAndUnpackWithFillBits) {
+  // hellohello: the GSM 03.38 example, and the same septets behind one fill bit.
+  const std::string septets = ToSeptets(u"hellohello");
+  EXPECT_EQ(PackSeptets(septets, 0), "E8329BFD4697D9EC37");
+  for (int fill = 0; fill <= 6; ++fill) {
+    const std::string hex = PackSeptets(septets, fill);
+    EXPECT_EQ(hex.size(), (static_cast<std::size_t>(fill) + 70 + 7) / 8 * 2) << fill;
+    EXPECT_EQ(UnpackSeptets(toUtf16(hex), fill, 10), septets) << fill;
+  }
+  EXPECT_FALSE(UnpackSeptets(u"E832", 0, 3));   // 16 bits hold only 2 septets
+  EXPECT_FALSE(UnpackSeptets(u"E8ZZ", 0, 2));
+  EXPECT_EQ(UnpackSeptets(u"", 0, 0), "");
 }
 
 TEST(Helpers, UnicodeTestAndUCS2) {

@@ -123,8 +123,13 @@ TEST(PDUEncode, UnicodeSwitchAndForcedSevenBit) {
   p.EncodePDU();
   EXPECT_EQ(p.get_PDU().substr(24), "08FF060041D83DDE00");
 
-  // Forced back to 7-bit: characters without an ANSI code go as "?".
-  p.let_SMSText("\xCE\x94" "1");  // Greek Delta
+  // Forced back to 7-bit: a Greek capital has its GSM code (Delta 10), a character
+  // the alphabet lacks goes as "?".
+  p.let_SMSText("\xCE\x94" "1");
+  p.let_TP_DataCode(0);
+  p.EncodePDU();
+  EXPECT_EQ(p.get_PDU().substr(24), "00FF029018");
+  p.let_SMSText("\xD0\x96" "1");  // Cyrillic Zhe
   p.let_TP_DataCode(0);
   p.EncodePDU();
   EXPECT_EQ(p.get_PDU().substr(24), "00FF02BF18");
@@ -254,6 +259,56 @@ TEST(PDUDecode, Codings) {
   EXPECT_EQ(p.get_TimeStamp(), "2015-07 14:05:09");
 }
 
+// Units as GSM 03.40 / 03.38 write them, built by hand: parts of long messages
+// (header skipped with its fill bits), alphanumeric senders of every length,
+// lower-case filler and coding groups.
+TEST(PDUDecode, StandardUnitsComeOutClean) {
+  const std::string ts = "51707041509000";
+  const struct {
+    const char* what;
+    std::string unit;
+    const char* sender;  // nullptr: the decode must fail
+    const char* text;
+  } cases[] = {
+      {"7-bit part, 8-bit reference: one fill bit after 6 header octets",
+       "0191" "44" "0491" "1032" "00" "00" + ts + "0A" "050003070201" "90E910", "+0123", "Hi!"},
+      {"7-bit part, 16-bit reference: 7 header octets end on a septet",
+       "0191" "44" "0491" "1032" "00" "00" + ts + "0A" "06080400070201" "EF35", "+0123", "ok"},
+      {"UCS-2 part", "0191" "44" "0491" "1032" "00" "08" + ts + "0A" "050003070201" "00480069", "+0123", "Hi"},
+      {"escape pair without header", "0191" "04" "0491" "1032" "00" "00" + ts + "029B32", "+0123",
+       "\xE2\x82\xAC"},
+      {"class 0, default alphabet", "0191" "04" "0491" "1032" "00" "F0" + ts + "0141", "+0123", "A"},
+      {"eight-letter sender", "0191" "04" "0ED0" "49B7F92D0CBBD7" "00" "00" + ts + "0141", "InfoBank", "A"},
+      {"nine-letter sender", "0191" "04" "10D0" "D0B09C9DC64F9B53" "00" "00" + ts + "0141", "ParlixSMS", "A"},
+      {"lower-case filler", "07917283010010f5" "04" "0B91" "7238880900f1" "00" "00" + ts + "0141",
+       "+27838890001", "A"},
+      {"8-bit data", "0191" "04" "0491" "1032" "00" "04" + ts + "024869", nullptr, ""},
+      {"8-bit data, class 0", "0191" "04" "0491" "1032" "00" "F4" + ts + "024869", nullptr, ""},
+      {"compressed text", "0191" "04" "0491" "1032" "00" "20" + ts + "0141", nullptr, ""},
+      {"header longer than the data", "0191" "44" "0491" "1032" "00" "00" + ts + "0A" "FF0003070201", nullptr, ""},
+      {"length shorter than the header", "0191" "44" "0491" "1032" "00" "00" + ts + "03" "05000307020190E910",
+       nullptr, ""},
+      {"text cut short after the header", "0191" "44" "0491" "1032" "00" "00" + ts + "0A" "05000307020190", nullptr,
+       ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PDU p;
+    p.let_PDU(c.unit);
+    if (c.sender == nullptr) {
+      EXPECT_FALSE(p.DecodePDU());
+      continue;
+    }
+    ASSERT_TRUE(p.DecodePDU());
+    EXPECT_EQ(p.get_MSISDN(), std::string(c.sender).substr(c.sender[0] == '+' ? 1 : 0));
+    EXPECT_EQ(p.get_SMSText(), c.text);
+  }
+  PDU filler;
+  filler.let_PDU(cases[7].unit);
+  ASSERT_TRUE(filler.DecodePDU());
+  EXPECT_EQ(filler.get_SMSC(), "+27381000015");
+}
+
 TEST(PDUDecode, MalformedUnitsReturnFalse) {
   const std::string good = kDelivers[0].unit;
   // Every cut before the user data, odd or even, is refused.
@@ -300,12 +355,13 @@ TEST(PDUDecode, FailedDecodeKeepsWhatItReached) {
 }
 
 TEST(PDURoundTrip, SubmitReadBackAsDeliver) {
-  // Every character that survives the trip: ASCII outside the table's GSM
-  // column, and the table's 32 characters.
-  std::string chars;
-  for (char c = ' '; c <= 'z'; ++c) {
-    if (std::string("[\\]^`").find(c) == std::string::npos) chars += c;
+  // Every character of the alphabet: printable ASCII but "`", the Latin and Greek
+  // letters of the default alphabet and the whole extension table.
+  std::string chars = "\n\r\f{}|~";
+  for (char c = ' '; c <= '~'; ++c) {
+    if (c != '`') chars += c;
   }
+  chars += "\xCE\x94\xCE\xA6\xCE\x93\xCE\x9B\xCE\xA9\xCE\xA0\xCE\xA8\xCE\xA3\xCE\x98\xCE\x9E\xE2\x82\xAC";
   chars += "\xC2\xA3\xC2\xA5\xC3\xA8\xC3\xA9\xC3\xB9\xC3\xAC\xC3\xB2\xC3\x87\xC3\x98\xC3\xB8\xC3\x85\xC3\xA5"
            "\xC3\x86\xC3\xA6\xC3\x9F\xC3\x89\xC2\xA4\xC2\xA1\xC3\x84\xC3\x96\xC3\x91\xC3\x9C\xC2\xA7\xC2\xBF"
            "\xC3\xA4\xC3\xB6\xC3\xB1\xC3\xBC\xC3\xA0";
@@ -317,6 +373,7 @@ TEST(PDURoundTrip, SubmitReadBackAsDeliver) {
     PDU out;
     out.let_SMSText(utf8);
     out.let_MSISDN("60123456789");
+    out.let_TP_DataCode(GSM::DCS::Text);  // Greek and "€" would switch it to UCS-2
     out.EncodePDU();
     const std::string submit = out.get_PDU();
     // SUBMIT: 00 11 00 | 0B 91 <12 digits> | PID DCS VP | UDL UD
@@ -327,6 +384,9 @@ TEST(PDURoundTrip, SubmitReadBackAsDeliver) {
     in.let_PDU(deliver);
     ASSERT_TRUE(in.DecodePDU()) << len;
     EXPECT_EQ(in.get_SMSText(), utf8) << len;
+    // The length field counts septets: an escape pair is two.
+    EXPECT_EQ(std::stoi(submit.substr(28, 2), nullptr, 16),
+              static_cast<int>(GSM::SeptetCount(text))) << len;
     EXPECT_EQ(in.get_MSISDN(), "60123456789");
   }
 }

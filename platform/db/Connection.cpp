@@ -106,6 +106,10 @@ void Connection::open(const std::string& path, const std::string& key, const Con
     struct stat st {};
     if (!options.create && ::stat(path.c_str(), &st) != 0)
         throw OpenError(OpenError::Kind::MissingFile, "database file not found: " + path);
+    // SQLite takes an empty file for an empty database and would write a header into
+    // it: a file that lost its contents must stay as it is for the user to see.
+    if (!options.create && S_ISREG(st.st_mode) && st.st_size == 0)
+        throw OpenError(OpenError::Kind::WrongKey, "not a database (the file is empty): " + path);
     sqlite3* db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (options.create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
@@ -129,10 +133,14 @@ void Connection::open(const std::string& path, const std::string& key, const Con
         int p = rc & 0xff;
         if (p == SQLITE_NOTADB)
             bail(OpenError::Kind::WrongKey, "wrong database password or not a database: " + path, rc);
+        if (p == SQLITE_CORRUPT)
+            bail(OpenError::Kind::WrongKey, "the database file is damaged: " + path, rc);
         if (p == SQLITE_BUSY || p == SQLITE_LOCKED)
             bail(OpenError::Kind::Locked, "database is locked: " + path, rc);
         bail(OpenError::Kind::Other, "cannot read database " + path + ": " + sqlite3_errmsg(db), rc);
     }
+    if (sqlite3_db_readonly(db, "main") == 1)
+        bail(OpenError::Kind::Other, "the database is read-only (no write permission): " + path, SQLITE_READONLY);
     char* err = nullptr;
     rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, &err);
     if (rc != SQLITE_OK) {

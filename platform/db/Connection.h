@@ -6,8 +6,10 @@
 //   db.execute("UPDATE Outbox SET SentStatus = ? WHERE MsgID = ?", {"P", id});
 //
 // - open() never creates a file: a missing file is OpenError::MissingFile. A wrong
-//   key or a file that is not a database is OpenError::WrongKey (the key is checked
-//   with a first read, since keying itself always succeeds). A file that stays
+//   key, a file that is not a database, an empty file and a damaged one are
+//   OpenError::WrongKey, and nothing is written into them (the key is checked with a
+//   first read, since keying itself always succeeds). A file the program may not
+//   write is OpenError::Other ("read-only"). A file that stays
 //   locked past the busy time-out is OpenError::Locked. A failed open leaves the
 //   connection Closed, so the next caller simply tries again.
 // - Every connection runs in WAL mode with a busy time-out (default 5000 ms) so the

@@ -442,58 +442,96 @@ struct Recordset::Impl {
         canSeek = true;
     }
 
-    // Rows that sort after `last`: for keys k1..kn and the row id,
-    // (k1 after v1) OR (k1 IS v1 AND k2 after v2) OR ... with Null first in
-    // ascending and last in descending order, as the database sorts them.
-    std::string seekSql(const Row& last, Params& p) const {
+    // Conditions that, read one after the other in the set's order, give the rows that
+    // sort after `last`: first the rows whose first key equals last's and whose later
+    // keys and row id come after it, then the rows whose first key comes after last's
+    // (Null first in ascending and last in descending order, as the database sorts).
+    // Each part is a range of an index on the first key (the row id ends every index),
+    // so a page costs the same wherever it lies in the set.
+    std::vector<std::pair<std::string, Params>> seekParts(const Row& last) const {
         std::string tq = quoteIdentifier(parsed.table);
-        std::string pred, same;
-        Params sameParams;
-        for (size_t i = 0; i <= seekKeys.size(); ++i) {
-            bool isRowid = i == seekKeys.size();
-            // Unary "+" keeps these terms away from the planner's OR-by-union, which
-            // would sort the whole set for every page; the range term below does the seeking.
-            std::string e = "+" + (isRowid ? tq + ".rowid" : tq + "." + quoteIdentifier(cols[static_cast<size_t>(seekKeys[i].col)].origin));
-            Value v = isRowid ? Value(static_cast<long long>(last.rowid)) : last.v[static_cast<size_t>(seekKeys[i].col)];
-            bool desc = isRowid ? rowidDesc : seekKeys[i].desc;
+        const Value rowid(static_cast<long long>(last.rowid));
+        std::vector<std::pair<std::string, Params>> parts;
+        if (seekKeys.empty()) {
+            parts.push_back({tq + ".rowid " + (rowidDesc ? "< ?" : "> ?"), {rowid}});
+            return parts;
+        }
+        auto expr = [&](size_t i) {
+            return tq + "." + quoteIdentifier(cols[static_cast<size_t>(seekKeys[i].col)].origin);
+        };
+        auto value = [&](size_t i) { return last.v[static_cast<size_t>(seekKeys[i].col)]; };
+
+        // Later keys and the row id after last's: (k2 after v2) OR (k2 IS v2 AND k3 after
+        // v3) ... Unary "+" keeps these terms away from the planner's OR-by-union, which
+        // would sort the whole group; the equality on the first key does the seeking.
+        std::string rest, same;
+        Params restParams, sameParams;
+        for (size_t i = 1; i <= seekKeys.size(); ++i) {
+            const bool isRowid = i == seekKeys.size();
+            const std::string e = "+" + (isRowid ? tq + ".rowid" : expr(i));
+            const Value v = isRowid ? rowid : value(i);
+            const bool desc = isRowid ? rowidDesc : seekKeys[i].desc;
             std::string after;
             bool bind = true;
-            if (v.isNull()) {
+            if (isRowid) {
+                after = e + (desc ? " < ?" : " > ?");
+            } else if (v.isNull()) {
                 after = desc ? "0" : e + " IS NOT NULL";
                 bind = false;
             } else {
                 after = desc ? "(" + e + " < ? OR " + e + " IS NULL)" : e + " > ?";
             }
-            if (isRowid) after = e + (desc ? " < ?" : " > ?");
-            pred += (pred.empty() ? "(" : " OR (") + same + after + ")";
-            p.insert(p.end(), sameParams.begin(), sameParams.end());
-            if (bind) p.push_back(v);
+            rest += (rest.empty() ? "(" : " OR (") + same + after + ")";
+            restParams.insert(restParams.end(), sameParams.begin(), sameParams.end());
+            if (bind) restParams.push_back(v);
             same += e + " IS ? AND ";
             sameParams.push_back(v);
         }
-        // Lets the index start at the last key instead of the beginning.
-        if (!seekKeys.empty() && !seekKeys[0].desc && !last.v[static_cast<size_t>(seekKeys[0].col)].isNull()) {
-            std::string e0 = tq + "." + quoteIdentifier(cols[static_cast<size_t>(seekKeys[0].col)].origin);
-            p.insert(p.begin(), last.v[static_cast<size_t>(seekKeys[0].col)]);
-            pred = e0 + " >= ? AND (" + pred + ")";
+        const std::string e0 = expr(0);
+        const Value v0 = value(0);
+        Params first{v0};
+        if (seekKeys.size() == 1) {
+            // Plain terms here: "k1 IS ? AND rowid > ?" is one range of k1's index.
+            parts.push_back({e0 + " IS ? AND " + tq + ".rowid " + (rowidDesc ? "< ?" : "> ?"), {v0, rowid}});
+        } else {
+            first.insert(first.end(), restParams.begin(), restParams.end());
+            parts.push_back({e0 + " IS ? AND (" + rest + ")", first});
         }
-        return pred;
+        const bool desc0 = seekKeys[0].desc;
+        if (!desc0) {
+            if (v0.isNull()) parts.push_back({e0 + " IS NOT NULL", {}});
+            else parts.push_back({e0 + " > ?", {v0}});
+        } else if (!v0.isNull()) {
+            parts.push_back({e0 + " < ?", {v0}});
+            parts.push_back({e0 + " IS NULL", {}});
+        }
+        return parts;
     }
 
     // Rows from position offset on; with `after` (the row just before offset) the
     // database seeks past it instead of counting off `offset` rows.
     void readRows(std::int64_t offset, std::int64_t limit, std::vector<Row>& into, const Row* after = nullptr) {
-        Params p;
-        std::string seek;
-        Params seekParams;
-        if (after) seek = seekSql(*after, seekParams);
-        std::string s = rowsSql(p, false, seek, seekParams);
         std::int64_t cap = opt.maxRecords > 0 ? opt.maxRecords - offset : -1;
         if (opt.maxRecords > 0 && cap <= 0) return;
         if (limit < 0 || (cap >= 0 && cap < limit)) limit = cap;
+        if (!after) {
+            readPart(offset, limit, into, {}, {});
+            return;
+        }
+        for (const auto& [seek, seekParams] : seekParts(*after)) {
+            const std::int64_t want = limit < 0 ? -1 : limit - static_cast<std::int64_t>(into.size());
+            if (want == 0) break;
+            readPart(0, want, into, seek, seekParams);
+        }
+    }
+
+    void readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into,
+                  const std::string& seek, const Params& seekParams) {
+        Params p;
+        std::string s = rowsSql(p, false, seek, seekParams);
         s += " LIMIT ? OFFSET ?";
         p.push_back(static_cast<long long>(limit));
-        p.push_back(static_cast<long long>(after ? 0 : offset));
+        p.push_back(static_cast<long long>(offset));
         Stmt st(db(), s);
         st.bind(p);
         int first = hasRowid ? 1 : 0;
@@ -536,12 +574,14 @@ struct Recordset::Impl {
         mode = Mode::None;
         if (live()) {
             Params p;
-            std::string inner = rowsSql(p, true);
             std::string s;
             if (opt.maxRecords > 0) {
-                s = "SELECT count(*) FROM (" + inner + " LIMIT ?)";
+                // Counted in the set's order: the database stops at the same first rows
+                // the set reads (a report's newest match), not at whichever it meets first.
+                s = "SELECT count(*) FROM (" + rowsSql(p) + " LIMIT ?)";
                 p.push_back(static_cast<long long>(opt.maxRecords));
             } else {
+                std::string inner = rowsSql(p, true);
                 s = "SELECT count(*) FROM (" + inner + ")";
                 if (parsed.simple) {
                     // Let the database count straight from an index.
@@ -636,14 +676,17 @@ struct Recordset::Impl {
         return true;
     }
 
-    // WHERE clause for "this row, as we read it".
-    std::string unchangedWhere(const Row& r, Params& p) const {
+    // WHERE clause for "this row, with these columns as we read them": the columns an
+    // update writes (`written`), or every column of the set (a delete). Compared as
+    // bytes, so a value stored with another type than its column's (a BLOB in a text
+    // column) still equals what was read.
+    std::string unchangedWhere(const Row& r, Params& p, const std::vector<bool>* written = nullptr) const {
         std::string tq = quoteIdentifier(parsed.table);
         std::string w = tq + ".rowid = ?";
         p.push_back(static_cast<long long>(r.rowid));
         for (size_t i = 0; i < cols.size(); ++i) {
-            if (cols[i].origin.empty()) continue;
-            w += " AND " + quoteIdentifier(cols[i].origin) + " IS ?";
+            if (cols[i].origin.empty() || (written && !(*written)[i])) continue;
+            w += " AND CAST(" + quoteIdentifier(cols[i].origin) + " AS BLOB) IS CAST(? AS BLOB)";
             p.push_back(r.v[i]);
         }
         return w;
@@ -884,7 +927,7 @@ void Recordset::update() {
     }
     d.mode = Impl::Mode::None;
     if (set.empty()) return;
-    std::string where = d.unchangedWhere(r, p);
+    std::string where = d.unchangedWhere(r, p, &d.dirty);
     Stmt st(d.db(), "UPDATE " + tq + " SET " + set + " WHERE " + where);
     st.bind(p);
     st.step();

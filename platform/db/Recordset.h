@@ -27,13 +27,22 @@
 // form with Null as ""/0/0.0/false; isNull() tells. Unknown names throw DbError.
 //
 // Editing (optimistic): setField() on the current row, then update() writes only
-// the changed fields, and only if every field still holds what this set read;
-// otherwise RowConflictError ("row is being processed elsewhere") and the row is
-// re-read, the edit dropped. addNew() starts a new row, update() inserts it and
-// it becomes the current (last) row with its assigned key read back. deleteRow()
-// deletes the current row under the same check; afterwards the set has no current
-// row until a move: moveNext() goes to the row that followed, movePrevious() to
-// the one before. cancelUpdate() drops pending edits.
+// the fields that were set, and only if the row (by its key) still exists and each
+// of those written fields still holds what this set read. Changes that other
+// programs made to other fields do not block it and are kept (an engine writing
+// Status does not stop a Save of the port). When a written field was changed,
+// or the row was deleted, update() throws RowConflictError ("row is being processed
+// elsewhere"); the row is re-read and the pending edit dropped, so the caller still
+// has its own copy of what the user typed and may set the fields and update again.
+// A claim therefore writes the flag it claims with (Lock): two claims of one row
+// collide on it. Values are compared byte for byte, so a value stored with another
+// type than its column's (a BLOB in a text column) never makes a row unupdatable.
+// addNew() starts a new row, update() inserts it and it becomes the current (last)
+// row with its assigned key read back. deleteRow() deletes the current row only if
+// every field of the set still holds what was read (nothing is deleted that the user
+// did not see), else RowConflictError; afterwards the set has no current row until a
+// move: moveNext() goes to the row that followed, movePrevious() to the one before.
+// cancelUpdate() drops pending edits.
 //
 // Sort: setSort("Field ASC") / "Field DESC" / "A ASC, B DESC"; "" restores the
 // statement's own order. Only fields of the set are accepted. Survives requery.

@@ -66,7 +66,10 @@ public:
         return QFileDialog::getOpenFileName(QApplication::activeWindow(), q(title), q(dir), q(filter)).toStdString();
     }
     std::string saveFileName(const std::string& title, const std::string& filter, const std::string& dir) override {
-        return QFileDialog::getSaveFileName(QApplication::activeWindow(), q(title), q(dir), q(filter)).toStdString();
+        // The programs ask about an existing file themselves, in their own words.
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), q(title), q(dir), q(filter), nullptr,
+                                            QFileDialog::DontConfirmOverwrite)
+            .toStdString();
     }
 };
 

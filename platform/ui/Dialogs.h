@@ -42,7 +42,8 @@ public:
     virtual int msgBox(const std::string& prompt, int buttons, const std::string& title) = 0;
     // Asks for a line of text; Cancel gives the empty text.
     virtual std::string inputBox(const std::string& prompt, const std::string& title, const std::string& def) = 0;
-    // Asks for a file to open or to save; the empty text when the user cancels.
+    // Asks for a file to open or to save; the empty text when the user cancels. The save
+    // box does not ask about overwriting an existing file: its caller does.
     // `filter` is in Qt's form, e.g. "Excel Workbook (*.xls *.xlsx)".
     virtual std::string openFileName(const std::string& title, const std::string& filter, const std::string& dir) = 0;
     virtual std::string saveFileName(const std::string& title, const std::string& filter, const std::string& dir) = 0;

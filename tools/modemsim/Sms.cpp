@@ -361,7 +361,9 @@ std::u32string fromSeptets(const std::vector<uint8_t>& septets) {
     uint8_t s = septets[i] & 0x7F;
     if (s == 0x1B && i + 1 < septets.size()) {
       uint8_t n = septets[++i] & 0x7F;
-      char32_t c = kGsm[n];
+      // A code the extension table lacks shows as its default character; the
+      // doubled escape (reserved) as a blank.
+      char32_t c = n == 0x1B ? U' ' : kGsm[n];
       for (const auto& e : kGsmExt)
         if (e.code == n) c = e.c;
       out += c;

@@ -158,17 +158,24 @@ void DuplicateCheck(benchmark::State& state) {
     }
 }
 
+// The engine's match of a delivery report. Reports come minutes after the send, so the
+// row is the newest send without a report; older rows without one (never reported,
+// given up, duplicates) pile up with the table and must not cost anything.
 void ReportMatch(benchmark::State& state) {
     Connection& c = database(static_cast<int>(state.range(0)));
     auto sample = c.query(
-        "SELECT MsgRef, ModemID, Mobile FROM Outbox WHERE DeliveryStatus IS NULL AND SentStatus = 'S' LIMIT 1");
-    std::string mobile = sample[0][2].asText();
+        "SELECT MsgRef, ModemID, Mobile FROM Outbox WHERE DeliveryStatus IS NULL AND SentStatus = 'S' "
+        "ORDER BY DateTimeSent DESC LIMIT 1");
+    std::string mobile = "+6" + sample[0][2].asText();
     for (auto _ : state) {
-        Recordset rs(c, schema::kReportMatchSql, {sample[0][0], sample[0][1]},
-                     {db::Cursor::Live, db::Lock::Optimistic, 0});
-        rs.setFilter(Criteria::contains("Mobile", mobile.substr(mobile.size() - 10)));
+        Recordset rs(c, schema::kReportMatchSql, {sample[0][0], sample[0][1], mobile.substr(mobile.size() - 10)},
+                     {db::Cursor::Live, db::Lock::Optimistic, 1});
         if (rs.eof()) state.SkipWithError("no match");
     }
+    state.counters["rows_sharing_the_reference"] = static_cast<double>(
+        c.scalar("SELECT count(*) FROM Outbox WHERE MsgRef = ? AND ModemID = ? AND DeliveryStatus IS NULL",
+                 {sample[0][0], sample[0][1]})
+            ->asInt());
 }
 
 void InboxInsertWithNameLookUp(benchmark::State& state) {

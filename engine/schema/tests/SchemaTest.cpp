@@ -105,7 +105,10 @@ TEST_F(SchemaTest, NewRowsAreFreeAndModemMirrorsTheEngineNumber) {
 TEST_F(SchemaTest, HotPathsUseTheirIndexes) {
     EXPECT_NE(plan(kDueRowsSql, {"2026-01-01 00:00:00"}).find("OutboxDue"), std::string::npos);
     EXPECT_NE(plan(kDuplicateCheckSql, {"s", "0123"}).find("OutboxDuplicate"), std::string::npos);
-    EXPECT_NE(plan(kReportMatchSql, {1, 1}).find("OutboxReport"), std::string::npos);
+    // Walked from the newest send back, no sort: the first match ends the search.
+    auto report = plan(std::string(kReportMatchSql) + ", Outbox.rowid DESC LIMIT 1", {1, 1, "0123456789"});
+    EXPECT_NE(report.find("OutboxReport"), std::string::npos) << report;
+    EXPECT_EQ(report.find("TEMP B-TREE"), std::string::npos) << report;
     EXPECT_NE(plan(kNameBySuffixSql, {"1234567"}).find("AddressBookMobileEnd"), std::string::npos);
     // As a live record set asks for a page: the row id breaks ties.
     auto sent = plan(std::string(kSentViewSql) + ", Outbox.rowid LIMIT 256 OFFSET 0", {});
@@ -126,6 +129,35 @@ TEST_F(SchemaTest, NameLookUpByTheLastSevenCharacters) {
     EXPECT_EQ(name("60123456789"), "Ali");
     EXPECT_EQ(name("0198765432"), "Abu");
     EXPECT_EQ(name("0111111111"), "Unknown");
+}
+
+TEST_F(SchemaTest, FilesThatAreNotAParlixDatabaseAreRefusedAndLeftAlone) {
+    EXPECT_EQ(checkDatabase(path), "");
+    {
+        Connection other;  // an SQLCipher file with the same key but other tables
+        other.open(root + "/other.db", kDatabaseKey, {.create = true});
+        other.execute("CREATE TABLE Notes (Text TEXT)");
+    }
+    std::ofstream(root + "/empty.db").close();
+    std::ofstream(root + "/text.db") << "Parlix\n" << std::string(2000, '-');
+    for (const char* name : {"other.db", "empty.db", "text.db"}) {
+        SCOPED_TRACE(name);
+        const std::string file = root + "/" + name;
+        EXPECT_NE(checkDatabase(file), "");
+        const auto before = std::filesystem::file_size(file);
+        // The tool says so and fails, rather than "exists, left as it is".
+        const std::string command = std::string(PARLIX_MAKEDB) + " --file " + file + " 2>&1";
+        FILE* out = popen(command.c_str(), "r");
+        ASSERT_NE(out, nullptr);
+        std::string said;
+        char buf[512];
+        while (std::fgets(buf, sizeof buf, out)) said += buf;
+        const int status = pclose(out);
+        EXPECT_NE(status, 0) << said;
+        EXPECT_NE(said.find("is not a Parlix database"), std::string::npos) << said;
+        EXPECT_EQ(said.find("left as it is"), std::string::npos) << said;
+        EXPECT_EQ(std::filesystem::file_size(file), before);
+    }
 }
 
 TEST(SchemaDocTest, CommittedDocumentationMatchesTheDescription) {

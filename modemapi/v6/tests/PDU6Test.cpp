@@ -20,15 +20,23 @@ TEST(FormatMSISDN, NormalisesLocalNumbersOnly) {
   EXPECT_EQ(FormatMSISDN(""), "");
 }
 
-TEST(ToGSMAlphabet, MapsTheLongMessageTableAndPassesTheRest) {
-  EXPECT_EQ(ToGSMAlphabet('@'), 0);
-  EXPECT_EQ(ToGSMAlphabet(163), 1);   // pound
-  EXPECT_EQ(ToGSMAlphabet('$'), 2);
-  EXPECT_EQ(ToGSMAlphabet(199), 9);   // C cedilla
-  EXPECT_EQ(ToGSMAlphabet('\n'), 10);
-  EXPECT_EQ(ToGSMAlphabet('_'), 17);
-  EXPECT_EQ(ToGSMAlphabet('A'), 'A');
-  EXPECT_EQ(ToGSMAlphabet(228), 228);  // a diaeresis: not in this table
+// Long messages use the alphabet of single ones: umlauts, Greek capitals and the
+// extension table arrive as sent, never as the low bits of another code.
+TEST(LongMessageAlphabet, SameAsSingleMessages) {
+  const struct {
+    const char* text;
+    std::string septets;
+  } cases[] = {
+      {"@\xC2\xA3$\xC3\x87\n_A", std::string("\x00\x01\x02\x09\x0A\x11" "A", 7)},
+      {"\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x84\xC2\xA7", "\x7B\x7C\x7E\x5B\x5F"},  // ä ö ü Ä §
+      {"\xCE\x94\xCE\xA9", "\x10\x15"},                                        // Δ Ω
+      {"[\xE2\x82\xAC]", "\x1B\x3C\x1B\x65\x1B\x3E"},                          // [€]
+      {"\xD0\x96", "?"},                                                         // Ж: no code
+  };
+  for (const auto& c : cases) {
+    const std::string packed = Encode7BitAfterUDH(c.text);
+    EXPECT_EQ(unpackAfterHeader(packed, c.septets.size()), c.septets) << c.text;
+  }
 }
 
 TEST(Encode7BitAfterUDH, LeavesOneFillBitAndPacksInOrder) {
@@ -43,8 +51,6 @@ TEST(Encode7BitAfterUDH, LeavesOneFillBitAndPacksInOrder) {
   EXPECT_EQ(packed.size(), 134u * 2);  // 1 fill bit + 153 * 7 bits
   EXPECT_EQ(unpackAfterHeader(packed, text.size()), text);
 
-  // Mapped characters go out as their GSM code; others keep their low 7 bits.
-  EXPECT_EQ(unpackAfterHeader(Encode7BitAfterUDH("@\xE4"), 2), std::string("\x00\x64", 2));
 }
 
 TEST(BuildSubmitPDU, FullPartHasHeaderAndLengthA0) {
@@ -60,6 +66,16 @@ TEST(BuildSubmitPDU, FullPartHasHeaderAndLengthA0) {
   EXPECT_EQ(u.septets, 153);
   EXPECT_EQ(u.tpduOctets, (u.unit.size() - 2) / 2);
   EXPECT_EQ(u.tpduOctets, 13 + 6 + 134);
+}
+
+TEST(BuildSubmitPDU, EscapePairsCountTwoSeptets) {
+  // 151 letters and "€" fill the part: length A0, and the pair is the last two septets.
+  SubmitUnit u;
+  ASSERT_TRUE(BuildSubmitPDU("60123456789", std::string(151, 'x') + "\u20AC", 5, 2, 1, 7, u));
+  EXPECT_EQ(u.septets, 153);
+  const std::string head = "0061000B810621436587F90000A0050003050201";
+  ASSERT_EQ(u.unit.substr(0, head.size()), head);
+  EXPECT_EQ(unpackAfterHeader(u.unit.substr(head.size()), 153).substr(151), "\x1B\x65");
 }
 
 TEST(BuildSubmitPDU, InternationalNumberCentreAndValidity) {
@@ -78,6 +94,7 @@ TEST(BuildSubmitPDU, RefusesWhatCannotFormAUnit) {
   u.unit = "untouched";
   EXPECT_FALSE(BuildSubmitPDU("6012", "", 1, 1, 1, 7, u));
   EXPECT_FALSE(BuildSubmitPDU("6012", std::string(154, 'a'), 1, 1, 1, 7, u));
+  EXPECT_FALSE(BuildSubmitPDU("6012", std::string(152, 'a') + "\u20AC", 1, 1, 1, 7, u));  // 154 septets
   EXPECT_FALSE(BuildSubmitPDU("6012", "a", 1, 1, 1, 9, u));
   EXPECT_FALSE(BuildSubmitPDU("6012", "a", 1, 1, 1, 8, u));   // only 7-bit units are built
   EXPECT_FALSE(BuildSubmitPDU("6012", "a", 256, 1, 1, 7, u));  // header octets stay octets

@@ -1,12 +1,14 @@
 // End to end: class SMS over a real pseudo-terminal against the simulated modem.
 #include <gtest/gtest.h>
 
-
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 
+#include "modemapi/v6/Error.h"
 #include "modemapi/v6/SMS.h"
 #include "modemapi/v6/tests/Units.h"
 #include "platform/serial/SerialPort.h"
@@ -188,6 +190,90 @@ TEST_F(SimModemTest, BringUpAfterAProgramKilledAtThePrompt) {
   const auto sent = sim->sent();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].text, "after the restart");
+}
+
+// Every character of the GSM 7-bit alphabet that a text can hold: the extension table
+// (form feed aside), the Greek capitals and the accented letters.
+const std::string kAlphabet =
+    "Price 5\u20AC {a} [b] ~c| \\d ^e \u0394\u03A6\u0393\u039B\u03A9\u03A0\u03A8\u03A3\u0398\u039E "
+    "\u00E4\u00F6\u00FC\u00C4\u00D6\u00DC\u00F1\u00D1\u00A7\u00BF\u00A1\u00A3\u00A5\u00E8\u00E9\u00F9"
+    "\u00EC\u00F2\u00C7\u00D8\u00F8\u00C5\u00E5\u00C6\u00E6\u00DF\u00C9\u00A4 @$_\u00E0";
+
+int escapePairs(const std::string& text) {
+  int n = 0;
+  for (const std::string ext : {"\u20AC", "{", "}", "[", "]", "~", "|", "\\", "^"}) {
+    for (std::size_t at = text.find(ext); at != std::string::npos; at = text.find(ext, at + ext.size())) ++n;
+  }
+  return n;
+}
+
+std::size_t characters(const std::string& utf8) {
+  std::size_t n = 0;
+  for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+TEST_F(SimModemTest, WholeAlphabetRoundTripsBothWays) {
+  ASSERT_TRUE(sms->SendSMST("60123456789", kAlphabet)) << sim->dialogue();
+  const auto sent = sim->sent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].coding, "7bit");
+  EXPECT_EQ(sent[0].text, kAlphabet);
+  EXPECT_EQ(sent[0].length, static_cast<int>(characters(kAlphabet)) + escapePairs(kAlphabet));
+
+  // Received: the text, names as senders (8 and 9 letters: one more septet than
+  // fits a whole number of octets), and parts of long messages in both codings.
+  const struct {
+    std::string number, text, extra, mn;
+  } received[] = {
+      {"+60198765432", kAlphabet, "", "60198765432"},
+      {"InfoBank", "from a name", "", "InfoBank"},
+      {"ParlixSMS", "from a longer name", "", "ParlixSMS"},
+      {"+60198765432", "first part of a long one, {clean}", "concat=9/2/1", "60198765432"},
+      {"+60198765432", "\u4F60\u597D, second part", "concat=9/2/2", "60198765432"},
+  };
+  for (const auto& r : received) {
+    sim->inject(r.number, r.text, r.extra);
+    ASSERT_TRUE(sms->ReadSMS()) << r.text << sim->dialogue();
+    EXPECT_EQ(sms->Msg(), r.text);
+    EXPECT_EQ(sms->MN(), r.mn);
+  }
+  EXPECT_EQ(sim->count("sm"), 0);
+}
+
+TEST_F(SimModemTest, LongMessageKeepsEscapePairsWhole) {
+  // The euro sign would take septets 153 and 154: it opens the second part.
+  std::string text = std::string(152, 'a') + "\u20AC";
+  while (characters(text) < 330) text += " \u00E4\u0394[x]";
+  ASSERT_TRUE(sms->SendLMSText("60123456789", text, 12)) << sim->dialogue();
+  const auto sent = sim->sent();
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0].length, 152);
+  EXPECT_EQ(sent[1].text.substr(0, 3), "\u20AC");
+  for (const auto& part : sent) {
+    EXPECT_LE(part.length, 153);
+    EXPECT_EQ(part.coding, "7bit");
+  }
+  const auto handset = modemsim::reassemble(sent);
+  ASSERT_EQ(handset.size(), 1u);
+  EXPECT_TRUE(handset[0].complete);
+  EXPECT_EQ(handset[0].text, text);
+}
+
+TEST_F(SimModemTest, UndecodableMessageIsLoggedRawBeforeItIsDeleted) {
+  // 8-bit data: no text to show. Then a readable message behind it.
+  const std::string unit = "07910621000010F0" "04" "0B91" "0621436587F9" "00" "04" "62214231000000" "03C0FFEE";
+  sim->injectPdu(unit);
+  EXPECT_FALSE(sms->ReadSMS()) << sim->dialogue();
+  EXPECT_EQ(sim->count("sm"), 0);
+  std::ifstream log(std::filesystem::path(LogFolder()) / LogFileName(std::chrono::system_clock::now()));
+  std::stringstream content;
+  content << log.rdbuf();
+  EXPECT_NE(content.str().find("Received message not decoded: " + unit), std::string::npos);
+
+  sim->inject("+60111", "next one");
+  ASSERT_TRUE(sms->ReadSMS());
+  EXPECT_EQ(sms->Msg(), "next one");
 }
 
 }  // namespace

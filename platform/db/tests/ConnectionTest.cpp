@@ -39,6 +39,40 @@ TEST_F(ConnectionTest, OpenFailuresAreClearAndLeaveTheConnectionClosed) {
     EXPECT_THROW(c.execute("SELECT 1"), DbError);
 }
 
+TEST_F(ConnectionTest, EmptyForeignAndDamagedFilesAreRefusedAndLeftAsTheyAre) {
+    // A plain SQLite file without a key, a text file, an empty file, a keyed file
+    // whose first page was overwritten.
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open((dir + "/plain.db").c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "CREATE TABLE t(x); INSERT INTO t VALUES (1);", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+    std::ofstream(dir + "/empty.db").close();
+    std::ofstream(dir + "/text.db") << std::string(4096, 'x');
+    db.close();
+    std::filesystem::copy_file(path, dir + "/damaged.db");
+    {
+        std::fstream f(dir + "/damaged.db", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(100);
+        f << std::string(200, '\x55');
+    }
+    for (const char* name : {"plain.db", "empty.db", "text.db", "damaged.db"}) {
+        SCOPED_TRACE(name);
+        const std::string file = dir + "/" + name;
+        const auto before = std::filesystem::file_size(file);
+        Connection c;
+        try {
+            c.open(file, key);
+            FAIL() << "opened";
+        } catch (const OpenError& e) {
+            EXPECT_EQ(e.kind(), OpenError::Kind::WrongKey);
+            EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(c.state(), Connection::State::Closed);
+        EXPECT_EQ(std::filesystem::file_size(file), before) << "nothing may be written into it";
+        EXPECT_FALSE(std::filesystem::exists(file + "-wal"));
+    }
+}
+
 TEST_F(ConnectionTest, FileLockedByAnotherProgramIsReportedAsLocked) {
     db.close();
     // Another program holding an exclusive lock on a file not yet in WAL mode.

@@ -206,6 +206,41 @@ TEST_P(RecordsetTest, UpdateOfARowChangedElsewhereIsRefused) {
     }
 }
 
+TEST_P(RecordsetTest, UpdateChecksOnlyTheColumnsItWritesAndTheKey) {
+    auto id = queue("0123", "Ali", "2026-01-01 00:00:00");
+    Connection other;
+    other.open(path, key);
+    Recordset mine(db, "SELECT * FROM Outbox", {}, GetParam());
+
+    // Changes to columns this update does not write do not block it, and are kept.
+    other.execute("UPDATE Outbox SET Name = 'Abu', DateTimeQueue = '2026-02-01 00:00:00' WHERE MsgID = ?", {id});
+    mine.setField("SentStatus", "S");
+    mine.update();
+    EXPECT_EQ(other.query("SELECT Name, SentStatus FROM Outbox")[0][0].asText(), "Abu");
+    EXPECT_EQ(mine.text("Name"), "Abu") << "the row is read again after the update";
+
+    // A change of a written column is a real conflict; the pending edit is dropped.
+    other.execute("UPDATE Outbox SET SentStatus = 'F' WHERE MsgID = ?", {id});
+    mine.setField("SentStatus", "D");
+    mine.setField("Subject", "mine");
+    EXPECT_THROW(mine.update(), RowConflictError);
+    EXPECT_FALSE(mine.editing());
+    EXPECT_EQ(other.query("SELECT SentStatus, Subject FROM Outbox")[0][0].asText(), "F");
+    EXPECT_EQ(other.query("SELECT SentStatus, Subject FROM Outbox")[0][1].asText(), "s");
+
+    // A BLOB in a text column, written or not, leaves the row updatable and deletable.
+    other.execute("UPDATE Outbox SET Message = X'48690041FF', Subject = X'7374' WHERE MsgID = ?", {id});
+    mine.requery();
+    mine.setField("Lock", true);
+    mine.update();
+    mine.setField("Subject", "st2");
+    mine.update();
+    EXPECT_EQ(other.scalar("SELECT Subject FROM Outbox")->asText(), "st2");
+    EXPECT_EQ(other.scalar("SELECT hex(Message) FROM Outbox")->asText(), "48690041FF");
+    mine.deleteRow();
+    EXPECT_EQ(other.scalar("SELECT count(*) FROM Outbox")->asInt(), 0);
+}
+
 TEST_P(RecordsetTest, ReadOnlyAndNonTableSetsRefuseEdits) {
     queue("0123", "Ali", "2026-01-01 00:00:00");
     RecordsetOptions ro = GetParam();

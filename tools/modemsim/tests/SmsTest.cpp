@@ -17,6 +17,7 @@ TEST(ModemSimCodec, SevenBitPackingFollowsTheStandardExample) {
 TEST(ModemSimCodec, ExtensionTableAndFallbacks) {
   EXPECT_EQ(toSeptets(toU32("€[")), (std::vector<uint8_t>{0x1B, 0x65, 0x1B, 0x3C}));
   EXPECT_EQ(toUtf8(fromSeptets({0x1B, 0x65, 0x00, 0x7F})), "€@à");
+  EXPECT_EQ(toUtf8(fromSeptets({0x1B, 0x41, 0x1B, 0x1B, 0x62, 0x1B})), "A b ");
   EXPECT_TRUE(gsmEncodable(toU32("Grüße {}")));
   EXPECT_FALSE(gsmEncodable(toU32("Привет")));
   EXPECT_EQ(dcsFor("Привет", "auto"), 8);

@@ -1,0 +1,35 @@
+// The export's work without its window: what each mode exports, and writing a record
+// set to a workbook so that a failure never costs the file that was there.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/db/Recordset.h"
+
+namespace parlix::console {
+
+enum class ExportMode { Received, Sent, Contacts };
+
+struct ExportSource {
+    const char* sql;
+    const char* title;
+};
+ExportSource ExportSourceOf(ExportMode mode);
+
+// The target as written: a name without extension gets ".xlsx".
+std::string ExportTarget(const std::string& typed);
+
+// Rows a sheet can hold (the heading row included).
+inline constexpr std::int64_t kMaxSheetRows = 1048576;
+
+// Writes every record of `rs` from its current position on, fields 1 to the last
+// (field 0, the key, is never exported), each value's text as it is; with
+// `headings` the field names first. The workbook is written beside `target` and
+// renamed over it only when complete. `progress` is told the rows written so far.
+// Throws parlix::workbook::WorkbookError or std::runtime_error.
+std::int64_t WriteExport(db::Recordset& rs, bool headings, const std::string& target,
+                         const std::function<void(std::int64_t)>& progress = {});
+
+}  // namespace parlix::console

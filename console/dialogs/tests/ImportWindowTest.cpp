@@ -1,0 +1,216 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "console/dialogs/frmImport2.h"
+#include "console/dialogs/tests/TestEnv.h"
+#include "console/shell/General.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/workbook/tests/Fixtures.h"
+
+using namespace parlix;
+using namespace parlix::console;
+using parlix::console::testing::ConsoleFolder;
+using parlix::workbook::testing::fixture;
+
+namespace {
+QApplication& app = parlix::console::testing::TestApp();
+
+const char* kTitle = "Contact Manager - Import";
+
+std::int64_t count(const std::string& sql) { return DbConnection.scalar(sql)->asInt(); }
+
+std::vector<std::vector<std::string>> rows(const std::string& sql) {
+    std::vector<std::vector<std::string>> out;
+    for (const auto& r : DbConnection.query(sql)) {
+        out.emplace_back();
+        for (const auto& v : r) out.back().push_back(v.asText());
+    }
+    return out;
+}
+
+std::string report(int imported, int duplicates, int blank) {
+    return "Number of records imported: " + std::to_string(imported) +
+           "\nNumber of record NOT imported due to duplication: " + std::to_string(duplicates) +
+           "\nNumber of record NOT imported due to blank mobile number: " + std::to_string(blank);
+}
+
+// Scripted boxes that also check the hourglass is gone whenever a box shows.
+struct Boxes : ui::ScriptedDialogs {
+    int msgBox(const std::string& prompt, int buttons, const std::string& title) override {
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << prompt;
+        return ScriptedDialogs::msgBox(prompt, buttons, title);
+    }
+};
+
+// A fresh import window, shown, with `file` in the source box.
+struct Import {
+    frmImport2 w;
+    explicit Import(const std::string& file) {
+        w.show();
+        w.txtImportSource->setText(QString::fromStdString(file));
+    }
+    ~Import() {
+        ui::ScriptedDialogs yes;
+        w.close();
+    }
+};
+}  // namespace
+
+TEST(frmImport2, LoadFillsControls) {
+    ConsoleFolder folder;
+    DbConnection.execute("INSERT INTO Groups (GroupName, ContactID) VALUES ('Staff', 0), ('None', 0)");
+    Import imp("");
+    EXPECT_EQ(imp.w.windowTitle(), kTitle);
+    EXPECT_TRUE(imp.w.chkField->isChecked());
+    EXPECT_FALSE(imp.w.chkDuplicateAllow->isChecked());
+    ASSERT_EQ(imp.w.cbGroup->count(), 3);
+    EXPECT_EQ(imp.w.cbGroup->itemText(0), "None");
+    EXPECT_EQ(imp.w.lblNote->text(),
+              "Please make sure the following conditions are met:\n1. The Excel worksheet has 3 coloumns\n"
+              "2. The Excel worksheet is called 'Sheet1'");
+}
+
+// Every early stop: its messages in order, nothing written, the pointer back.
+TEST(frmImport2, RefusalsChangeNothing) {
+    ConsoleFolder folder;
+    struct Case {
+        std::string file;
+        bool headings;
+        std::vector<std::string> prompts;
+    } cases[] = {
+        {"", true, {"No Excel file is selected!"}},
+        {fixture("no-such-file.xlsx"), true, {"Excel file not found."}},
+        {"/tmp", true, {"Excel file not found."}},
+        {fixture("text.xls"), true,
+         {"Unable to connect to the Excel file\n\nThe file is not an Excel workbook (.xls or .xlsx).",
+          "Unable to open the Excel!"}},
+        {fixture("truncated.xlsx"), true,
+         {"Unable to connect to the Excel file\n\nThe workbook is damaged or incomplete.", "Unable to open the Excel!"}},
+        {fixture("encrypted.xlsx"), true,
+         {"Unable to connect to the Excel file\n\nThe workbook is protected with a password. Save it without a "
+          "password and try again.",
+          "Unable to open the Excel!"}},
+        {fixture("nosheet.xlsx"), true, {"Please make sure that the worksheet is called 'Sheet1'."}},
+        {fixture("nosheet.xls"), true, {"Please make sure that the worksheet is called 'Sheet1'."}},
+        {fixture("headonly.xlsx"), true, {"There is no record in the Excel file!"}},
+        {fixture("twocols.xlsx"), false, {"Please make sure that there are 3 columns in the worksheet."}},
+        {fixture("formula.xlsx"), true,
+         {"Some cells hold formulas whose values were never saved (rows 2, 4). Open the workbook in a spreadsheet "
+          "program, save it and import again."}},
+        {fixture("formula.xls"), false,
+         {"Some cells hold formulas whose values were never saved (rows 1). Open the workbook in a spreadsheet "
+          "program, save it and import again."}},
+    };
+    for (const auto& c : cases) {
+        Import imp(c.file);
+        imp.w.chkField->setChecked(c.headings);
+        Boxes boxes;
+        imp.w.cmdProceedImport->click();
+        EXPECT_EQ(boxes.prompts(), c.prompts) << c.file;
+        for (const auto& call : boxes.calls) EXPECT_EQ(call.title, kTitle);
+        EXPECT_EQ(count("SELECT count(*) FROM AddressBook"), 0) << c.file;
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << c.file;
+        EXPECT_TRUE(imp.w.isVisible());
+    }
+    EXPECT_EQ(folder.logLocations(),
+              (std::vector<std::string>{"ConnectADOExcel", "ConnectADOExcel", "ConnectADOExcel"}));
+}
+
+// Duplicates against the book and within the sheet, blank numbers (also one of only
+// dashes and blanks), numbers cleaned, memberships only for imported contacts, counts
+// anew at each Proceed.
+TEST(frmImport2, ImportCountsAndGroup) {
+    for (const char* file : {"contacts.xlsx", "contacts.xls"}) {
+        ConsoleFolder folder;
+        DbConnection.execute("INSERT INTO AddressBook (Name, Mobile, CompanyName) VALUES ('Old', '0123456789', '')");
+        DbConnection.execute("INSERT INTO Groups (GroupName, ContactID) VALUES ('Staff', 0)");
+        Import imp(fixture(file));
+        imp.w.cbGroup->setCurrentIndex(1);
+        Boxes boxes;
+        imp.w.cmdProceedImport->click();
+        imp.w.cmdProceedImport->click();
+        ASSERT_EQ(boxes.calls.size(), 2u) << file;
+        EXPECT_EQ(boxes.calls[0].prompt, report(2, 2, 1)) << file;
+        EXPECT_EQ(boxes.calls[0].title, "Contact Manager - Import Finished");
+        EXPECT_EQ(boxes.calls[0].buttons, ui::vbOKOnly);
+        EXPECT_EQ(boxes.calls[1].prompt, report(0, 4, 1)) << file;
+        EXPECT_EQ(rows("SELECT Name, Mobile, CompanyName FROM AddressBook ORDER BY ContactID"),
+                  (std::vector<std::vector<std::string>>{{"Old", "0123456789", ""},
+                                                         {"Ali bin Abu", "60123456789", "Acme Sdn Bhd"},
+                                                         {"Bee Float", "60129876543", "O'Brien & Sons"}}));
+        EXPECT_EQ(rows("SELECT g.GroupName, g.Mobile FROM Groups g JOIN AddressBook a ON a.ContactID = g.ContactID "
+                       "ORDER BY g.ContactID"),
+                  (std::vector<std::vector<std::string>>{{"Staff", "60123456789"}, {"Staff", "60129876543"}}));
+        EXPECT_EQ(folder.errorLog(), "");
+    }
+}
+
+TEST(frmImport2, DuplicatesAllowedAndGroupCalledNone) {
+    ConsoleFolder folder;
+    DbConnection.execute("INSERT INTO Groups (GroupName, ContactID) VALUES ('None', 0)");
+    Import imp(fixture("contacts.xlsx"));
+    imp.w.chkDuplicateAllow->setChecked(true);
+    imp.w.cbGroup->setCurrentIndex(1);
+    ASSERT_EQ(imp.w.cbGroup->currentText(), "None");
+    ui::ScriptedDialogs boxes;
+    imp.w.cmdProceedImport->click();
+    EXPECT_EQ(boxes.prompts(), std::vector<std::string>{report(4, 0, 1)});
+    EXPECT_EQ(count("SELECT count(*) FROM AddressBook WHERE Mobile = '0123456789'"), 2);
+    EXPECT_EQ(count("SELECT count(*) FROM Groups WHERE GroupName = 'None' AND ContactID > 0"), 4);
+}
+
+// A write that fails half-way leaves both tables as they were and no transaction open.
+TEST(frmImport2, FailedWriteRollsBack) {
+    ConsoleFolder folder;
+    DbConnection.execute("INSERT INTO Groups (GroupName, ContactID) VALUES ('Staff', 0)");
+    DbConnection.execute("CREATE TRIGGER NoMembers BEFORE INSERT ON Groups WHEN NEW.ContactID > 0 "
+                         "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    Import imp(fixture("contacts.xlsx"));
+    imp.w.cbGroup->setCurrentIndex(1);
+    Boxes boxes;
+    imp.w.cmdProceedImport->click();
+    EXPECT_EQ(boxes.prompts(), std::vector<std::string>{"Unable to import contacts from the Excel file!"});
+    EXPECT_EQ(boxes.calls[0].buttons, ui::vbCritical);
+    EXPECT_EQ(count("SELECT count(*) FROM AddressBook"), 0);
+    EXPECT_EQ(count("SELECT count(*) FROM Groups"), 1);
+    EXPECT_EQ(folder.logLocations(), std::vector<std::string>{"cmdProceedImport_Click"});
+    DbConnection.begin();  // would fail if the import had left its transaction open
+    DbConnection.rollback();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(frmImport2, MainWindowRefreshedAfterImport) {
+    ConsoleFolder folder;
+    General main;
+    Import imp(fixture("contacts-lo.xlsx"));
+    ui::ScriptedDialogs boxes;
+    imp.w.cmdProceedImport->click();
+    EXPECT_EQ(boxes.prompts(), std::vector<std::string>{report(3, 1, 1)});
+    EXPECT_TRUE(main.lblStatusAddBook->text().startsWith("3 "));
+}
+
+TEST(frmImport2, SourceBrowseAndClose) {
+    ConsoleFolder folder;
+    frmImport2 w;
+    w.show();
+    ui::ScriptedDialogs boxes;
+    boxes.answerText(fixture("contacts.xls"));
+    w.cmdGetSource->click();
+    EXPECT_EQ(w.txtImportSource->text().toStdString(), fixture("contacts.xls"));
+    boxes.answerText("/nowhere/x.xls");
+    w.cmdGetSource->click();
+    EXPECT_EQ(boxes.prompts(), std::vector<std::string>{"/nowhere/x.xls not found"});
+    EXPECT_EQ(w.txtImportSource->text().toStdString(), fixture("contacts.xls"));
+
+    boxes.answer(ui::vbNo);
+    w.cmdCloseImport->click();
+    EXPECT_TRUE(w.isVisible());
+    boxes.answer(ui::vbYes);
+    w.cmdCloseImport->click();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(boxes.calls.back().prompt, "Closing the Import, Are you sure?");
+    EXPECT_EQ(boxes.calls.back().title, "Contact Manager - Close");
+}

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/workbook/Workbook.h"
+#include "platform/workbook/tests/Fixtures.h"
+
+using namespace parlix::workbook;
+using parlix::workbook::testing::fixture;
+using parlix::workbook::testing::run;
+using parlix::workbook::testing::toolsDir;
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+Rows texts(const Sheet& s) {
+    Rows out;
+    for (const auto& r : s.rows) out.push_back(r.cells);
+    return out;
+}
+
+const Rows kContacts = {
+    {"Name", "Mobile", "Company"},
+    {"Ali bin Abu", "60123456789", "Acme Sdn Bhd"},
+    {"Bee Float", "60129876543", "O'Brien & Sons"},
+    {"Chong Dashes", "012-345 6789", "100% \"Quoted\""},
+    {"Dewi \xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9 \xE6\x9D\x8E", "0123456789"},
+    {"Blank Number", "", "Has Company"},
+};
+
+}  // namespace
+
+// The same contacts, written by openpyxl, xlwt and LibreOffice (.xls and .xlsx), and
+// an .xlsx named .xls: the same rows; the empty row left out, row numbers kept.
+TEST(WorkbookFiles, ContactsFromEveryWriter) {
+    for (const char* name : {"contacts.xlsx", "contacts.xls", "contacts-lo.xls", "contacts-lo.xlsx", "xlsx-named.xls"}) {
+        const Sheet s = readSheet(fixture(name));
+        EXPECT_EQ(texts(s), kContacts) << name;
+        EXPECT_EQ(s.columns, 3) << name;
+        ASSERT_EQ(s.rows.size(), 6u) << name;
+        EXPECT_EQ(s.rows[4].number, 6u) << name;
+    }
+    EXPECT_EQ(detectFormat(fixture("xlsx-named.xls")), Format::Xlsx);
+    EXPECT_EQ(detectFormat(fixture("contacts.xls")), Format::Xls);
+    EXPECT_EQ(detectFormat(fixture("text.xls")), Format::Unknown);
+}
+
+TEST(WorkbookFiles, CellKinds) {
+    const Rows xlsx = {{"60123456789"}, {"9007199254740992"}, {"0"}, {"0.5"}, {"2024-01-31"},
+                       {"2024-01-31 13:45:30"}, {"18:30:00"}, {"2100-03-01"}, {"TRUE"}, {"FALSE"},
+                       {"A literal"}};  // openpyxl leaves "_x0041_" unescaped: it means "A"
+    EXPECT_EQ(texts(readSheet(fixture("kinds.xlsx"))), xlsx);
+    Rows lo = xlsx;
+    lo[10] = {"_x0041_ literal"};  // LibreOffice escapes it
+    lo[1] = {"9007199254740990"};  // and keeps 15 digits
+    EXPECT_EQ(texts(readSheet(fixture("kinds-lo.xlsx"))), lo);
+    lo[1] = {"9007199254740992"};
+    EXPECT_EQ(texts(readSheet(fixture("kinds-lo.xls"))), lo);
+    const Rows xls = {{"60123456789"}, {"0.5"}, {"2024-01-31"}, {"2024-01-31 13:45:30"}, {"18:30:00"},
+                      {"2100-03-01"}, {"TRUE"}, {"FALSE"}, {"2147483653"}};
+    EXPECT_EQ(texts(readSheet(fixture("kinds.xls"))), xls);
+    EXPECT_EQ(texts(readSheet(fixture("date1904.xlsx"))), (Rows{{"2024-01-31"}}));
+}
+
+// Shared strings with rich-text and phonetic runs, escapes, cells and rows without
+// references, prefixed elements, the sheet found by name in any case.
+TEST(WorkbookFiles, HandMadeXlsx) {
+    const Sheet s = readSheet(fixture("handmade.xlsx"));
+    EXPECT_EQ(texts(s), (Rows{{"Plain", "Rich text", "line\r\ntwo _x0041_"},
+                              {"", "", "TRUE"},
+                              {"Plainx", "2024-02-29 10:11:12", " padded "}}));
+    EXPECT_EQ(s.rows[2].number, 5u);
+    EXPECT_EQ(texts(readSheet(fixture("lowercase.xlsx")))[1][0], "Ali bin Abu");
+}
+
+TEST(WorkbookFiles, FormulasNeedStoredValues) {
+    const Rows computed = {{"Name", "Mobile", "Company"}, {"Ali", "2", "Co"}, {"Bee", "0123", "Co"}, {"Cat", "Ali", "Co"}};
+    EXPECT_EQ(texts(readSheet(fixture("formula-lo.xlsx"))), computed);
+    EXPECT_EQ(texts(readSheet(fixture("formula-lo.xls"))), computed);
+    for (const auto& [name, rows] : {std::pair{"formula.xlsx", std::vector<std::uint32_t>{2, 4}},
+                                     std::pair{"formula.xls", std::vector<std::uint32_t>{1}}}) {
+        try {
+            readSheet(fixture(name));
+            ADD_FAILURE() << name << " read";
+        } catch (const WorkbookError& e) {
+            EXPECT_EQ(e.problem(), Problem::FormulaWithoutValue) << name;
+            EXPECT_EQ(e.rows(), rows) << name;
+        }
+    }
+}
+
+TEST(WorkbookFiles, RefusedWithTheirCause) {
+    Limits small;
+    small.maxPartBytes = 8 << 20;
+    const std::pair<const char*, Problem> cases[] = {
+        {"empty.xls", Problem::NotWorkbook},     {"text.xls", Problem::NotWorkbook},
+        {"html.xls", Problem::NotWorkbook},      {"notworkbook.xlsx", Problem::NotWorkbook},
+        {"truncated.xlsx", Problem::Damaged},    {"truncated.xls", Problem::Damaged},
+        {"nosheet.xlsx", Problem::NoSheet},      {"nosheet.xls", Problem::NoSheet},
+        {"bomb.xlsx", Problem::TooLarge},        {"missing-file.xlsx", Problem::NotWorkbook},
+        {"password.xls", Problem::PasswordProtected}, {"encrypted.xlsx", Problem::PasswordProtected},
+    };
+    for (const auto& [name, problem] : cases) {
+        try {
+            readSheet(fixture(name), "Sheet1", small);
+            ADD_FAILURE() << name << " read";
+        } catch (const WorkbookError& e) {
+            EXPECT_EQ(e.problem(), problem) << name << ": " << e.what();
+        }
+    }
+    // A damaged .xls is refused one way or another, never read as a sheet; one that
+    // overruns a buffer inside FreeXL (found by fuzzing) only costs FreeXL's process.
+    EXPECT_THROW(readSheet(fixture("corrupt.xls")), WorkbookError);
+    try {
+        readSheet(toolsDir() + "/data/freexl-overflow.xls");
+        ADD_FAILURE() << "freexl-overflow.xls read";
+    } catch (const WorkbookError& e) {
+        EXPECT_EQ(e.problem(), Problem::Damaged) << e.what();
+    }
+    Limits few;
+    few.maxRows = 3;
+    EXPECT_THROW(readSheet(fixture("contacts.xlsx"), "Sheet1", few), WorkbookError);
+}
+
+// What our writer writes, openpyxl and LibreOffice read back exactly as given.
+TEST(WorkbookFiles, WrittenTextsSurviveOtherReaders) {
+    const Rows rows = {
+        {"quote ' \" and <&>", "=1+1", "0123456789"},
+        {"_x0041_", "tab\tnew\nline\rcr", "\x01\x1F control"},
+        {"emoji \xF0\x9F\x98\x80", "Ünïcödé 李", "-0"},
+        {"", "middle empty", ""},
+    };
+    const auto dir = std::filesystem::temp_directory_path() / ("parlix-written-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "out.xlsx").string();
+    {
+        SheetWriter w(path);
+        for (const auto& r : rows) w.addRow(r);
+        w.close();
+        EXPECT_EQ(w.rowsWritten(), 4u);
+    }
+    Sheet back = readSheet(path);
+    Rows expected = rows;
+    expected[3] = {"", "middle empty"};
+    EXPECT_EQ(texts(back), expected);
+
+    const std::string json = run("/usr/bin/python3 '" + toolsDir() + "/read_xlsx.py' '" + path + "'");
+    EXPECT_EQ(json,
+              "{\"sheet\": \"Sheet1\", \"rows\": [[\"quote ' \\\" and <&>\", \"=1+1\", \"0123456789\"], "
+              "[\"_x0041_\", \"tab\\tnew\\nline\\rcr\", \"\\u0001\\u001f control\"], "
+              "[\"emoji \xF0\x9F\x98\x80\", \"Ünïcödé 李\", \"-0\"], [null, \"middle empty\", null]]}");
+
+    // LibreOffice's own reading, as CSV (UTF-8, text fields quoted; LibreOffice keeps
+    // no carriage return in a cell and gives a line feed).
+    run("cd '" + dir.string() + "' && soffice -env:UserInstallation=file://" + dir.string() +
+        "/profile --headless --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true' out.xlsx "
+        ">/dev/null 2>&1");
+    std::ifstream csv(dir / "out.csv", std::ios::binary);
+    std::stringstream ss;
+    ss << csv.rdbuf();
+    EXPECT_EQ(ss.str(),
+              "\"quote ' \"\" and <&>\",\"=1+1\",\"0123456789\"\n"
+              "\"_x0041_\",\"tab\tnew\nline\ncr\",\"\x01\x1F control\"\n"
+              "\"emoji \xF0\x9F\x98\x80\",\"Ünïcödé 李\",\"-0\"\n"
+              ",\"middle empty\",\n");
+    std::filesystem::remove_all(dir);
+}
+
+TEST(WorkbookFiles, WriterRefusesRowsBeyondTheLimit) {
+    const auto path = std::filesystem::temp_directory_path() / ("parlix-limit-" + std::to_string(::getpid()) + ".xlsx");
+    {
+        SheetWriter w(path.string());
+        for (std::uint32_t i = 0; i < SheetWriter::kMaxRows; ++i) w.addRow({});
+        try {
+            w.addRow({"one too many"});
+            ADD_FAILURE() << "row past the limit written";
+        } catch (const WorkbookError& e) {
+            EXPECT_EQ(e.problem(), Problem::TooLarge);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));  // never closed: no file left that looks whole
+}

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "platform/workbook/Internal.h"
+
+using namespace parlix::workbook;
+using namespace parlix::workbook::detail;
+
+TEST(WorkbookText, Numbers) {
+    struct Case {
+        double v;
+        const char* text;
+    } cases[] = {{60123456789.0, "60123456789"}, {-0.0, "0"}, {0.5, "0.5"}, {-12.25, "-12.25"},
+                 {9007199254740993.0, "9007199254740992"}, {1e21, "1e+21"}, {0.1, "0.1"}};
+    for (const auto& c : cases) EXPECT_EQ(numberText(c.v), c.text) << c.v;
+}
+
+TEST(WorkbookText, SerialDates) {
+    struct Case {
+        double serial;
+        bool date1904;
+        DateKind kind;
+        const char* text;
+    } cases[] = {
+        {1, false, DateKind::Date, "1900-01-01"},
+        {59, false, DateKind::Date, "1900-02-28"},
+        {61, false, DateKind::Date, "1900-03-01"},
+        {45292, false, DateKind::Date, "2024-01-01"},
+        {73110, false, DateKind::Date, "2100-03-01"},        // 2100 is no leap year
+        {0, true, DateKind::Date, "1904-01-01"},
+        {45292.5, false, DateKind::DateTime, "2024-01-01 12:00:00"},
+        {45292.999999999, false, DateKind::DateTime, "2024-01-02 00:00:00"},  // rolls over, never 24:00:00
+        {0.75, false, DateKind::Time, "18:00:00"},
+        {-1, false, DateKind::Date, "-1"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(serialText(c.serial, c.date1904, c.kind), c.text) << c.serial;
+}
+
+TEST(WorkbookText, FormatKinds) {
+    struct Case {
+        const char* code;
+        DateKind kind;
+    } cases[] = {
+        {"General", DateKind::None}, {"0.00", DateKind::None}, {"#,##0;[Red]-#,##0", DateKind::None},
+        {"yyyy-mm-dd", DateKind::Date}, {"dd/mm/yyyy hh:mm", DateKind::DateTime}, {"h:mm AM/PM", DateKind::Time},
+        {"[h]:mm:ss", DateKind::Time}, {"mmm", DateKind::Date}, {"\"day\" 0", DateKind::None},
+        {"[$-409]d-mmm-yy;@", DateKind::Date}, {"0_);[Red](0)", DateKind::None},
+    };
+    for (const auto& c : cases) EXPECT_EQ(classifyFormat(c.code), c.kind) << c.code;
+    EXPECT_EQ(builtinFormatKind(14), DateKind::Date);
+    EXPECT_EQ(builtinFormatKind(22), DateKind::DateTime);
+    EXPECT_EQ(builtinFormatKind(21), DateKind::Time);
+    EXPECT_EQ(builtinFormatKind(49), DateKind::None);
+}
+
+// What the writer escapes, the reader turns back into the same text.
+TEST(WorkbookText, EscapesRoundTrip) {
+    EXPECT_EQ(decodeEscapes("a_x000D_b"), "a\rb");
+    EXPECT_EQ(decodeEscapes("_x005F_x0041_"), "_x0041_");
+    EXPECT_EQ(decodeEscapes("_xD83D__xDE00_"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(decodeEscapes("_x12G4_ _x123_"), "_x12G4_ _x123_");
+    for (const std::string s : {"_x0041_", "__x0041__", "_x005F_", "plain", "x_x00", "\xE2\x9C\x93 _xABCD_"})
+        EXPECT_EQ(decodeEscapes(cellTextForXlsx(s)), s) << s;
+    EXPECT_EQ(cellTextForXlsx("bad \xFF byte"), "bad \xEF\xBF\xBD byte");
+}
