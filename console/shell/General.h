@@ -124,6 +124,9 @@ public:
     // build the captions from it).
     FilterState Filters;
     ViewCounts Counts;
+    // The group whose view carries a contact search; empty when none. Set by a search in
+    // a group view, cleared where a node click unticks the search items.
+    std::string GroupSearchMarker;
     std::int64_t SelectedRows = 0;  // rows selected in the grid
 
     // Remembered rows of the views.

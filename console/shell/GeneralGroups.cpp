@@ -166,10 +166,10 @@ void General::pmnuRemoveAllContactFromGroup_Click() {
             ui::msgBox("There are no records to be removed!", ui::vbExclamation, kRemoveAllTitle);
             return;
         }
-        // A search is on when its item is ticked and the view or the marker says it was
-        // applied; the members are counted and removed by its own criterion.
+        // A search is on when its item is ticked, the marker names this group and the view
+        // is filtered; the members are counted and removed by its own criterion.
         const bool searched = (mnuSCompany->isChecked() || mnuSMobile->isChecked() || mnuSName->isChecked()) &&
-                              (rsGroupMembers.filtered() || rsGroupNames.filtered());
+                              GroupSearchMarker == g && rsGroupMembers.filtered();
         const SearchField field = mnuSCompany->isChecked() ? SearchField::Company
                                   : mnuSMobile->isChecked() ? SearchField::Mobile
                                                             : SearchField::Name;
