@@ -11,6 +11,7 @@
 #include <string>
 
 #include "console/dialogs/core/Contacts.h"
+#include "console/shell/core/ConnectDB.h"
 #include "console/shell/core/Groups.h"
 #include "console/shell/core/Messages.h"
 #include "console/shell/core/Views.h"
@@ -58,9 +59,11 @@ db::Connection& database() {
             g.close();
             std::filesystem::rename(tmp, path);
         }
-        db::Connection c;
-        c.open(path, schema::kDatabaseKey);
-        return c;
+        // The console's own connection (its page cache included).
+        SetAppPath(root);
+        ConnectDB(DbConnection);
+        if (!DbConnection.isOpen()) std::abort();
+        return DbConnection;
     }();
     return c;
 }
