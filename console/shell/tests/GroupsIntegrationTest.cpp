@@ -138,6 +138,8 @@ TEST_F(GroupsDb, ContactsAreSavedWithTheirGroupsInOneTransaction) {
     EXPECT_EQ(ContactsWithMobile(db, "012-345-6789"), std::vector<std::int64_t>{old});
     EXPECT_EQ(ContactsWithMobile(db, "0123456789 "), std::vector<std::int64_t>{old});
 
+    ASSERT_TRUE(UpdateContact(db, old, "Old", "0123456789", "", {"A", "B"}));  // no group yet, two ticked
+    EXPECT_EQ(rows("A") + rows("B"), 2);
     const auto id = AddContact(db, "Ali", "019-876-5432", "Co's", {"A", "B"});
     EXPECT_GT(id, old);
     EXPECT_EQ(n("SELECT count(*) FROM Groups WHERE ContactID = ? AND Mobile = '0198765432'", {static_cast<long long>(id)}), 2);
@@ -155,7 +157,7 @@ TEST_F(GroupsDb, ContactsAreSavedWithTheirGroupsInOneTransaction) {
     std::sort(c->groups.begin(), c->groups.end());
     EXPECT_EQ(c->groups, (std::vector<std::string>{"B", "C"}));
     EXPECT_FALSE(UpdateContact(db, 4242, "x", "1", "", {"B"}));
-    EXPECT_EQ(rows("B"), 1);
+    EXPECT_EQ(rows("B"), 2);
 
     // Null fields load as empty texts.
     db.execute("INSERT INTO AddressBook (Mobile) VALUES ('0170000000')");

@@ -252,8 +252,9 @@ TEST_F(GroupActions, TheBillingReportAsksForAWholeModemNumberAndShowsTheAmount) 
 }
 
 TEST_F(GroupActions, ReplyAndResendFillTheComposerUnderAFreshSubject) {
-    c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES ('Hi there', 'Unknown', '0191111111', "
-              "'New', '2026-01-01 10:00:00')");
+    // An identifier beyond 16 bits.
+    c.execute("INSERT INTO Inbox (MsgID, Message, Name, Mobile, Status, DateTime) VALUES (40000, 'Hi there', 'Unknown', "
+              "'0191111111', 'New', '2026-01-01 10:00:00')");
     open();
     click(NodeKind::Inbox);
     current(0);
