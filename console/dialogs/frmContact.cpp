@@ -115,7 +115,6 @@ void frmContact::buildWidgets() {
 void frmContact::Form_Load() {
     SkipClosePrompt = false;
     ClearFormContact();
-    loaded_ = true;
 }
 
 void frmContact::loadGroups() {
@@ -170,7 +169,6 @@ void frmContact::DisplayRecord(std::int32_t id) {
     // Start clean: nothing of the contact shown before may stay.
     SkipClosePrompt = false;
     ClearFormContact();
-    loaded_ = true;
     Trap("frmContact-DisplayRecord", [&] {
         if (!EnsureDbConnection()) return;
         const auto c = LoadContact(DbConnection, id);
@@ -191,7 +189,6 @@ void frmContact::DisplayRecord(std::int32_t id) {
 void frmContact::openAdd(bool modal, const std::string& mobile) {
     SkipClosePrompt = false;
     ClearFormContact();
-    loaded_ = true;
     TxtMobile->setText(Q(mobile));
     if (modal) {
         exec();
@@ -326,7 +323,6 @@ void frmContact::closeEvent(QCloseEvent* event) {
     // A later Address Book reload must not jump to the group this contact came from.
     EditFromGroup = false;
     SkipClosePrompt = false;
-    loaded_ = false;
     event->accept();
     done(QDialog::Rejected);  // ends a modal wait
 }

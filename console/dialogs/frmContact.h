@@ -70,8 +70,6 @@ private:
     void addContact();
     void updateContact();
     void finishAfterSave();
-
-    bool loaded_ = false;
 };
 
 }  // namespace parlix::console
