@@ -21,12 +21,15 @@
 #include <algorithm>
 #include <set>
 
+#include "console/dialogs/frmContact.h"
 #include "console/shell/Help.h"
 #include "console/shell/Windows.h"
 #include "console/shell/core/ConnectDB.h"
 #include "console/shell/core/Error.h"
+#include "console/shell/core/Groups.h"
 #include "console/shell/core/Main1.h"
 #include "console/shell/core/Summary.h"
+#include "console/shell/core/Trap.h"
 #include "console/shell/core/UnknownNames.h"
 #include "platform/db/qt/RecordsetModel.h"
 #include "platform/ui/Dialogs.h"
@@ -100,13 +103,7 @@ View viewOf(NodeKind kind) {
 // Runs one step of a procedure, logging a failure under `location`; false when it failed.
 template <class F>
 bool trapped(const std::string& location, F&& step) {
-    try {
-        step();
-        return true;
-    } catch (...) {
-        LogCurrentException(location);
-        return false;
-    }
+    return Trap(location, std::forward<F>(step));
 }
 
 }  // namespace
@@ -129,6 +126,8 @@ General::General(QWidget* parent) : QMainWindow(parent) {
     connectFilters();
     connectSearches();
     connectDeletes();
+    connectGroupActions();
+    connectMessageActions();
     Form_Load();
 }
 
@@ -952,27 +951,20 @@ bool General::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
-// ---- groups ---------------------------------------------------------------------------
-
-void General::AddNewGroup() {
-    WriteErrorLog("General : Add new group", 0, "adding groups is not part of this build yet");
-}
+// ---- groups (the rest in GeneralGroups.cpp) ------------------------------------------
 
 void General::newSavedGroup(const std::string& groupName) {
     trapped("General : newSavedGroup", [&] {
         if (!EnsureDbConnection()) return;
-        DbConnection.execute("INSERT INTO Groups (GroupName) VALUES (?)", {groupName});
+        CreateGroup(DbConnection, groupName);
         QTreeWidgetItem* root2 = node(NodeKind::AddressBook);
         auto* item = new QTreeWidgetItem(root2);
         item->setText(0, q(groupName));
         item->setData(0, kKindRole, static_cast<int>(NodeKind::Group));
         item->setIcon(0, imageFor(NodeKind::Group));
+        if (frmContact* editor = frmContact::existing()) editor->groupAdded(groupName);
         Status();
     });
-}
-
-void General::DeleteGroup() {
-    WriteErrorLog("General : Delete Group", 0, "deleting groups is not part of this build yet");
 }
 
 }  // namespace parlix::console

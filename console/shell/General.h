@@ -134,6 +134,25 @@ public:
     void pmnuSMS_Click();
     void Toolbar_ButtonClick(int index);  // 1 to 5
 
+    // Groups and contacts (GeneralGroups.cpp).
+    void pmnuGroup_Rename_Click();
+    void pmnuRemoveContact_Click();
+    void pmnuRemoveAllContactFromGroup_Click();
+    void mnuContact_Click();     // add mode, modal
+    void pmnuAddContact_Click();  // add mode, not modal (the three pop-up items)
+    void pmnuProperties_Click();
+    void pmnuProperties01_Click();
+    // Resend, reply, billing (GeneralMessages.cpp).
+    void mnuResendFSMS_Click();
+    void mnuBillMdm_Click();
+    void pmnuReply_Click();
+    void pmnuResend_Click();
+    void pmnuSendOutbox_Click();
+    void pmnuSendSent_Click();
+    void pmnuSaveToContact_Click();
+    // The group on show (its node's text when it was clicked).
+    const std::string& shownGroup() const { return shownGroup_; }
+
     // Record sets, live on DbConnection for the window's life (requeried, never reopened;
     // opened later only when the database was not there at load). rsSent opens with the
     // first Sent Items view: it counts nearly the whole Outbox. The summary's sent and
@@ -237,6 +256,10 @@ private:
     void mnuFStatus();
     void mnuFSubject();
     void mnuRFilter();
+    void connectGroupActions();    // GeneralGroups.cpp
+    void connectMessageActions();  // GeneralMessages.cpp
+    void editContact(db::Recordset& rs, bool fromGroup);
+    void replyOrResend(NodeKind folder, db::Recordset& rs, const char* location);
 
     NodeKind shownView_ = NodeKind::Messages;
     std::string shownGroup_;

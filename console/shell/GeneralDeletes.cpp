@@ -153,7 +153,7 @@ void General::connectDeletes() {
 // ---- messages ------------------------------------------------------------------------
 
 void General::pmnuDeleteAllInbox_Click() {
-    Trapped("General : pmnuDeleteAllInbox", [this] {
+    Trap("General : pmnuDeleteAllInbox", [this] {
         deleteAll(*this, {NodeKind::Inbox, Folder::Inbox, &General::rsInbox, " messages in the Inbox?",
                           "Are you sure you want to delete all the messages in the Inbox?",
                           &General::mnuInboxRFilter_Click});
@@ -161,7 +161,7 @@ void General::pmnuDeleteAllInbox_Click() {
 }
 
 void General::pmnuDeleteAllOutbox_Click() {
-    Trapped("General : pmnuDeleteAllOutbox", [this] {
+    Trap("General : pmnuDeleteAllOutbox", [this] {
         deleteAll(*this, {NodeKind::Outbox, Folder::Outbox, &General::rsOutbox, " messages in the outbox?",
                           "Are you sure you want to delete all the messages in the outbox?",
                           &General::mnuOutboxRFilter_Click});
@@ -169,7 +169,7 @@ void General::pmnuDeleteAllOutbox_Click() {
 }
 
 void General::pmnuDeleteAllSent_Click() {
-    Trapped("General : pmnuDeleteAllSent", [this] {
+    Trap("General : pmnuDeleteAllSent", [this] {
         deleteAll(*this, {NodeKind::SentItems, Folder::Sent, &General::rsSent, " messages in the Sent Items?",
                           "Are you sure you want to delete all the messages in the Sent Items?",
                           &General::mnuSentRFilter_Click});
@@ -177,7 +177,7 @@ void General::pmnuDeleteAllSent_Click() {
 }
 
 void General::pmnuDeleteInbox_Click() {
-    Trapped("General : Record deletion in Inbox", [this] {
+    Trap("General : Record deletion in Inbox", [this] {
         if (!onNode(*this, NodeKind::Inbox) || !rsInbox.isOpen()) return;
         const auto ids = chosenIds(*this, rsInbox, "MsgID", 1);
         if (ids.empty()) return (void)ui::msgBox("There are no messages to be deleted!", ui::vbExclamation, kTitle);
@@ -190,7 +190,7 @@ void General::pmnuDeleteInbox_Click() {
 }
 
 void General::pmnuDeleteSent_Click() {
-    Trapped("General : Record deletion in Sent Item", [this] {
+    Trap("General : Record deletion in Sent Item", [this] {
         if (!onNode(*this, NodeKind::SentItems) || !rsSent.isOpen()) return;
         const auto ids = chosenIds(*this, rsSent, "MsgID", 1);
         if (ids.empty()) return (void)ui::msgBox("There are no messages to be deleted!", ui::vbExclamation, kTitle);
@@ -202,7 +202,7 @@ void General::pmnuDeleteSent_Click() {
 }
 
 void General::pmnuDeleteOutbox_Click() {
-    Trapped("General : Record deletion in Outbox", [this] {
+    Trap("General : Record deletion in Outbox", [this] {
         if (!onNode(*this, NodeKind::Outbox) || !rsOutbox.isOpen()) return;
         // One row: the current one; two or more: the selection.
         const bool several = selectedCount(*this) >= 2;
@@ -229,7 +229,7 @@ void General::pmnuDeleteOutbox_Click() {
 // ---- contacts ------------------------------------------------------------------------
 
 void General::pmnuDeleteContact_Click() {
-    Trapped("General : Delete Contact", [this] {
+    Trap("General : Delete Contact", [this] {
         if (!rsAddressBook.isOpen() || rsAddressBook.recordCount() == 0) return;
         const auto ids = chosenIds(*this, rsAddressBook, "ContactID", 1);
         if (!yes("Are you sure you want to delete the selected record?", "Contact Manager - Delete Contact")) return;
@@ -239,7 +239,7 @@ void General::pmnuDeleteContact_Click() {
 }
 
 void General::pmnuDeleteAllContact_Click() {
-    Trapped("General : pmnuDeleteAllContact", [this] {
+    Trap("General : pmnuDeleteAllContact", [this] {
         if (!rsAddressBook.isOpen()) return;
         const bool searched = rsAddressBook.filtered();
         const DeleteScope scope = ContactScope(searched ? rsAddressBook.filter() : db::Criteria());
@@ -262,7 +262,7 @@ void General::pmnuDeleteAllContact_Click() {
 }
 
 void General::pmnuDeleteContactFromGroup_Click() {
-    Trapped("General : pmnuDeleteContactFromGroup", [this] {
+    Trap("General : pmnuDeleteContactFromGroup", [this] {
         if (!onNode(*this, NodeKind::Group)) return;
         const std::string group = SelectedNodeText;
         if (!rsGroupMembers.isOpen() || rsGroupMembers.recordCount() == 0) {
@@ -281,7 +281,7 @@ void General::pmnuDeleteContactFromGroup_Click() {
 }
 
 void General::pmnuDeleteAllFromGroup_Click() {
-    Trapped("General : pmnuDeleteAllFromGroup", [this] {
+    Trap("General : pmnuDeleteAllFromGroup", [this] {
         if (!onNode(*this, NodeKind::Group)) return;
         const std::string group = SelectedNodeText;
         const bool searched = GroupSearchMarker == group && rsGroupMembers.isOpen() && rsGroupMembers.filtered() &&

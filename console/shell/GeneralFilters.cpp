@@ -127,7 +127,7 @@ void General::connectFilters() {
 // ---- the handlers: each runs its kind's procedure under its own location ---------------
 
 #define PARLIX_FILTER_HANDLER(item, procedure) \
-    void General::item##_Click() { Trapped("General : " #item, [this] { procedure(); }); }
+    void General::item##_Click() { Trap("General : " #item, [this] { procedure(); }); }
 PARLIX_FILTER_HANDLER(mnuInboxFMobile, mnuFMobile)
 PARLIX_FILTER_HANDLER(mnuInboxFMessage, mnuFMsg)
 PARLIX_FILTER_HANDLER(mnuInboxFDateTime, mnuFDateTime)
@@ -151,7 +151,7 @@ PARLIX_FILTER_HANDLER(mnuSentFModem, mnuFMdm)
 #undef PARLIX_FILTER_HANDLER
 
 void General::mnuInboxRFilter_Click() {
-    Trapped("General : mnuInboxRFilter", [this] {
+    Trap("General : mnuInboxRFilter", [this] {
         for (QAction* a : {mnuInboxFMobile, mnuInboxFMessage, mnuInboxFDateTime, mnuInboxFStatus, mnuInboxFName,
                            mnuInboxFModem})
             a->setChecked(false);
@@ -160,7 +160,7 @@ void General::mnuInboxRFilter_Click() {
 }
 
 void General::mnuOutboxRFilter_Click() {
-    Trapped("General : mnuOutboxRFilter", [this] {
+    Trap("General : mnuOutboxRFilter", [this] {
         for (QAction* a : {mnuOutboxFMobile, mnuOutboxFMessage, mnuOutboxFSubject, mnuOutboxFDateTime,
                            mnuOutboxFStatus, mnuOutboxFName, mnuOutboxFModem})
             a->setChecked(false);
@@ -169,7 +169,7 @@ void General::mnuOutboxRFilter_Click() {
 }
 
 void General::mnuSentRFilter_Click() {
-    Trapped("General : mnuSentRFilter", [this] {
+    Trap("General : mnuSentRFilter", [this] {
         for (QAction* a : {mnuSentFMobile, mnuSentFMessage, mnuSentFSubject, mnuSentFDateTime, mnuSentFStatus,
                            mnuSentFName, mnuSentFModem})
             a->setChecked(false);
@@ -207,21 +207,21 @@ void textFilter(General& g, const TextKind& k, const std::string& prompt) {
 }  // namespace
 
 void General::mnuFMobile() {
-    Trapped("General : mnuFMobile", [this] {
+    Trap("General : mnuFMobile", [this] {
         textFilter(*this, {FilterKind::Mobile, "Mobile", "You haven't enter any mobile number", &FilterState::FilterMobile},
                    "Please enter the mobile number");
     });
 }
 
 void General::mnuFMsg() {
-    Trapped("General : mnuFMsg", [this] {
+    Trap("General : mnuFMsg", [this] {
         textFilter(*this, {FilterKind::Message, "Message", "You haven't enter any message", &FilterState::FilterMessage},
                    "Please enter the message");
     });
 }
 
 void General::mnuFName() {
-    Trapped("General : mnuFName", [this] {
+    Trap("General : mnuFName", [this] {
         const bool inbox = General::kindOf(selectedNode()) == NodeKind::Inbox;
         textFilter(*this, {FilterKind::Name, "Name", "You haven't entered any name", &FilterState::FilterName},
                    inbox ? "Please enter the name of the sender: " : "Please enter the name of the receiver: ");
@@ -229,14 +229,14 @@ void General::mnuFName() {
 }
 
 void General::mnuFSubject() {
-    Trapped("General : mnuFSubject", [this] {
+    Trap("General : mnuFSubject", [this] {
         textFilter(*this, {FilterKind::Subject, "Subject", "You haven't enter any subject", &FilterState::FilterSubject},
                    "Please enter the message subject");
     });
 }
 
 void General::mnuFDateTime() {
-    Trapped("General : mnuFDateTime", [this] {
+    Trap("General : mnuFDateTime", [this] {
         auto v = selectedFolder(*this);
         if (!v) return;
         TickGuard ticks(*v);
@@ -264,7 +264,7 @@ void General::mnuFDateTime() {
 }
 
 void General::mnuFMdm() {
-    Trapped("General : mnuFMdm", [this] {
+    Trap("General : mnuFMdm", [this] {
         auto v = selectedFolder(*this);
         if (!v) return;
         TickGuard ticks(*v);
@@ -283,7 +283,7 @@ void General::mnuFMdm() {
 }
 
 void General::mnuFStatus() {
-    Trapped("General-mnuFStatus_Click", [this] {
+    Trap("General-mnuFStatus_Click", [this] {
         auto v = selectedFolder(*this);
         if (!v) return;
         TickGuard ticks(*v);
@@ -324,7 +324,7 @@ void General::mnuFStatus() {
 }
 
 void General::mnuRFilter() {
-    Trapped("General : mnuRFilter", [this] {
+    Trap("General : mnuRFilter", [this] {
         auto v = selectedFolder(*this);
         if (!v) return;
         if (v->rs->isOpen()) v->rs->clearFilter();

@@ -14,7 +14,7 @@
 
 #include "console/dialogs/core/Broadcast.h"
 #include "console/dialogs/tests/ComposerDb.h"
-#include "console/shell/tests/HeadlessEngine.h"
+#include "console/dialogs/tests/HeadlessEngine.h"
 #include "tools/modemsim/SimModem.h"
 
 namespace parlix::console::testing {
@@ -27,11 +27,7 @@ class EndToEnd : public ComposerDb {
 protected:
     void SetUp() override {
         ComposerDb::SetUp();
-        folder = root / "Engine";
-        fs::create_directories(folder);
-        std::ofstream(folder / "Setting.INI") << "[Engine_Setting]\r\nEngineModemID=1\r\n";
-        db.execute("UPDATE Modem SET PortNumber = 3, ModemNumber = '0123456789', Direction = 2, DSR = 1, Poll = 1 "
-                   "WHERE ModemID = 1");
+        folder = PrepareEngineFolder(root, db, "0123456789", 2, true);
         sim = std::make_unique<modemsim::SimModem>();
         sim->linkPort(folder.string(), 3);
     }

@@ -1,5 +1,5 @@
-// Runs one step of a procedure; a failure is logged under the procedure's location and
-// goes no further (the user is not told), as the console's procedures do.
+// Runs one step of a procedure; an exception is logged under the procedure's location
+// and goes no further (no exception may cross a Qt event handler).
 #pragma once
 
 #include <string>
@@ -9,7 +9,7 @@
 namespace parlix::console {
 
 template <class F>
-bool Trapped(const std::string& location, F&& step) {
+bool Trap(const std::string& location, F&& step) {
     try {
         step();
         return true;

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "console/shell/core/Deletes.h"
-#include "console/shell/tests/HeadlessEngine.h"
+#include "console/dialogs/tests/HeadlessEngine.h"
 #include "console/shell/tests/TestRoot.h"
 #include "engine/schema/Schema.h"
 #include "tools/modemsim/SimModem.h"
@@ -23,14 +23,10 @@ namespace fs = std::filesystem;
 
 TEST(DeleteEndToEnd, OutboxDeleteAllWhileAnEngineSendsLeavesWhatItHoldsAndTakesTheRest) {
     const fs::path root = test::makeTestRoot("delete-e2e");
-    const fs::path folder = root / "Engine";
-    fs::create_directories(folder);
-    std::ofstream(folder / "Setting.INI") << "[Engine_Setting]\r\nEngineModemID=1\r\n";
     ASSERT_TRUE(schema::createDatabase(schema::databasePath(root.string())));
     db::Connection c;
     c.open(schema::databasePath(root.string()), schema::kDatabaseKey);
-    c.execute("UPDATE Modem SET PortNumber = 3, ModemNumber = '0123456789', Direction = 2, DSR = 0, Poll = 1 "
-              "WHERE ModemID = 1");
+    const fs::path folder = testing::PrepareEngineFolder(root, c, "0123456789", 2, false);
     constexpr int kRows = 3000;
     c.execute("WITH RECURSIVE i(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM i WHERE k + 1 < ?) "
               "INSERT INTO Outbox (Subject, Name, Mobile, Message, DateTimeQueue, SentStatus, MsgType) "

@@ -1,5 +1,5 @@
-// A headless engine (parlix-engine-headless) as a child process for end-to-end tests:
-// started on a folder, ended (TERM, then KILL) when the object goes.
+// A headless engine (parlix-engine-headless) as a child process on a program folder,
+// for the console's end-to-end tests. PARLIX_ENGINE_HEADLESS is its path.
 #pragma once
 
 #include <signal.h>
@@ -10,7 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
+
+#include "platform/db/Connection.h"
 
 namespace parlix::console::testing {
 
@@ -28,6 +32,8 @@ public:
         }
     }
     ~Engine() { stop(); }
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
     void stop() {
         if (pid_ <= 0) return;
         ::kill(pid_, SIGTERM);
@@ -42,5 +48,17 @@ public:
 private:
     pid_t pid_ = -1;
 };
+
+// <root>/Engine with its settings file for engine 1, and engine 1's Modem row on COM3
+// (the port the simulated modem is linked to); returns the folder.
+inline std::filesystem::path PrepareEngineFolder(const std::filesystem::path& root, parlix::db::Connection& db,
+                                                 const std::string& modemNumber, int direction, bool reports) {
+    const auto folder = root / "Engine";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "Setting.INI") << "[Engine_Setting]\r\nEngineModemID=1\r\n";
+    db.execute("UPDATE Modem SET PortNumber = 3, ModemNumber = ?, Direction = ?, DSR = ?, Poll = 1 WHERE ModemID = 1",
+               {modemNumber, direction, reports ? 1 : 0});
+    return folder;
+}
 
 }  // namespace parlix::console::testing
