@@ -171,6 +171,7 @@ bool applySetting(Settings& s, const std::string& key, const std::string& value,
     return true;
   }
   if (key == "creg") return num(s.creg, 0, 5);
+  if (key == "creg-n") return num(s.cregN, 0, 2);
   if (key == "refuse") {
     if (value == "always") return s.refuse = -1, true;
     return num(s.refuse, 0, 1000000);
@@ -199,6 +200,15 @@ bool applySetting(Settings& s, const std::string& key, const std::string& value,
   if (key == "index-base") return num(s.indexBase, 0, 1);
   if (key == "ok-gap") return num(s.okGapMs, 0, 600000);
   if (key == "cmgs-delay") return num(s.cmgsDelayMs, 0, 600000);
+  if (key == "cscs") {
+    const std::string cs = upper(value);
+    if (cs != "GSM" && cs != "IRA" && cs != "8859-1" && cs != "UCS2" && cs != "UTF-8") {
+      error = "cscs must be GSM, IRA, 8859-1, UCS2 or UTF-8";
+      return false;
+    }
+    s.cscs = cs;
+    return true;
+  }
   if (key == "ussd") {
     auto eq = value.find('=');
     if (eq == std::string::npos || eq == 0) {
@@ -221,6 +231,7 @@ std::string settingsJson(const Settings& s) {
   o += ",\"cms515\":" + std::to_string(s.cms515);
   o += ",\"csq\":" + jsonString(std::to_string(s.rssi) + "," + std::to_string(s.ber));
   o += ",\"creg\":" + std::to_string(s.creg);
+  o += ",\"creg-n\":" + std::to_string(s.cregN);
   o += ",\"refuse\":" + std::to_string(s.refuse);
   o += ",\"delay\":" + std::to_string(s.delayMs);
   o += ",\"pieces\":" + std::to_string(s.pieceSize);
@@ -235,6 +246,7 @@ std::string settingsJson(const Settings& s) {
   o += ",\"index-base\":" + std::to_string(s.indexBase);
   o += ",\"ok-gap\":" + std::to_string(s.okGapMs);
   o += ",\"cmgs-delay\":" + std::to_string(s.cmgsDelayMs);
+  o += ",\"cscs\":" + jsonString(s.cscs);
   return o + "}";
 }
 
@@ -245,11 +257,11 @@ void Modem::resetParameters() {
   cmee_ = s_.cmee;
   cmgf_ = 0;
   csdh_ = 0;
-  cregN_ = 0;
+  cregN_ = s_.cregN;
   cgregN_ = 0;
   cnmi_ = {0, 0, 0, 0, 0};
   csmp_ = {17, 167, 0, 0};
-  cscs_ = "8859-1";
+  cscs_ = s_.cscs;
   cusdN_ = 0;
   mem1_ = mem2_ = mem3_ = "SM";
 }
@@ -503,7 +515,10 @@ std::string Modem::runExtended(const std::string& name, char op, const std::stri
   if (name == "+CSDH") return simple(csdh_, 0, 1);
   if (name == "+CREG") {
     if (op == '?') {
-      text += info("+CREG: " + std::to_string(cregN_) + "," + std::to_string(s_.creg));
+      // Mode 2 adds the location area and cell, as modems do while registered.
+      const bool cell = cregN_ == 2 && (s_.creg == 1 || s_.creg == 5);
+      text += info("+CREG: " + std::to_string(cregN_) + "," + std::to_string(s_.creg) +
+                   (cell ? ",\"00A1\",\"1B2C\"" : ""));
       return "";
     }
     return simple(cregN_, 0, 2);
@@ -739,6 +754,14 @@ std::string Modem::statName(bool read) const {
 }
 
 std::optional<std::string> Modem::teDecode(const std::string& bytes) const {
+  if (cscs_ == "GSM") {
+    std::vector<uint8_t> septets;
+    for (unsigned char c : bytes) {
+      if (c > 127) return std::nullopt;
+      septets.push_back(c);
+    }
+    return toUtf8(fromSeptets(septets));
+  }
   if (cscs_ == "UCS2") {
     auto raw = fromHex(bytes);
     if (!raw) return std::nullopt;
@@ -752,6 +775,10 @@ std::optional<std::string> Modem::teDecode(const std::string& bytes) const {
 std::string Modem::teEncode(const std::string& utf8) const {
   if (cscs_ == "UCS2") return toHex(toUcs2(toU32(utf8)));
   if (cscs_ == "UTF-8") return utf8;
+  if (cscs_ == "GSM") {
+    const auto septets = toSeptets(toU32(utf8));
+    return std::string(septets.begin(), septets.end());
+  }
   return toCp1252(toU32(utf8));
 }
 
