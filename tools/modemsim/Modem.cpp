@@ -181,10 +181,19 @@ bool applySetting(Settings& s, const std::string& key, const std::string& value,
   if (key == "piece-gap") return num(s.pieceGapMs, 0, 60000);
   if (key == "drop-after") return num(s.dropAfter, 0, 1000000);
   if (key == "report") {
-    int v;
-    if (value != "delivered" && value != "failed" && value != "none" &&
-        !(toInt(value, v) && v >= 0 && v <= 255)) {
-      error = "report must be delivered, failed, none or a status 0..255";
+    // Several statuses joined by "/" give one report each, in order (a network's
+    // interim report before its final one).
+    bool good = value == "none";
+    for (size_t at = 0; !good && at <= value.size();) {
+      const size_t slash = std::min(value.find('/', at), value.size());
+      const std::string one = value.substr(at, slash - at);
+      int v;
+      if (one != "delivered" && one != "failed" && !(toInt(one, v) && v >= 0 && v <= 255)) break;
+      if (slash == value.size()) good = true;
+      at = slash + 1;
+    }
+    if (!good) {
+      error = "report must be delivered, failed, none or a status 0..255 (several joined by /)";
       return false;
     }
     s.report = value;
@@ -1068,7 +1077,10 @@ std::string Modem::submitted(const std::string& mode, const Address& da, const U
   io_.sent(j);
 
   std::string urc;
-  if (report && s_.report != "none") {
+  for (size_t at = 0; report && s_.report != "none" && at <= s_.report.size();) {
+    const size_t slash = std::min(s_.report.find('/', at), s_.report.size());
+    const std::string one = s_.report.substr(at, slash - at);
+    at = slash + 1;
     int idx = freeIndex(sr_);
     if (idx >= 0) {
       Stored m;
@@ -1079,12 +1091,12 @@ std::string Modem::submitted(const std::string& mode, const Address& da, const U
       m.report.scts = TimeStamp::local(now);
       m.report.dt = TimeStamp::local(now);
       int st = 0;
-      if (s_.report == "failed") st = 48;
-      else if (s_.report != "delivered") toInt(s_.report, st);
+      if (one == "failed") st = 48;
+      else if (one != "delivered") toInt(one, st);
       m.report.status = st;
       m.pdu = encodeStatusReport(m.report);
       sr_[idx] = m;
-      if (indicate(cnmi_[3] == 2)) urc = "\r\n+CDSI: \"SR\"," + std::to_string(idx) + "\r\n";
+      if (indicate(cnmi_[3] == 2)) urc += "\r\n+CDSI: \"SR\"," + std::to_string(idx) + "\r\n";
     } else {
       io_.log("--", "status report store full, report dropped");
     }
