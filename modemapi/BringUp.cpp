@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "modemapi/Replies.h"
+
 namespace modemapi {
 
 namespace {
@@ -131,10 +133,7 @@ bool ConnectToGSM(Transport& t)
             CloseModem(t);
             return false;
         }
-        for (const char* state : {"+CREG: 0,1", "+CREG: 1,1", "+CREG: 0,5", "+CREG: 1,5"})
-            if (has(reply, state))
-                return true;
-        return false;
+        return Replies::IsRegistered(reply);
     } catch (const std::exception&) {
         return false;
     }

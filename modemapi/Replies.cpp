@@ -1,5 +1,6 @@
 #include "modemapi/Replies.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -165,10 +166,45 @@ std::optional<StatusReport> ParseStatusReport(std::string_view raw) {
   return r;
 }
 
+namespace {
+
+std::optional<long> StatusValue(std::string_view status) {
+  if (status.empty() || status.find_first_not_of("0123456789") != npos) return std::nullopt;
+  return ToNumber(status, 0, 255);
+}
+
+}  // namespace
+
 DeliveryStatus DeliveryStatusOf(std::string_view status) {
   if (status == "0") return DeliveryStatus::Delivered;
   if (status == "48") return DeliveryStatus::Undelivered;
+  const auto value = StatusValue(status);
+  if (value && *value >= 64 && *value <= 127) return DeliveryStatus::Undelivered;
   return DeliveryStatus::Unknown;
+}
+
+bool IsInterimStatus(std::string_view status) {
+  const auto value = StatusValue(status);
+  return value && *value >= 32 && *value <= 63 && *value != 48;
+}
+
+bool IsRegistered(std::string_view reply) {
+  for (size_t p = reply.find("+CREG:"); p != npos; p = reply.find("+CREG:", p + 1)) {
+    const size_t end = std::min(reply.find('\r', p), reply.size());
+    const std::string_view line = reply.substr(p + 6, end - p - 6);
+    const size_t first = line.find(',');
+    if (first == npos) continue;
+    const size_t second = line.find(',', first + 1);
+    const std::string_view stat =
+        line.substr(first + 1, second == npos ? npos : second - first - 1);
+    if (!ToNumber(line.substr(0, first), 0, 9)) continue;
+    const auto state = ToNumber(stat, 0, 99);  // a quoted field is no number
+    if (state && (*state == 1 || *state == 5 || *state == 6 || *state == 7 || *state == 9 ||
+                  *state == 10)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace modemapi::Replies

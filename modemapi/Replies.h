@@ -64,7 +64,21 @@ struct StatusReport {
 // the next CR LF. Nothing when a comma or that line end is missing.
 std::optional<StatusReport> ParseStatusReport(std::string_view reply);
 
-// A report's status text: "0" Delivered, "48" Undelivered, anything else Unknown.
+// A report's status text: "0" Delivered, "48" Undelivered, anything else Unknown,
+// except the final failures of GSM 03.40 (TP-ST 64 to 127: a permanent error, or a
+// temporary one the centre has stopped trying), which are Undelivered too.
 DeliveryStatus DeliveryStatusOf(std::string_view status);
+
+// A report that is not the last word on its message: TP-ST 32 to 63 (a temporary
+// error while the centre is still trying), except 48, which the system takes as a
+// failure. Its message's outcome comes in a later report.
+bool IsInterimStatus(std::string_view status);
+
+// The answer to AT+CREG? says the modem is registered: home (1) or roaming (5), also
+// for "SMS only" (6, 7) or "CSFB not preferred" (9, 10). The state is the second field
+// of "+CREG: <n>,<stat>[,<lac>,<ci>...]" whatever <n> the modem was left at (a
+// registration watcher often leaves it at 2); an unsolicited "+CREG: <stat>[,...]"
+// line, whose second field is quoted or absent, is not the answer.
+bool IsRegistered(std::string_view reply);
 
 }  // namespace modemapi::Replies

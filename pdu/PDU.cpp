@@ -207,6 +207,9 @@ bool PDU::DecodePDU() noexcept {
       const int header = r.takeHex();
       if (header < 0) return;
       TPHeader_ = static_cast<std::uint8_t>(header);
+      // Only a received message has this layout. A status report or a sent message that
+      // a modem keeps in the same store would come out as a garbled message.
+      if ((header & 0x03) == 0x01 || (header & 0x03) == 0x02) return;
 
       const int addressLength = r.takeHex();  // semi-octets
       if (addressLength < 0) return;
@@ -220,7 +223,7 @@ bool PDU::DecodePDU() noexcept {
       if (senderType == 145) {
         MSISDN_ = u"+" + SwapSemiOctets(t);
         dropFiller(MSISDN_);
-      } else if (senderType == 208) {
+      } else if ((senderType & 0x70) == 0x50) {  // alphanumeric, whatever the plan bits
         // A name in 7-bit septets: the length counts the semi-octets they fill.
         auto name = UnpackSeptets(t, 0, static_cast<std::size_t>(addressLength) * 4 / 7);
         if (!name) return;

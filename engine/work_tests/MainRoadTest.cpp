@@ -216,6 +216,21 @@ TEST_F(MainRoad, ReportsOfFailureAndReportsThatMatchNothing) {
     EXPECT_NE(log.find("Mobile Number:+60161234567\r\nDelivery Status:D."), std::string::npos);
 }
 
+// A network's interim report (temporary error, the centre still trying) decides
+// nothing: the row stays open, and the final report that follows is applied.
+TEST_F(MainRoad, InterimReportLeavesTheRowForTheFinalOne) {
+    startEngine("Direction = 2, DSR = 1", {"--report=33/70"});
+    const auto id = queue(kLocal, "slow to arrive");
+    engine.Timer1_Timer();
+    EXPECT_EQ(row(id)["SentStatus"], "S");
+    EXPECT_EQ(row(id)["DeliveryStatus"], "<null>");
+    EXPECT_EQ(sim->count("sr"), 1);  // the interim one is gone, the final one waits
+    engine.GetDeliveryStatusReport();
+    EXPECT_EQ(row(id)["DeliveryStatus"], "F");  // 70: validity period expired
+    EXPECT_EQ(sim->count("sr"), 0);
+    EXPECT_EQ(errorLog(), "");
+}
+
 TEST_F(MainRoad, IncomingMessagesBecomeInboxRowsWithTheContactsName) {
     startEngine();
     db.execute("INSERT INTO AddressBook (Name, Mobile, CompanyName) VALUES ('Aminah', '0123456789', 'Acme')");

@@ -59,6 +59,29 @@ TEST(Replies, StatusReportFields) {
   EXPECT_EQ(R::DeliveryStatusOf("00"), DeliveryStatus::Unknown);
 }
 
+// Status classes of GSM 03.40: final failures count as undelivered; temporary errors
+// while the centre still tries are interim (48 stays the system's failure code).
+TEST(Replies, StatusClasses) {
+  for (const char* st : {"64", "70", "96", "127"})
+    EXPECT_EQ(R::DeliveryStatusOf(st), DeliveryStatus::Undelivered) << st;
+  for (const char* st : {"1", "2", "31", "128", "+70", "7O"})
+    EXPECT_EQ(R::DeliveryStatusOf(st), DeliveryStatus::Unknown) << st;
+  for (const char* st : {"32", "33", "47", "49", "63"}) EXPECT_TRUE(R::IsInterimStatus(st)) << st;
+  for (const char* st : {"0", "31", "48", "64", "", "x"}) EXPECT_FALSE(R::IsInterimStatus(st)) << st;
+}
+
+// Whatever <n> the modem was left at; an unsolicited line is not the answer.
+TEST(Replies, Registration) {
+  for (const char* yes : {"+CREG: 0,1\r\n\r\nOK", "+CREG: 1,5\r\n", "+CREG: 2,1,\"00A1\",\"1B2C\"\r\n",
+                          "+CREG: 2,5,\"00A1\",\"1B2C\",7\r\n", "+CREG: 0,6\r\n", "+CREG: 0,10\r\n",
+                          "+CREG: 2\r\n+CREG: 2,1,\"A1\",\"B2\"\r\n"})
+    EXPECT_TRUE(R::IsRegistered(yes)) << yes;
+  for (const char* no : {"+CREG: 0,2\r\n", "+CREG: 0,0\r\n", "+CREG: 0,3\r\n", "+CREG: 2,8,\"A1\",\"B2\"\r\n",
+                         "+CREG: 1\r\n", "+CREG: 1,\"00A1\",\"1B2C\"\r\n+CREG: 0,2\r\n", "+CREG: 0,",
+                         "", "+CREG: x,1\r\n"})
+    EXPECT_FALSE(R::IsRegistered(no)) << no;
+}
+
 TEST(Replies, StatusReportWithoutQuotesOrZonesAndWithBlanks) {
   const auto r = R::ParseStatusReport("+CMGR: 0,6,7,6012,129,26/12/08,09:00:01,26/12/08,09:00:05, 48 \r\nOK");
   ASSERT_TRUE(r);

@@ -55,7 +55,10 @@ TEST(Results, DeliveryReportFillsEveryReportProperty) {
   report.status = "0";
   r.setDeliveryReport(report);
   EXPECT_EQ(r.DRStatus(), DeliveryStatus::Delivered);
-  report.status = "70";
+  report.status = "70";  // validity period expired: a final failure
+  r.setDeliveryReport(report);
+  EXPECT_EQ(r.DRStatus(), DeliveryStatus::Undelivered);
+  report.status = "1";  // forwarded, delivery not confirmed
   r.setDeliveryReport(report);
   EXPECT_EQ(r.DRStatus(), DeliveryStatus::Unknown);
 }

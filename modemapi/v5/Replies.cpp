@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "modemapi/Replies.h"
+#include "platform/text/Text.h"
 
 namespace QuentraSMSAPI5::Replies {
 
@@ -34,6 +35,34 @@ std::string_view Between(std::string_view s, size_t left, size_t right) {
 
 std::string Unquoted(std::string_view field) { return RemoveQuotes(field); }
 
+// The coding octet says UCS-2 (GSM 03.38: general groups with alphabet bits 10, or the
+// message-waiting group E).
+bool IsUcs2Coding(std::string_view field) {
+  const auto dcs = ToNumber(field, 0, 255);
+  if (!dcs) return false;
+  if (*dcs < 0x80) return (*dcs & 0x20) == 0 && ((*dcs >> 2) & 3) == 2;
+  return (*dcs >> 4) == 0xE;
+}
+
+// Hexadecimal UTF-16 (four digits a unit) as UTF-8; nothing when it is not that.
+std::optional<std::string> FromUcs2Hex(std::string_view hex) {
+  if (hex.empty() || hex.size() % 4 != 0) return std::nullopt;
+  std::u16string units;
+  for (size_t i = 0; i < hex.size(); i += 4) {
+    unsigned value = 0;
+    for (char c : hex.substr(i, 4)) {
+      const int d = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                           : -1;
+      if (d < 0) return std::nullopt;
+      value = value * 16 + static_cast<unsigned>(d);
+    }
+    units.push_back(static_cast<char16_t>(value));
+  }
+  return parlix::text::toUtf8(units);
+}
+
 }  // namespace
 
 std::vector<std::string> SplitFields(std::string_view line) {
@@ -50,12 +79,7 @@ std::vector<std::string> SplitFields(std::string_view line) {
   return fields;
 }
 
-bool IsRegistered(std::string_view reply) {
-  for (std::string_view state : {"+CREG: 0,1", "+CREG: 1,1", "+CREG: 0,5", "+CREG: 1,5"}) {
-    if (reply.find(state) != npos) return true;
-  }
-  return false;
-}
+bool IsRegistered(std::string_view reply) { return modemapi::Replies::IsRegistered(reply); }
 
 int SignalLevel(std::string_view reply) {
   const size_t p = reply.find("+CSQ:");
@@ -101,6 +125,12 @@ std::optional<TextMessage> ParseTextMessage(std::string_view reply) {
   std::string_view text = reply.substr(body, end - body);
   for (int i = 0; i < 2 && text.ends_with(kLineBreak); ++i) text.remove_suffix(2);
   m.text = TrimBlanks(text);
+  if (f.size() >= 11 && IsUcs2Coding(f[7])) {
+    if (auto decoded = FromUcs2Hex(m.text)) {
+      m.text = std::move(*decoded);
+      m.utf8 = true;
+    }
+  }
   return m;
 }
 

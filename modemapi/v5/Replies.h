@@ -25,6 +25,9 @@ struct TextMessage {
   std::string timestamp;  // SCTS, "yy/mm/dd hh:mm:ss"
   std::string centre;     // SMSC
   std::string text;       // MSG
+  // The text is UTF-8 already: a UCS-2 message, which text mode gives as hexadecimal
+  // UTF-16 (its coding octet in the full header says so), read back into characters.
+  bool utf8 = false;
 };
 // AT+CMGR in text mode, with the full header of AT+CSDH=1 or the short one.
 std::optional<TextMessage> ParseTextMessage(std::string_view reply);

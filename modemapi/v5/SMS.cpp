@@ -88,6 +88,10 @@ ModemStatus SMS::ModemInit(int intPort, std::string_view PIN) {
     std::string reply;
     if (!modemapi::SignalAndHeaders(t)) return Closed(t, ModemStatus::Fail);
     if (!AwaitOK(t, "AT+CMGF=1", reply, 7)) return Closed(t, ModemStatus::Fail);
+    // Texts travel as Windows-1252 bytes: many modems start in the "GSM" character set,
+    // where "@" is a NUL byte and "_" reads as "§". Latin-1 where the modem has it, else
+    // at least plain ASCII; a modem that knows neither keeps its own.
+    if (!Command(t, "AT+CSCS=\"8859-1\"")) Command(t, "AT+CSCS=\"IRA\"");
     Command(t, "AT+CNMI=0,0,0,2,0");
     return ModemStatus::OK;
   } catch (const std::exception&) {
@@ -142,7 +146,7 @@ bool SMS::ReadSMS() {
     setMN(FromModem(message->number));
     setSCTS(FromModem(message->timestamp));
     setSMSC(FromModem(message->centre));
-    msg_ = FromModem(message->text);
+    msg_ = message->utf8 ? message->text : FromModem(message->text);
     return Command(t, "AT+CMGD=" + std::to_string(*index));
   } catch (const std::exception&) {
     return false;

@@ -200,9 +200,16 @@ bool SMS::GetDeliveryReport() {
       backToSIMStorage(true);
       return false;
     }
-    setDeliveryReport(*report);
+    // A temporary error while the centre still tries is no outcome: taken as one, it
+    // would close the message and the final report would find nothing to apply to.
+    const bool interim = modemapi::Replies::IsInterimStatus(report->status);
+    if (!interim) setDeliveryReport(*report);
 
     send("AT+CMGD=" + i);
+    if (interim) {
+      backToSIMStorage(true);
+      return false;
+    }
     const bool back = send("AT+CPMS=\"SM\"");
     send("AT+CMGF=0");
     return back;

@@ -290,6 +290,13 @@ TEST(PDUDecode, StandardUnitsComeOutClean) {
        nullptr, ""},
       {"text cut short after the header", "0191" "44" "0491" "1032" "00" "00" + ts + "0A" "05000307020190", nullptr,
        ""},
+      {"status report kept in the message store: no message", "0191" "06" "0C" "0B91" "0621436587F9" + ts + ts + "00",
+       nullptr, ""},
+      {"sent message kept in the message store: no message", "0191" "11" "00" "0491" "1032" "00" "00" "FF" "0141",
+       nullptr, ""},
+      {"reserved type is read as a message", "0191" "07" "0491" "1032" "00" "00" + ts + "0141", "+0123", "A"},
+      {"name sender, other numbering plan", "0191" "04" "0ED1" "49B7F92D0CBBD7" "00" "00" + ts + "0141", "InfoBank",
+       "A"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

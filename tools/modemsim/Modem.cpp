@@ -171,6 +171,7 @@ bool applySetting(Settings& s, const std::string& key, const std::string& value,
     return true;
   }
   if (key == "creg") return num(s.creg, 0, 5);
+  if (key == "creg-n") return num(s.cregN, 0, 2);
   if (key == "refuse") {
     if (value == "always") return s.refuse = -1, true;
     return num(s.refuse, 0, 1000000);
@@ -180,10 +181,19 @@ bool applySetting(Settings& s, const std::string& key, const std::string& value,
   if (key == "piece-gap") return num(s.pieceGapMs, 0, 60000);
   if (key == "drop-after") return num(s.dropAfter, 0, 1000000);
   if (key == "report") {
-    int v;
-    if (value != "delivered" && value != "failed" && value != "none" &&
-        !(toInt(value, v) && v >= 0 && v <= 255)) {
-      error = "report must be delivered, failed, none or a status 0..255";
+    // Several statuses joined by "/" give one report each, in order (a network's
+    // interim report before its final one).
+    bool good = value == "none";
+    for (size_t at = 0; !good && at <= value.size();) {
+      const size_t slash = std::min(value.find('/', at), value.size());
+      const std::string one = value.substr(at, slash - at);
+      int v;
+      if (one != "delivered" && one != "failed" && !(toInt(one, v) && v >= 0 && v <= 255)) break;
+      if (slash == value.size()) good = true;
+      at = slash + 1;
+    }
+    if (!good) {
+      error = "report must be delivered, failed, none or a status 0..255 (several joined by /)";
       return false;
     }
     s.report = value;
@@ -199,6 +209,15 @@ bool applySetting(Settings& s, const std::string& key, const std::string& value,
   if (key == "index-base") return num(s.indexBase, 0, 1);
   if (key == "ok-gap") return num(s.okGapMs, 0, 600000);
   if (key == "cmgs-delay") return num(s.cmgsDelayMs, 0, 600000);
+  if (key == "cscs") {
+    const std::string cs = upper(value);
+    if (cs != "GSM" && cs != "IRA" && cs != "8859-1" && cs != "UCS2" && cs != "UTF-8") {
+      error = "cscs must be GSM, IRA, 8859-1, UCS2 or UTF-8";
+      return false;
+    }
+    s.cscs = cs;
+    return true;
+  }
   if (key == "ussd") {
     auto eq = value.find('=');
     if (eq == std::string::npos || eq == 0) {
@@ -221,6 +240,7 @@ std::string settingsJson(const Settings& s) {
   o += ",\"cms515\":" + std::to_string(s.cms515);
   o += ",\"csq\":" + jsonString(std::to_string(s.rssi) + "," + std::to_string(s.ber));
   o += ",\"creg\":" + std::to_string(s.creg);
+  o += ",\"creg-n\":" + std::to_string(s.cregN);
   o += ",\"refuse\":" + std::to_string(s.refuse);
   o += ",\"delay\":" + std::to_string(s.delayMs);
   o += ",\"pieces\":" + std::to_string(s.pieceSize);
@@ -235,6 +255,7 @@ std::string settingsJson(const Settings& s) {
   o += ",\"index-base\":" + std::to_string(s.indexBase);
   o += ",\"ok-gap\":" + std::to_string(s.okGapMs);
   o += ",\"cmgs-delay\":" + std::to_string(s.cmgsDelayMs);
+  o += ",\"cscs\":" + jsonString(s.cscs);
   return o + "}";
 }
 
@@ -245,11 +266,11 @@ void Modem::resetParameters() {
   cmee_ = s_.cmee;
   cmgf_ = 0;
   csdh_ = 0;
-  cregN_ = 0;
+  cregN_ = s_.cregN;
   cgregN_ = 0;
   cnmi_ = {0, 0, 0, 0, 0};
   csmp_ = {17, 167, 0, 0};
-  cscs_ = "8859-1";
+  cscs_ = s_.cscs;
   cusdN_ = 0;
   mem1_ = mem2_ = mem3_ = "SM";
 }
@@ -503,7 +524,10 @@ std::string Modem::runExtended(const std::string& name, char op, const std::stri
   if (name == "+CSDH") return simple(csdh_, 0, 1);
   if (name == "+CREG") {
     if (op == '?') {
-      text += info("+CREG: " + std::to_string(cregN_) + "," + std::to_string(s_.creg));
+      // Mode 2 adds the location area and cell, as modems do while registered.
+      const bool cell = cregN_ == 2 && (s_.creg == 1 || s_.creg == 5);
+      text += info("+CREG: " + std::to_string(cregN_) + "," + std::to_string(s_.creg) +
+                   (cell ? ",\"00A1\",\"1B2C\"" : ""));
       return "";
     }
     return simple(cregN_, 0, 2);
@@ -739,6 +763,14 @@ std::string Modem::statName(bool read) const {
 }
 
 std::optional<std::string> Modem::teDecode(const std::string& bytes) const {
+  if (cscs_ == "GSM") {
+    std::vector<uint8_t> septets;
+    for (unsigned char c : bytes) {
+      if (c > 127) return std::nullopt;
+      septets.push_back(c);
+    }
+    return toUtf8(fromSeptets(septets));
+  }
   if (cscs_ == "UCS2") {
     auto raw = fromHex(bytes);
     if (!raw) return std::nullopt;
@@ -752,6 +784,10 @@ std::optional<std::string> Modem::teDecode(const std::string& bytes) const {
 std::string Modem::teEncode(const std::string& utf8) const {
   if (cscs_ == "UCS2") return toHex(toUcs2(toU32(utf8)));
   if (cscs_ == "UTF-8") return utf8;
+  if (cscs_ == "GSM") {
+    const auto septets = toSeptets(toU32(utf8));
+    return std::string(septets.begin(), septets.end());
+  }
   return toCp1252(toU32(utf8));
 }
 
@@ -1041,7 +1077,10 @@ std::string Modem::submitted(const std::string& mode, const Address& da, const U
   io_.sent(j);
 
   std::string urc;
-  if (report && s_.report != "none") {
+  for (size_t at = 0; report && s_.report != "none" && at <= s_.report.size();) {
+    const size_t slash = std::min(s_.report.find('/', at), s_.report.size());
+    const std::string one = s_.report.substr(at, slash - at);
+    at = slash + 1;
     int idx = freeIndex(sr_);
     if (idx >= 0) {
       Stored m;
@@ -1052,12 +1091,12 @@ std::string Modem::submitted(const std::string& mode, const Address& da, const U
       m.report.scts = TimeStamp::local(now);
       m.report.dt = TimeStamp::local(now);
       int st = 0;
-      if (s_.report == "failed") st = 48;
-      else if (s_.report != "delivered") toInt(s_.report, st);
+      if (one == "failed") st = 48;
+      else if (one != "delivered") toInt(one, st);
       m.report.status = st;
       m.pdu = encodeStatusReport(m.report);
       sr_[idx] = m;
-      if (indicate(cnmi_[3] == 2)) urc = "\r\n+CDSI: \"SR\"," + std::to_string(idx) + "\r\n";
+      if (indicate(cnmi_[3] == 2)) urc += "\r\n+CDSI: \"SR\"," + std::to_string(idx) + "\r\n";
     } else {
       io_.log("--", "status report store full, report dropped");
     }

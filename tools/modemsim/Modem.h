@@ -26,6 +26,7 @@ struct Settings {
   int rssi = 15;
   int ber = 99;
   int creg = 1;
+  int cregN = 0;       // AT+CREG=<n> at start and after AT&F / ATZ (2: with area and cell)
   int refuse = 0;  // -1: always
   int delayMs = 0;
   int pieceSize = 0;  // 0: whole answers
@@ -45,6 +46,9 @@ struct Settings {
   int indexBase = 1;   // first index of the "SM" and "SR" stores (0 or 1)
   int okGapMs = 0;     // the final result code comes this long after the information text
   int cmgsDelayMs = 0; // the answer to a send (after Ctrl-Z) comes this late
+  // AT+CSCS at start and after AT&F / ATZ. Many modems start in "GSM" (bytes are the
+  // septets of the default alphabet, "@" a NUL byte) or "IRA".
+  std::string cscs = "8859-1";
   std::map<std::string, std::string> ussd = {{"*100#", "Your balance is 10.00"}};
 };
 

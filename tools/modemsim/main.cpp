@@ -57,7 +57,7 @@ void usage() {
                "                [--inject NUMBER=TEXT]... [--SETTING=VALUE]...\n"
                "settings: only-baud mute sim pin puk cms515 csq creg refuse delay pieces\n"
                "          piece-gap drop-after report mr echo smsc capacity urc ussd lenient cmee\n"
-               "          index-base ok-gap cmgs-delay\n";
+               "          index-base ok-gap cmgs-delay creg-n cscs\n";
 }
 
 class Server {

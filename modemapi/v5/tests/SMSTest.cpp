@@ -14,6 +14,7 @@ void answerAfterPin(FakePort& m) {
       .expect("AT+CSQ\r", "\r\n+CSQ: 15,99\r\n" + OK)
       .expect("AT+CSDH=1\r", OK)
       .expect("AT+CMGF=1\r", OK)
+      .expect("AT+CSCS=\"8859-1\"\r", OK)
       .expect("AT+CNMI=0,0,0,2,0\r", OK);
 }
 
@@ -73,6 +74,8 @@ TEST_F(SMSTest, ModemInitGoesOnAfterTwelveStartingAnswers) {
   modem->expect("AT+CSQ\r", "\r\n+CSQ: 15,99\r\n" + OK)
       .expect("AT+CSDH=1\r", OK)
       .expect("AT+CMGF=1\r", OK)
+      .expect("AT+CSCS=\"8859-1\"\r", "\r\nERROR\r\n")  // no Latin-1: plain ASCII then
+      .expect("AT+CSCS=\"IRA\"\r", OK)
       .expect("AT+CNMI=0,0,0,2,0\r", "\r\nERROR\r\n");  // not looked at
   EXPECT_EQ(sms.ModemInit(1), ModemStatus::OK);
   EXPECT_EQ(modem->pending(), 0u);

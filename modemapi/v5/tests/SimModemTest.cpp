@@ -208,3 +208,28 @@ TEST_F(SimTest, BringUpAfterAProgramKilledAtThePrompt) {
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].text, "after the restart");
 }
+
+// A modem that starts in the "GSM" character set (as many do) and leaves registration
+// reports at mode 2: texts keep "@", "_", "$" and accents both ways, the network is
+// found, and a Unicode message reads as its characters, not as hexadecimal.
+class SimGsmCharsetTest : public SimTest {
+protected:
+  SimGsmCharsetTest() : SimTest({"--cscs=GSM", "--creg-n=2"}) {}
+};
+
+TEST_F(SimGsmCharsetTest, TextsKeepTheirCharactersWhateverTheModemStartsIn) {
+  bringUp();
+  const std::string text = "mail@example.com_50$ caf\xc3\xa9 \xc2\xa3" "3";
+  ASSERT_TRUE(sms->SendSMS("0123456789", text)) << sim.dialogue();
+  ASSERT_EQ(sim.sent().size(), 1u);
+  EXPECT_EQ(sim.sent()[0].text, text);
+
+  sim.inject("+60198765432", text);
+  ASSERT_TRUE(sms->ReadSMS()) << sim.dialogue();
+  EXPECT_EQ(sms->MSG(), text);
+
+  const std::string unicode = "\xe4\xbd\xa0\xe5\xa5\xbd \xd8\xb3\xd9\x84\xd8\xa7\xd9\x85 \xf0\x9f\x98\x80";
+  sim.inject("+60198765432", unicode, "coding=ucs2");
+  ASSERT_TRUE(sms->ReadSMS()) << sim.dialogue();
+  EXPECT_EQ(sms->MSG(), unicode);
+}

@@ -238,7 +238,8 @@ TEST_F(SMSTest, GetDeliveryReportReadsFieldsAndRestoresModes) {
   EXPECT_THROW(sms->DRStatus(), std::runtime_error);
   for (const ReportCase& c : {ReportCase{"0", DeliveryStatus::Delivered},
                               ReportCase{"48", DeliveryStatus::Undelivered},
-                              ReportCase{"32", DeliveryStatus::Unknown}}) {
+                              ReportCase{"1", DeliveryStatus::Unknown},
+                              ReportCase{"65", DeliveryStatus::Undelivered}}) {
     modem->expect("AT+CMGF=1\r", OK);
     modem->expect("AT+CPMS=\"SR\"\r", "\r\n+CPMS: 1,20,1,30,1,30\r\n" + OK);
     modem->expect("AT+CMGL=\"ALL\"\r", "\r\n+CMGL: 2 ,\"REC UNREAD\",6,12\r\n" + OK);

@@ -57,7 +57,7 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(Storage, StrictModemTest,
                          ::testing::Values(std::vector<std::string>{"--index-base=0", "--ok-gap=150"},
-                                           std::vector<std::string>{"--index-base=1"}));
+                                           std::vector<std::string>{"--index-base=1", "--creg-n=2"}));
 
 TEST_P(StrictModemTest, ReadsEveryMessageAndAppliesEveryReport) {
   const std::vector<std::string> texts = {"first", "second, OK", "OK"};
@@ -177,6 +177,35 @@ TEST_F(SimModemTest, FetchesDeliveryReportsOfMessagesSent) {
   ASSERT_TRUE(sms->DeliveryReportOff());
   ASSERT_TRUE(sms->SendSMST("0123456789", "no report"));
   EXPECT_FALSE(sim->sent().back().report);
+}
+
+// GSM 03.40 TP-ST: 0 to 31 completed, 32 to 63 temporary while the centre still tries,
+// 64 to 127 final failures. An interim report is taken off the modem and not handed on.
+TEST_F(SimModemTest, ReportsAreJudgedByTheirStatusClass) {
+  struct Case {
+    const char* report;
+    bool handedOn;
+    DeliveryStatus status;
+  };
+  ASSERT_TRUE(sms->DeliveryReportOn()) << sim->dialogue();
+  for (const Case& c : {Case{"70", true, DeliveryStatus::Undelivered},
+                        Case{"100", true, DeliveryStatus::Undelivered},
+                        Case{"33", false, DeliveryStatus::Unknown},
+                        Case{"48", true, DeliveryStatus::Undelivered},
+                        Case{"1", true, DeliveryStatus::Unknown}}) {
+    sim->set(std::string("report=") + c.report);
+    ASSERT_TRUE(sms->SendSMST("0123456789", "status")) << sim->dialogue();
+    ASSERT_EQ(sim->count("sr"), 1);
+    EXPECT_EQ(sms->GetDeliveryReport(), c.handedOn) << c.report;
+    if (c.handedOn) {
+      EXPECT_EQ(sms->DRStatus(), c.status) << c.report;
+    }
+    EXPECT_EQ(sim->count("sr"), 0) << c.report;
+  }
+  // Back in PDU mode and SIM storage after the interim one.
+  sim->inject("+60111", "still reading");
+  ASSERT_TRUE(sms->ReadSMS()) << sim->dialogue();
+  EXPECT_EQ(sms->Msg(), "still reading");
 }
 
 TEST_F(SimModemTest, BringUpAfterAProgramKilledAtThePrompt) {
