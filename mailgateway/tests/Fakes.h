@@ -96,6 +96,8 @@ public:
     bool popDown = false, smtpDown = false, listUnreadable = false, listUnwritable = false;
     std::vector<std::string> vanished;  // listed by UIDL, gone when fetched
     int fetchCalls = 0, saveCalls = 0;
+    int failFetchCall = 0;          // this fetch (1-based) breaks off; 0 = none
+    std::size_t largestFetch = 0;   // most identifiers asked for in one fetch
     std::function<void()> onGetUidls;
 
     void add(const std::string& uidl, FetchedEmail email) { mailbox.push_back({uidl, std::move(email)}); }
@@ -112,7 +114,9 @@ public:
         }
         std::optional<std::vector<FetchedEmail>> FetchMultiple(const std::vector<std::string>& uidls) override {
             ++m_.fetchCalls;
+            m_.largestFetch = std::max(m_.largestFetch, uidls.size());
             if (m_.popDown) return fail("Failed to connect to the POP3 server");
+            if (m_.fetchCalls == m_.failFetchCall) return fail("the server closed the connection during the transfer");
             std::vector<FetchedEmail> out;
             for (const auto& u : uidls)
                 for (const auto& s : m_.mailbox)

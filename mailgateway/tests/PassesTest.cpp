@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace gatewaytest;
 
 namespace {
@@ -40,6 +42,10 @@ TEST(GatewayRecipients, RulesInOrderEachEmailStartingWithNoNumbers) {
          "Meet at 3\nBye"},
         {"brackets", "", "1", "0", "s", "Call (012-345 6789, 019 876-5432) now\nMeet at 3",
          {"0123456789", "0198765432"}, "Meet at 3"},
+        {"brackets in the text after the first line", "", "1", "0", "s",
+         "0123456789\nCall (03) 5555 1234 (office)\nBye", {"0123456789"}, "Call (03) 5555 1234 (office)\nBye"},
+        {"brackets closing on a later line", "", "1", "0", "s", "(0123456789,\n0198765432)\nHi",
+         {"0123456789", "0198765432"}, "Hi"},
         {"subject", "", "0", "1", "  0171234567 ", "Body", {"0171234567"}, "Body"},
         {"subject replaces line 1", "0111", "1", "1", "0122", "0133\nBody", {"0122"}, "Body"},
         {"( without ) keeps the fixed list", "0111", "1", "0", "s", "(0122\nBody", {"0111"}, "(0122\nBody"},
@@ -150,6 +156,30 @@ TEST(GatewayEmailToSms, EveryEmailOfAFetchIsSentOnceAndMarkedSeenWhenHandled) {
     EmailtoSMS::ConnectMailServer();
     EXPECT_EQ(rig.modem->sent.size(), 5u);
     EXPECT_NE(rig.Log().find("cannot be read (not a list); no e-mail is sent until it can."), std::string::npos);
+}
+
+TEST(GatewayEmailToSms, AFullMailboxIsFetchedInBatchesAndABrokenFetchKeepsWhatWasSent) {
+    Rig rig;
+    Setting::Loaded.EMail.Recipient = "0111";
+    Setting::Loaded.EMail.Line1 = "0";
+    for (int i = 0; i < 120; ++i) rig.mail.add("n" + std::to_string(i), Email("s", "text " + std::to_string(i)));
+    rig.mail.failFetchCall = 2;
+    EmailtoSMS::ConnectMailServer();
+    EXPECT_LE(rig.mail.largestFetch, 50u);
+    const std::size_t first = rig.Modem().sent.size();
+    EXPECT_GT(first, 0u);
+    EXPECT_EQ(rig.mail.files[EmailtoSMS::SeenListPath()].size(), first);
+    EXPECT_NE(rig.Log().find("The new e-mails could not be fetched: the server closed the connection"),
+              std::string::npos);
+
+    // A later pass sends the rest, each text once.
+    rig.mail.failFetchCall = 0;
+    EmailtoSMS::ConnectMailServer();
+    ASSERT_EQ(rig.modem->sent.size(), 120u);
+    std::set<std::string> texts;
+    for (const auto& s : rig.modem->sent) texts.insert(s.text);
+    EXPECT_EQ(texts.size(), 120u);
+    EXPECT_EQ(rig.mail.files[EmailtoSMS::SeenListPath()].size(), 120u);
 }
 
 TEST(GatewayEmailToSms, OwnReportsComingBackAreNotSentAgain) {
