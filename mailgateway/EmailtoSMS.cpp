@@ -237,20 +237,33 @@ void CheckEmail(MailClient& mailman) {
                     toDownload.begin() + static_cast<std::ptrdiff_t>(from),
                     toDownload.begin() + static_cast<std::ptrdiff_t>(std::min(toDownload.size(), from + kFetchBatch)));
                 auto bundle = mailman.FetchMultiple(batch);
-                if (!bundle) {
+                if (!bundle)
                     WriteErrorLog("EmailtoSMS.CheckEmail() ", 440,
                                   "The new e-mails could not be fetched: " + mailman.LastErrorText());
-                    return;
-                }
-                // An e-mail deleted on the server meanwhile is left out of the bundle; then
-                // fetch one by one so that each e-mail is matched with its own identifier.
+                // An e-mail deleted on the server meanwhile is left out of the bundle, and one
+                // the server cannot deliver breaks the whole fetch: then fetch one by one, so
+                // each e-mail is matched with its own identifier and one bad e-mail does not
+                // hold up the others. Two failures in a row: the server is down.
                 std::vector<std::pair<std::string, FetchedEmail>> emails;
-                if (bundle->size() == batch.size()) {
+                bool serverDown = false;
+                if (bundle && bundle->size() == batch.size()) {
                     for (std::size_t i = 0; i < batch.size(); ++i) emails.emplace_back(batch[i], std::move((*bundle)[i]));
                 } else {
+                    int failedInRow = 0;
                     for (const auto& uidl : batch) {
                         auto one = mailman.FetchMultiple({uidl});
-                        if (one && one->size() == 1) emails.emplace_back(uidl, std::move(one->front()));
+                        if (!one) {
+                            WriteErrorLog("EmailtoSMS.CheckEmail() ", 440,
+                                          "The e-mail \"" + uidl + "\" could not be fetched; it is tried again at the next "
+                                          "pass: " + mailman.LastErrorText());
+                            if (++failedInRow >= 2) {
+                                serverDown = true;
+                                break;
+                            }
+                            continue;
+                        }
+                        failedInRow = 0;
+                        if (one->size() == 1) emails.emplace_back(uidl, std::move(one->front()));
                     }
                 }
                 bundle.reset();
@@ -272,6 +285,7 @@ void CheckEmail(MailClient& mailman) {
                         WriteErrorLog("EmailtoSMS.CheckEmail() ", 75,
                                       "The seen list \"" + SeenListPath() + "\" cannot be written: " + error);
                 }
+                if (serverDown) return;
             }
         }
         senderAddress.clear();

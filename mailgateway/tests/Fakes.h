@@ -96,7 +96,7 @@ public:
     bool popDown = false, smtpDown = false, listUnreadable = false, listUnwritable = false;
     std::vector<std::string> vanished;  // listed by UIDL, gone when fetched
     int fetchCalls = 0, saveCalls = 0;
-    int failFetchCall = 0;          // this fetch (1-based) breaks off; 0 = none
+    std::vector<std::string> broken;  // a fetch that asks for one of these breaks off
     std::size_t largestFetch = 0;   // most identifiers asked for in one fetch
     std::function<void()> onGetUidls;
 
@@ -116,7 +116,9 @@ public:
             ++m_.fetchCalls;
             m_.largestFetch = std::max(m_.largestFetch, uidls.size());
             if (m_.popDown) return fail("Failed to connect to the POP3 server");
-            if (m_.fetchCalls == m_.failFetchCall) return fail("the server closed the connection during the transfer");
+            for (const auto& u : uidls)
+                if (std::find(m_.broken.begin(), m_.broken.end(), u) != m_.broken.end())
+                    return fail("the server closed the connection during the transfer");
             std::vector<FetchedEmail> out;
             for (const auto& u : uidls)
                 for (const auto& s : m_.mailbox)
