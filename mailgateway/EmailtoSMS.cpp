@@ -305,12 +305,13 @@ void CheckRecipientSetting() {
             WriteLog("CheckRecipientSetting() - sEmailBody: " + body);
             std::string list;
             std::size_t cut = std::string::npos;
-            // Brackets count only where they open in the first line: a "(03) 5555 1234"
-            // further down the text is no list of recipients.
-            const auto firstBreak = body.find('\n');
+            // Brackets count only where they open in the first line with text: a
+            // "(03) 5555 1234" further down is no list of recipients.
+            const auto textStart = body.find_first_not_of(" \t\r\n");
+            const auto firstTextBreak = body.find('\n', textStart == std::string::npos ? 0 : textStart);
             const auto open = body.find('(');
-            if (open == std::string::npos || open > firstBreak) {
-                cut = firstBreak;
+            if (open == std::string::npos || open > firstTextBreak) {
+                cut = body.find('\n');
                 if (cut == std::string::npos)
                     throw std::invalid_argument("the first line of the body is not followed by a line break");
                 list = Trim(body.substr(0, cut));

@@ -46,6 +46,8 @@ TEST(GatewayRecipients, RulesInOrderEachEmailStartingWithNoNumbers) {
          "0123456789\nCall (03) 5555 1234 (office)\nBye", {"0123456789"}, "Call (03) 5555 1234 (office)\nBye"},
         {"brackets closing on a later line", "", "1", "0", "s", "(0123456789,\n0198765432)\nHi",
          {"0123456789", "0198765432"}, "Hi"},
+        {"brackets after a blank first line", "", "1", "0", "s", "\n (0123456789)\nHi (soon)", {"0123456789"},
+         "Hi (soon)"},
         {"subject", "", "0", "1", "  0171234567 ", "Body", {"0171234567"}, "Body"},
         {"subject replaces line 1", "0111", "1", "1", "0122", "0133\nBody", {"0122"}, "Body"},
         {"( without ) keeps the fixed list", "0111", "1", "0", "s", "(0122\nBody", {"0111"}, "(0122\nBody"},
