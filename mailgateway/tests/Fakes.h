@@ -97,6 +97,8 @@ public:
     std::vector<std::string> vanished;  // listed by UIDL, gone when fetched
     int fetchCalls = 0, saveCalls = 0;
     std::vector<std::string> broken;  // a fetch that asks for one of these breaks off
+    std::function<bool(const OutgoingEmail&)> refuse;  // e-mails the SMTP server refuses
+    int sendCalls = 0;
     std::size_t largestFetch = 0;   // most identifiers asked for in one fetch
     std::function<void()> onGetUidls;
 
@@ -127,6 +129,11 @@ public:
             return out;
         }
         long SendEmail(const OutgoingEmail& email) override {
+            ++m_.sendCalls;
+            if (m_.refuse && m_.refuse(email)) {
+                error_ = "554 Message refused";
+                return 0;
+            }
             if (m_.smtpDown || SmtpHost.empty()) {
                 error_ = "Failed to connect to the SMTP server";
                 return 0;

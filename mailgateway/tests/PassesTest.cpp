@@ -341,3 +341,36 @@ TEST(GatewaySmsToEmail, ReceivedSmsIsKeptUntilItsForwardIsAccepted) {
     EXPECT_NE(rig.Log().find("The modem port \"COM1\" in Setting.INI is not a port number"), std::string::npos);
     EXPECT_FALSE(SMStoEmail::Busy);
 }
+
+TEST(GatewaySmsToEmail, AForwardTheServerRefusesHoldsUpNoOther) {
+    Rig rig;
+    rig.Modem().inbox.push_back({"+6011", "refused text", "26/12/08 10:00:00"});
+    rig.modem->inbox.push_back({"+6022", "fine", "26/12/08 10:01:00"});
+    rig.mail.refuse = [](const OutgoingEmail& e) { return e.Body.find("refused text") != std::string::npos; };
+    SMStoEmail::PollIncomingSMS();
+    SMStoEmail::PollIncomingSMS();
+    ASSERT_EQ(rig.mail.delivered.size(), 1u);
+    EXPECT_EQ(rig.mail.delivered[0].Subject, "Incoming SMS received. Sender: +6022");
+    ASSERT_EQ(SMStoEmail::Pending().size(), 1u);
+    EXPECT_EQ(SMStoEmail::Pending()[0].sender, "+6011");
+
+    // A server that is down is tried twice a pass, however many SMS wait.
+    rig.mail.refuse = nullptr;
+    rig.mail.smtpDown = true;
+    for (const char* n : {"+6033", "+6044", "+6055"}) {
+        rig.modem->inbox.push_back({n, "later", "26/12/08 10:02:00"});
+        SMStoEmail::PollIncomingSMS();
+    }
+    rig.mail.sendCalls = 0;
+    SMStoEmail::PollIncomingSMS();
+    EXPECT_EQ(rig.mail.sendCalls, 2);
+    EXPECT_EQ(SMStoEmail::Pending().size(), 4u);
+
+    // Back up: every waiting SMS goes, oldest first.
+    rig.mail.smtpDown = false;
+    SMStoEmail::PollIncomingSMS();
+    EXPECT_TRUE(SMStoEmail::Pending().empty());
+    ASSERT_EQ(rig.mail.delivered.size(), 5u);
+    EXPECT_EQ(rig.mail.delivered[1].Subject, "Incoming SMS received. Sender: +6011");
+    EXPECT_EQ(rig.mail.delivered[4].Subject, "Incoming SMS received. Sender: +6055");
+}
