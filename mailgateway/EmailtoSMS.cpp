@@ -68,6 +68,9 @@ std::string sCurrentNumber;
 std::string sSendTime;
 
 namespace {
+// New e-mails fetched from the server in one call.
+constexpr std::size_t kFetchBatch = 50;
+
 // Identifiers handled in this run: a seen list that cannot be written does not make
 // the same e-mails go out again at the next tick.
 std::unordered_set<std::string>& SeenThisRun() {
@@ -220,47 +223,69 @@ void CheckEmail(MailClient& mailman) {
         if (toDownload.empty()) {
             DisplayActivity("There no new e-mails in the inbox.");
         } else {
-            auto bundle = mailman.FetchMultiple(toDownload);
-            if (!bundle) {
-                WriteErrorLog("EmailtoSMS.CheckEmail() ", 440,
-                              "The new e-mails could not be fetched: " + mailman.LastErrorText());
-                return;
-            }
-            // An e-mail deleted on the server meanwhile is left out of the bundle; then
-            // fetch one by one so that each e-mail is matched with its own identifier.
-            std::vector<std::pair<std::string, FetchedEmail>> emails;
-            if (bundle->size() == toDownload.size()) {
-                for (std::size_t i = 0; i < toDownload.size(); ++i)
-                    emails.emplace_back(toDownload[i], std::move((*bundle)[i]));
-            } else {
-                for (const auto& uidl : toDownload) {
-                    auto one = mailman.FetchMultiple({uidl});
-                    if (one && one->size() == 1) emails.emplace_back(uidl, std::move(one->front()));
-                }
-            }
-            WriteLog("Number of e-mails: " + std::to_string(emails.size()));
             // What is saved: the server's identifiers handled before, then each e-mail's
             // own once it has been handled (gone from the server: dropped from the list).
             std::vector<std::string> handled;
             handled.reserve(sa->size());
             for (const auto& id : *sa)
                 if (seen.contains(id)) handled.push_back(id);
-            for (const auto& [uidl, email] : emails) {
-                WriteLog("Set email = bundle.GetEmail(i)");
-                try {
-                    HandleEmail(email);
-                } catch (...) {
-                    // Not handled: tried again at the next tick; the others go on.
-                    LogCurrentException("EmailtoSMS.CheckEmail() ");
-                    continue;
+            // Fetched and handled a batch at a time: a mailbox full of new mail is never
+            // held in memory at once, and a transfer that breaks off late keeps the
+            // e-mails handled before it.
+            for (std::size_t from = 0; from < toDownload.size(); from += kFetchBatch) {
+                const std::vector<std::string> batch(
+                    toDownload.begin() + static_cast<std::ptrdiff_t>(from),
+                    toDownload.begin() + static_cast<std::ptrdiff_t>(std::min(toDownload.size(), from + kFetchBatch)));
+                auto bundle = mailman.FetchMultiple(batch);
+                if (!bundle)
+                    WriteErrorLog("EmailtoSMS.CheckEmail() ", 440,
+                                  "The new e-mails could not be fetched: " + mailman.LastErrorText());
+                // An e-mail deleted on the server meanwhile is left out of the bundle, and one
+                // the server cannot deliver breaks the whole fetch: then fetch one by one, so
+                // each e-mail is matched with its own identifier and one bad e-mail does not
+                // hold up the others. Two failures in a row: the server is down.
+                std::vector<std::pair<std::string, FetchedEmail>> emails;
+                bool serverDown = false;
+                if (bundle && bundle->size() == batch.size()) {
+                    for (std::size_t i = 0; i < batch.size(); ++i) emails.emplace_back(batch[i], std::move((*bundle)[i]));
+                } else {
+                    int failedInRow = 0;
+                    for (const auto& uidl : batch) {
+                        auto one = mailman.FetchMultiple({uidl});
+                        if (!one) {
+                            WriteErrorLog("EmailtoSMS.CheckEmail() ", 440,
+                                          "The e-mail \"" + uidl + "\" could not be fetched; it is tried again at the next "
+                                          "pass: " + mailman.LastErrorText());
+                            if (++failedInRow >= 2) {
+                                serverDown = true;
+                                break;
+                            }
+                            continue;
+                        }
+                        failedInRow = 0;
+                        if (one->size() == 1) emails.emplace_back(uidl, std::move(one->front()));
+                    }
                 }
-                seen.insert(uidl);
-                handled.push_back(uidl);
-                if (Mail().SaveList(SeenListPath(), handled, error))
-                    WriteLog("sa.SaveToFile");
-                else
-                    WriteErrorLog("EmailtoSMS.CheckEmail() ", 75,
-                                  "The seen list \"" + SeenListPath() + "\" cannot be written: " + error);
+                bundle.reset();
+                WriteLog("Number of e-mails: " + std::to_string(emails.size()));
+                for (const auto& [uidl, email] : emails) {
+                    WriteLog("Set email = bundle.GetEmail(i)");
+                    try {
+                        HandleEmail(email);
+                    } catch (...) {
+                        // Not handled: tried again at the next tick; the others go on.
+                        LogCurrentException("EmailtoSMS.CheckEmail() ");
+                        continue;
+                    }
+                    seen.insert(uidl);
+                    handled.push_back(uidl);
+                    if (Mail().SaveList(SeenListPath(), handled, error))
+                        WriteLog("sa.SaveToFile");
+                    else
+                        WriteErrorLog("EmailtoSMS.CheckEmail() ", 75,
+                                      "The seen list \"" + SeenListPath() + "\" cannot be written: " + error);
+                }
+                if (serverDown) return;
             }
         }
         senderAddress.clear();
@@ -280,8 +305,12 @@ void CheckRecipientSetting() {
             WriteLog("CheckRecipientSetting() - sEmailBody: " + body);
             std::string list;
             std::size_t cut = std::string::npos;
+            // Brackets count only where they open in the first line with text: a
+            // "(03) 5555 1234" further down is no list of recipients.
+            const auto textStart = body.find_first_not_of(" \t\r\n");
+            const auto firstTextBreak = body.find('\n', textStart == std::string::npos ? 0 : textStart);
             const auto open = body.find('(');
-            if (open == std::string::npos) {
+            if (open == std::string::npos || open > firstTextBreak) {
                 cut = body.find('\n');
                 if (cut == std::string::npos)
                     throw std::invalid_argument("the first line of the body is not followed by a line break");

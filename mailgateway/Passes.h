@@ -87,7 +87,8 @@ struct ReceivedSMS {
 void PollIncomingSMS();
 // Reads one SMS and keeps it until its forward has been accepted.
 void ReadIncomingSMS();
-// Forwards the waiting SMS, oldest first, until one forward fails.
+// Forwards the waiting SMS, oldest first; a refused one stays waiting, two failures in
+// a row end the attempt (the server is down).
 void ForwardPendingSMS();
 // Sends one forward; true when the SMTP server accepted it.
 bool ForwardSMSByEmail(const ReceivedSMS& sms);

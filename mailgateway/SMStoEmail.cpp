@@ -176,13 +176,21 @@ void ReadIncomingSMS() {
 
 void ForwardPendingSMS() {
     auto& waiting = Waiting();
-    while (!waiting.empty()) {
-        if (!ForwardSMSByEmail(waiting.front().second)) return;  // the server is down: later ticks try again
+    // One forward the server refuses holds up no other; two failures in a row mean the
+    // server is down, and later passes try again.
+    int failedInRow = 0;
+    for (auto it = waiting.begin(); it != waiting.end() && failedInRow < 2;) {
+        if (!ForwardSMSByEmail(it->second)) {
+            ++failedInRow;
+            ++it;
+            continue;
+        }
+        failedInRow = 0;
         std::error_code ec;
-        if (!std::filesystem::remove(std::filesystem::path(PendingPath()) / waiting.front().first, ec) && ec)
-            WriteErrorLog(kLocation, 75, "\"" + waiting.front().first + "\" cannot be removed from \"" + PendingPath() +
+        if (!std::filesystem::remove(std::filesystem::path(PendingPath()) / it->first, ec) && ec)
+            WriteErrorLog(kLocation, 75, "\"" + it->first + "\" cannot be removed from \"" + PendingPath() +
                                              "\"; its SMS may be forwarded again after a restart");
-        waiting.erase(waiting.begin());
+        it = waiting.erase(it);
     }
 }
 

@@ -96,6 +96,10 @@ public:
     bool popDown = false, smtpDown = false, listUnreadable = false, listUnwritable = false;
     std::vector<std::string> vanished;  // listed by UIDL, gone when fetched
     int fetchCalls = 0, saveCalls = 0;
+    std::vector<std::string> broken;  // a fetch that asks for one of these breaks off
+    std::function<bool(const OutgoingEmail&)> refuse;  // e-mails the SMTP server refuses
+    int sendCalls = 0;
+    std::size_t largestFetch = 0;   // most identifiers asked for in one fetch
     std::function<void()> onGetUidls;
 
     void add(const std::string& uidl, FetchedEmail email) { mailbox.push_back({uidl, std::move(email)}); }
@@ -112,7 +116,11 @@ public:
         }
         std::optional<std::vector<FetchedEmail>> FetchMultiple(const std::vector<std::string>& uidls) override {
             ++m_.fetchCalls;
+            m_.largestFetch = std::max(m_.largestFetch, uidls.size());
             if (m_.popDown) return fail("Failed to connect to the POP3 server");
+            for (const auto& u : uidls)
+                if (std::find(m_.broken.begin(), m_.broken.end(), u) != m_.broken.end())
+                    return fail("the server closed the connection during the transfer");
             std::vector<FetchedEmail> out;
             for (const auto& u : uidls)
                 for (const auto& s : m_.mailbox)
@@ -121,6 +129,11 @@ public:
             return out;
         }
         long SendEmail(const OutgoingEmail& email) override {
+            ++m_.sendCalls;
+            if (m_.refuse && m_.refuse(email)) {
+                error_ = "554 Message refused";
+                return 0;
+            }
             if (m_.smtpDown || SmtpHost.empty()) {
                 error_ = "Failed to connect to the SMTP server";
                 return 0;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace gatewaytest;
 
 namespace {
@@ -40,6 +42,12 @@ TEST(GatewayRecipients, RulesInOrderEachEmailStartingWithNoNumbers) {
          "Meet at 3\nBye"},
         {"brackets", "", "1", "0", "s", "Call (012-345 6789, 019 876-5432) now\nMeet at 3",
          {"0123456789", "0198765432"}, "Meet at 3"},
+        {"brackets in the text after the first line", "", "1", "0", "s",
+         "0123456789\nCall (03) 5555 1234 (office)\nBye", {"0123456789"}, "Call (03) 5555 1234 (office)\nBye"},
+        {"brackets closing on a later line", "", "1", "0", "s", "(0123456789,\n0198765432)\nHi",
+         {"0123456789", "0198765432"}, "Hi"},
+        {"brackets after a blank first line", "", "1", "0", "s", "\n (0123456789)\nHi (soon)", {"0123456789"},
+         "Hi (soon)"},
         {"subject", "", "0", "1", "  0171234567 ", "Body", {"0171234567"}, "Body"},
         {"subject replaces line 1", "0111", "1", "1", "0122", "0133\nBody", {"0122"}, "Body"},
         {"( without ) keeps the fixed list", "0111", "1", "0", "s", "(0122\nBody", {"0111"}, "(0122\nBody"},
@@ -150,6 +158,41 @@ TEST(GatewayEmailToSms, EveryEmailOfAFetchIsSentOnceAndMarkedSeenWhenHandled) {
     EmailtoSMS::ConnectMailServer();
     EXPECT_EQ(rig.modem->sent.size(), 5u);
     EXPECT_NE(rig.Log().find("cannot be read (not a list); no e-mail is sent until it can."), std::string::npos);
+}
+
+TEST(GatewayEmailToSms, AFullMailboxIsFetchedInBatchesAndOneBadEmailHoldsUpNoOther) {
+    Rig rig;
+    Setting::Loaded.EMail.Recipient = "0111";
+    Setting::Loaded.EMail.Line1 = "0";
+    for (int i = 0; i < 120; ++i) rig.mail.add("n" + std::to_string(i), Email("s", "text " + std::to_string(i)));
+    // The server breaks off whenever this e-mail is retrieved.
+    rig.mail.broken = {"n60"};
+    EmailtoSMS::ConnectMailServer();
+    EXPECT_LE(rig.mail.largestFetch, 50u);
+    EXPECT_EQ(rig.Modem().sent.size(), 119u);
+    EXPECT_EQ(rig.mail.files[EmailtoSMS::SeenListPath()].size(), 119u);
+    EXPECT_NE(rig.Log().find("The e-mail \"n60\" could not be fetched; it is tried again at the next pass: the server "
+                             "closed the connection"),
+              std::string::npos);
+
+    // It goes out once the server delivers it; nothing else is sent again.
+    rig.mail.broken.clear();
+    EmailtoSMS::ConnectMailServer();
+    ASSERT_EQ(rig.modem->sent.size(), 120u);
+    EXPECT_EQ(rig.modem->sent.back().text, "text 60");
+    std::set<std::string> texts;
+    for (const auto& s : rig.modem->sent) texts.insert(s.text);
+    EXPECT_EQ(texts.size(), 120u);
+
+    // A server that breaks off on everything is given up after two single tries.
+    rig.mail.add("x1", Email("s", "x1"));
+    rig.mail.add("x2", Email("s", "x2"));
+    rig.mail.add("x3", Email("s", "x3"));
+    rig.mail.broken = {"x1", "x2", "x3"};
+    rig.mail.fetchCalls = 0;
+    EmailtoSMS::ConnectMailServer();
+    EXPECT_EQ(rig.mail.fetchCalls, 3);
+    EXPECT_EQ(rig.modem->sent.size(), 120u);
 }
 
 TEST(GatewayEmailToSms, OwnReportsComingBackAreNotSentAgain) {
@@ -297,4 +340,37 @@ TEST(GatewaySmsToEmail, ReceivedSmsIsKeptUntilItsForwardIsAccepted) {
               std::string::npos);
     EXPECT_NE(rig.Log().find("The modem port \"COM1\" in Setting.INI is not a port number"), std::string::npos);
     EXPECT_FALSE(SMStoEmail::Busy);
+}
+
+TEST(GatewaySmsToEmail, AForwardTheServerRefusesHoldsUpNoOther) {
+    Rig rig;
+    rig.Modem().inbox.push_back({"+6011", "refused text", "26/12/08 10:00:00"});
+    rig.modem->inbox.push_back({"+6022", "fine", "26/12/08 10:01:00"});
+    rig.mail.refuse = [](const OutgoingEmail& e) { return e.Body.find("refused text") != std::string::npos; };
+    SMStoEmail::PollIncomingSMS();
+    SMStoEmail::PollIncomingSMS();
+    ASSERT_EQ(rig.mail.delivered.size(), 1u);
+    EXPECT_EQ(rig.mail.delivered[0].Subject, "Incoming SMS received. Sender: +6022");
+    ASSERT_EQ(SMStoEmail::Pending().size(), 1u);
+    EXPECT_EQ(SMStoEmail::Pending()[0].sender, "+6011");
+
+    // A server that is down is tried twice a pass, however many SMS wait.
+    rig.mail.refuse = nullptr;
+    rig.mail.smtpDown = true;
+    for (const char* n : {"+6033", "+6044", "+6055"}) {
+        rig.modem->inbox.push_back({n, "later", "26/12/08 10:02:00"});
+        SMStoEmail::PollIncomingSMS();
+    }
+    rig.mail.sendCalls = 0;
+    SMStoEmail::PollIncomingSMS();
+    EXPECT_EQ(rig.mail.sendCalls, 2);
+    EXPECT_EQ(SMStoEmail::Pending().size(), 4u);
+
+    // Back up: every waiting SMS goes, oldest first.
+    rig.mail.smtpDown = false;
+    SMStoEmail::PollIncomingSMS();
+    EXPECT_TRUE(SMStoEmail::Pending().empty());
+    ASSERT_EQ(rig.mail.delivered.size(), 5u);
+    EXPECT_EQ(rig.mail.delivered[1].Subject, "Incoming SMS received. Sender: +6011");
+    EXPECT_EQ(rig.mail.delivered[4].Subject, "Incoming SMS received. Sender: +6055");
 }
