@@ -14,7 +14,7 @@ void WriteErrorLog(const std::string& location, long number, const std::string& 
 
 // The error number a record carries for a caught exception: the database's or the
 // serial port's own number where it has one, else a number of the same family as
-// the original run-time errors (13 type mismatch for failed conversions, 7 out of
+// the classic run-time errors (13 type mismatch for failed conversions, 7 out of
 // memory, 440 for any other error).
 long ErrorNumber(const std::exception& e);
 

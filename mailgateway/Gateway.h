@@ -24,7 +24,7 @@ std::string DateTimeText(std::chrono::system_clock::time_point t);
 std::string IsoDateTime(std::chrono::system_clock::time_point t);
 
 // A setting read "as a number": a whole number with optional blanks and sign.
-// Nothing for the empty text or any other text (where the original raised a
+// Nothing for the empty text or any other text (where a plain conversion would raise a
 // type-mismatch error).
 std::optional<long> SettingNumber(const std::string& text);
 

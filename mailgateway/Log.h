@@ -24,7 +24,7 @@ void WriteLog(const std::string& text);
 // Never throws.
 void WriteErrorLog(const std::string& location, long number, const std::string& description);
 
-// Error number of a caught exception, of the family of the original run-time errors:
+// Error number of a caught exception, of the family of the classic run-time errors:
 // 13 type mismatch for conversions, 9 subscript out of range, 7 out of memory, the
 // serial port's own number, 440 for any other error.
 long ErrorNumber(const std::exception& e);
