@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "console/dialogs/core/Export.h"
+#include "console/dialogs/tests/HeadlessEngine.h"
 #include "console/dialogs/core/Import.h"
 #include "engine/schema/Schema.h"
 #include "platform/db/Recordset.h"
@@ -24,33 +25,6 @@ namespace parlix::console {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The engine as its own process, stopped with the test.
-class HeadlessEngine {
-public:
-    explicit HeadlessEngine(const fs::path& folder) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const std::string out = (folder / "engine-output.txt").string();
-            FILE* f = std::freopen(out.c_str(), "a", stdout);
-            (void)f;
-            ::execl(PARLIX_ENGINE_HEADLESS, PARLIX_ENGINE_HEADLESS, "--folder", folder.c_str(), "--fast",
-                    "--interval", "0", "--quiet", static_cast<char*>(nullptr));
-            std::_Exit(127);
-        }
-    }
-    ~HeadlessEngine() {
-        ::kill(pid_, SIGTERM);
-        for (int i = 0; i < 100 && ::waitpid(pid_, nullptr, WNOHANG) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    bool running() { return ::waitpid(pid_, nullptr, WNOHANG) == 0; }
-
-private:
-    pid_t pid_ = -1;
-};
 
 TEST(ImportExportEndToEnd, ImportedNameOnAReceivedMessageAndItsExport) {
     const fs::path root = fs::temp_directory_path() / ("parlix-import-e2e-" + std::to_string(::getpid()));
@@ -75,7 +49,7 @@ TEST(ImportExportEndToEnd, ImportedNameOnAReceivedMessageAndItsExport) {
     sim.linkPort(engineFolder.string(), 3);
     sim.inject("+60129876543", "Parcel received, thank you");
     {
-        HeadlessEngine engine(engineFolder);
+        testing::Engine engine(engineFolder);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (db.scalar("SELECT count(*) FROM Inbox")->asInt() == 0 && engine.running() &&
                std::chrono::steady_clock::now() < deadline)
