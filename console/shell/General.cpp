@@ -3,11 +3,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -713,6 +715,12 @@ std::vector<FilterKind> tickedFilters(std::initializer_list<std::pair<QAction*, 
         if (a && a->isChecked()) out.push_back(k);
     return out;
 }
+
+// The user's short date, as the grid shows its dates.
+std::string localeDay(const std::string& iso) {
+    const QDate d = QDate::fromString(q(iso), Qt::ISODate);
+    return d.isValid() ? QLocale().toString(d, QLocale::ShortFormat).toStdString() : iso;
+}
 }  // namespace
 
 void General::InboxDataGrid() {
@@ -735,7 +743,7 @@ void General::InboxDataGrid() {
                                                           {mnuInboxFModem, FilterKind::Modem},
                                                           {mnuInboxFName, FilterKind::Name},
                                                           {mnuInboxFStatus, FilterKind::Status}}),
-                                           Filters, Counts.ShownCount, Counts.InboxTotal);
+                                           Filters, Counts.ShownCount, Counts.InboxTotal, localeDay);
             if (!c.empty()) setViewCaption(c);
         }
     });
@@ -761,7 +769,7 @@ void General::OutboxDataGrid() {
                                                           {mnuOutboxFName, FilterKind::Name},
                                                           {mnuOutboxFStatus, FilterKind::Status},
                                                           {mnuOutboxFSubject, FilterKind::Subject}}),
-                                           Filters, Counts.ShownCount, Counts.OutboxTotal);
+                                           Filters, Counts.ShownCount, Counts.OutboxTotal, localeDay);
             if (!c.empty()) setViewCaption(c);
         }
     });
@@ -788,7 +796,7 @@ void General::SentDataGrid() {
                                                                 {mnuSentFName, FilterKind::Name},
                                                                 {mnuSentFStatus, FilterKind::Status},
                                                                 {mnuSentFSubject, FilterKind::Subject}}),
-                                                 Filters, Counts.ShownCount, Counts.SentTotal));
+                                                 Filters, Counts.ShownCount, Counts.SentTotal, localeDay));
         }
     });
 }

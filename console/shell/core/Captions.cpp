@@ -39,14 +39,16 @@ std::string LastIncludedDay(const std::string& exclusiveEnd) {
 }
 
 std::string FilteredFolderCaption(Folder folder, const std::vector<FilterKind>& ticked, const FilterState& s,
-                                  std::int64_t shown, std::int64_t total) {
+                                  std::int64_t shown, std::int64_t total, const DateText& showDate) {
     const std::string head = folder == Folder::Inbox    ? "Filtered Inbox by "
                              : folder == Folder::Outbox ? "Filtered Outbox by "
                                                         : "Filtered Sent Items by ";
     const std::string tail = counts(shown, total);
     if (has(ticked, FilterKind::Message)) return head + "Message = " + s.FilterMessage + tail;
-    if (has(ticked, FilterKind::DateTime))
-        return head + "Date Time from " + s.FilterStartDate + " to " + LastIncludedDay(s.FilterEndDate) + tail;
+    if (has(ticked, FilterKind::DateTime)) {
+        auto day = [&](const std::string& iso) { return showDate ? showDate(iso) : iso; };
+        return head + "Date Time from " + day(s.FilterStartDate) + " to " + day(LastIncludedDay(s.FilterEndDate)) + tail;
+    }
     if (has(ticked, FilterKind::Mobile)) return head + "Mobile = " + s.FilterMobile + tail;
     if (has(ticked, FilterKind::Modem)) return head + "Modem = " + s.FilterModem + tail;
     if (has(ticked, FilterKind::Name)) return head + "Name = " + s.FilterName + tail;

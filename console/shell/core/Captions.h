@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,11 +35,15 @@ std::string FolderCaption(Folder folder, std::int64_t total);
 std::string AddressBookCaption(std::int64_t total);
 std::string GroupCaption(const std::string& group, std::int64_t total);
 
+// Turns a "YYYY-MM-DD" day into the text the user reads (the locale's short date);
+// empty shows the day as stored.
+using DateText = std::function<std::string(const std::string& isoDay)>;
+
 // The caption of a filtered folder by the first ticked kind in the captions' order;
 // nullopt-like empty text when nothing ticked applies (the caption stays as it was),
 // except Sent Items, whose plain "Filtered Sent Items (k of n records)" covers that case.
 std::string FilteredFolderCaption(Folder folder, const std::vector<FilterKind>& ticked, const FilterState& state,
-                                  std::int64_t shown, std::int64_t total);
+                                  std::int64_t shown, std::int64_t total, const DateText& showDate = {});
 std::string SearchedAddressBookCaption(const std::vector<SearchKind>& ticked, const FilterState& state,
                                        std::int64_t shown, std::int64_t total);
 

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QTableView>
 #include <QToolBar>
@@ -338,8 +339,19 @@ TEST_F(GeneralTest, FilteredCaptionsComeFromTheStateTheFiltersSet) {
     w->Filters.FilterStartDate = "2026-05-01";
     w->Filters.FilterEndDate = "2026-05-06";
     w->rsInbox.setFilter(db::Criteria::greaterOrEqual("DateTime", "2026-05-01 00:00:00"));
-    w->InboxDataGrid();
-    EXPECT_EQ(caption(), "Filtered Inbox by Date Time from 2026-05-01 to 2026-05-05 (0 of 0 records)");
+    // The days read in the user's short date: month first in the US, day first in the UK.
+    const std::pair<QLocale, const char*> locales[] = {
+        {QLocale(QLocale::English, QLocale::UnitedStates),
+         "Filtered Inbox by Date Time from 5/1/26 to 5/5/26 (0 of 0 records)"},
+        {QLocale(QLocale::English, QLocale::UnitedKingdom),
+         "Filtered Inbox by Date Time from 01/05/2026 to 05/05/2026 (0 of 0 records)"},
+    };
+    for (const auto& [locale, expected] : locales) {
+        QLocale::setDefault(locale);
+        w->InboxDataGrid();
+        EXPECT_EQ(caption(), expected) << locale.name().toStdString();
+    }
+    QLocale::setDefault(QLocale::system());
 }
 
 TEST_F(GeneralTest, NamesOfUnknownSendersAreFilledInWhenTheirFolderLoads) {

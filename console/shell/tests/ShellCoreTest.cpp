@@ -73,6 +73,10 @@ TEST(Captions, PlainAndFilteredCaptionsUse64BitCounts) {
         {Folder::Inbox, {FilterKind::Subject}, ""},  // the Inbox has no subject filter
     };
     for (const auto& c : cases) EXPECT_EQ(FilteredFolderCaption(c.folder, c.ticked, s, 35000, 40000), c.caption);
+    // The window shows the days in the user's locale; the end is still the last day included.
+    EXPECT_EQ(FilteredFolderCaption(Folder::Sent, {FilterKind::DateTime}, s, 1, 2,
+                                    [](const std::string& d) { return d.substr(8, 2) + "/" + d.substr(5, 2); }),
+              "Filtered Sent Items by Date Time from 01/03 to 05/03 (1 of 2 records)");
     s.FilterStatus = "R";
     EXPECT_EQ(FilteredFolderCaption(Folder::Outbox, {FilterKind::Status}, s, 1, 2),
               "Filtered Outbox by Status = Resent (1 of 2 records)");
