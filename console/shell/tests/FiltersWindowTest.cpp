@@ -6,9 +6,13 @@
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLocale>
+#include <QProgressDialog>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -195,11 +199,13 @@ TEST_F(FiltersTest, DateFilterTakesWholeDaysAndAsksAgainForWhatIsNoDate) {
     receive("4", "2025-03-02 00:00:00");
     open();
     click(NodeKind::Inbox);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));  // the caption's short date
     script({"31-02-25", "2025-13-01", "01-03-25", "letters", "01/03/2025"});
     w->mnuInboxFDateTime_Click();
     EXPECT_EQ(boxes.calls.size(), 5u) << "no message between the questions";
     EXPECT_EQ(boxes.calls[3].prompt, "Please enter the END date of message (DD-MM-YY)");
-    EXPECT_EQ(caption(), "Filtered Inbox by Date Time from 2025-03-01 to 2025-03-01 (2 of 4 records)");
+    EXPECT_EQ(caption(), "Filtered Inbox by Date Time from 01/03/2025 to 01/03/2025 (2 of 4 records)");
+    QLocale::setDefault(QLocale::system());
     EXPECT_EQ(rows(), 2);
     // END the day before START is taken and shows nothing.
     script({"02-03-25", "01-03-25"});
@@ -328,6 +334,36 @@ TEST_F(FiltersTest, FolderDeleteAllTakesTheFilteredRowsByAFreshCountAndClearsThe
     click(NodeKind::Inbox);
     w->pmnuDeleteAllInbox_Click();
     EXPECT_EQ(lastPrompt(), "There are no messages to be deleted!");
+}
+
+TEST_F(FiltersTest, ALongDeleteAllShowsItsProgressAndEndsWithTheRowsGone) {
+    c.execute("INSERT INTO Outbox (Subject, Name, Mobile, Message, DateTimeQueue, DateTimeSent, SentStatus, Lock, "
+              "MsgType) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+              "SELECT 's', 'Unknown', '01' || (i * 7919 % 1000003), 'text', '2026-01-01 10:00:00', "
+              "'2026-01-01 10:01:00', 'S', 0, 1 FROM n");
+    const auto pending = queue("P", "4");
+    open();
+    click(NodeKind::SentItems);
+    // The window is looked at while the batches run (the delete keeps events flowing).
+    std::vector<int> shownValues;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (auto* d = w->findChild<QProgressDialog*>(); d && d->isVisible()) shownValues.push_back(d->value());
+    });
+    look.start(20);
+    script({n(YES), n(OK)});
+    w->pmnuDeleteAllSent_Click();
+    look.stop();
+    ASSERT_FALSE(shownValues.empty()) << "no progress window during a long delete";
+    EXPECT_TRUE(std::is_sorted(shownValues.begin(), shownValues.end()));
+    EXPECT_TRUE(std::any_of(shownValues.begin(), shownValues.end(), [](int v) { return v > 0 && v < 1000; }));
+    EXPECT_EQ(boxes.prompts(), (std::vector<std::string>{
+                                   "Are you sure you want to delete all the messages in the Sent Items?",
+                                   "Record(s) deleted."}));
+    EXPECT_EQ(ids("SELECT MsgID FROM Outbox"), (std::set<std::int64_t>{pending}));
+    EXPECT_EQ(caption(), "Sent Items (0 records)");
+    const auto* left = w->findChild<QProgressDialog*>();
+    EXPECT_TRUE(left == nullptr || !left->isVisible());
 }
 
 TEST_F(FiltersTest, SelectedMessagesGoByIdentifierSkippingRowsGoneMeanwhile) {
