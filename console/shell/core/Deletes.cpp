@@ -1,6 +1,7 @@
 #include "console/shell/core/Deletes.h"
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 
 #include "platform/db/Transaction.h"
@@ -10,6 +11,11 @@ namespace parlix::console {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+template <class D>
+double seconds(D d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 const char* folderWhere(Folder folder) {
     switch (folder) {
@@ -85,30 +91,60 @@ BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& s, const Scop
                                                       : "DELETE FROM " + db::quoteIdentifier(s.companion) + " WHERE " +
                                                             id + " IN (SELECT " + id + " FROM " + table + " WHERE " +
                                                             range + ")";
-    std::int64_t span = std::max<std::int64_t>(options.firstSpan, 1);
-    for (std::int64_t lo = counted.minId - 1; lo < counted.maxId;) {
-        const std::int64_t hi = std::min(counted.maxId, lo + span);
-        db::Params p{lo, hi};
-        p.insert(p.end(), s.params.begin(), s.params.end());
-        const auto started = Clock::now();
-        {
-            db::Transaction tx(db);
-            if (!companion.empty()) db.execute(companion, p);
-            r.deleted += db.execute(del, p);
-            tx.commit();
-        }
-        const double took = std::chrono::duration<double>(Clock::now() - started).count();
-        r.longestTransaction = std::max(r.longestTransaction, took);
-        ++r.batches;
-        lo = hi;
-        if (progress) progress(r.deleted, counted.count);
-        // Next range sized to the aimed time, at most twice this one (a cold cache or an
-        // engine's work can make one batch slower than the last).
-        const double aim = std::chrono::duration<double>(options.target).count();
-        const double factor = took > 0 ? std::clamp(aim / took, 0.25, 2.0) : 2.0;
-        span = std::max<std::int64_t>(1, static_cast<std::int64_t>(static_cast<double>(span) * factor));
-        if (lo < counted.maxId && options.pause.count() > 0) std::this_thread::sleep_for(options.pause);
+    // Index pages of a large folder stay in memory from one batch to the next (the
+    // indexes by number are in no order of the identifier); the usual size comes back after.
+    std::optional<std::int64_t> usualCache, usualCheckpoint;
+    if (options.cacheKiB > 0) {
+        if (auto c = db.scalar("PRAGMA cache_size")) usualCache = c->asInt();
+        db.execute("PRAGMA cache_size = " + std::to_string(-options.cacheKiB));
     }
+    // The log is copied back after each batch, with the write lock already free (a
+    // passive checkpoint never blocks a writer), not inside the next commit.
+    if (auto c = db.scalar("PRAGMA wal_autocheckpoint")) usualCheckpoint = c->asInt();
+    db.execute("PRAGMA wal_autocheckpoint = 0");
+    auto restore = [&] {
+        if (usualCache) db.execute("PRAGMA cache_size = " + std::to_string(*usualCache));
+        if (usualCheckpoint) db.execute("PRAGMA wal_autocheckpoint = " + std::to_string(*usualCheckpoint));
+    };
+    const double aim = seconds(options.target), stepAim = aim / 8;
+    double commitShare = 1.0;  // commit time per second of statements, as last measured
+    std::int64_t step = std::max<std::int64_t>(options.firstSpan, 1);
+    try {
+        for (std::int64_t lo = counted.minId - 1; lo < counted.maxId;) {
+            const auto started = Clock::now();
+            {
+                // Steps of the range until the transaction, its commit included, has
+                // taken the aimed time: a measured cap, whatever one row costs.
+                db::Transaction tx(db);
+                do {
+                    const std::int64_t hi = std::min(counted.maxId, lo + step);
+                    db::Params p{lo, hi};
+                    p.insert(p.end(), s.params.begin(), s.params.end());
+                    const auto stepStarted = Clock::now();
+                    if (!companion.empty()) db.execute(companion, p);
+                    r.deleted += db.execute(del, p);
+                    const double took = seconds(Clock::now() - stepStarted);
+                    lo = hi;
+                    step = std::max<std::int64_t>(
+                        1, static_cast<std::int64_t>(static_cast<double>(step) *
+                                                     (took > 0 ? std::clamp(stepAim / took, 0.25, 2.0) : 2.0)));
+                } while (lo < counted.maxId && seconds(Clock::now() - started) * (1 + commitShare) < aim);
+                const auto committing = Clock::now();
+                tx.commit();
+                const double worked = seconds(committing - started);
+                commitShare = worked > 0 ? seconds(Clock::now() - committing) / worked : 1.0;
+            }
+            r.longestTransaction = std::max(r.longestTransaction, seconds(Clock::now() - started));
+            db.query("PRAGMA wal_checkpoint(PASSIVE)");
+            ++r.batches;
+            if (progress) progress(r.deleted, counted.count);
+            if (lo < counted.maxId && options.pause.count() > 0) std::this_thread::sleep_for(options.pause);
+        }
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
     return r;
 }
 

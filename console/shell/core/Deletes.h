@@ -49,9 +49,10 @@ ScopeCount CountScope(db::Connection& db, const DeleteScope& scope);
 std::int64_t DeleteIds(db::Connection& db, const DeleteScope& scope, const std::vector<std::int64_t>& ids);
 
 struct BatchOptions {
-    std::chrono::milliseconds target{150};  // aimed length of one write transaction
+    std::chrono::milliseconds target{400};  // length of one write transaction, commit included
     std::chrono::milliseconds pause{40};    // lock left free between batches
-    std::int64_t firstSpan = 2000;          // identifiers in the first batch
+    std::int64_t firstSpan = 2000;          // identifiers in the first statement
+    std::int64_t cacheKiB = 262144;         // page cache while deleting (0: as it is)
 };
 struct BatchResult {
     std::int64_t deleted = 0;
@@ -63,8 +64,9 @@ struct BatchResult {
 using DeleteProgress = std::function<void(std::int64_t done, std::int64_t total)>;
 
 // Deletes the scope's rows with identifiers in [counted.minId, counted.maxId]: rows
-// added after the count stay. Each batch is one transaction over one identifier range;
-// the range grows or shrinks so each takes about options.target.
+// added after the count stay. Each batch is one transaction of statements over
+// consecutive identifier ranges, each range sized to about an eighth of options.target;
+// the transaction commits once it (with the last commit's time) reaches the target.
 BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& scope, const ScopeCount& counted,
                             const DeleteProgress& progress = {}, const BatchOptions& options = {});
 

@@ -101,6 +101,7 @@ TEST_F(DeletesTest, BatchesStopAtTheCountedRowsAndReportProgress) {
     std::vector<std::int64_t> seen;
     BatchOptions small;
     small.firstSpan = 100;
+    small.target = std::chrono::milliseconds(5);
     small.pause = std::chrono::milliseconds(0);
     const BatchResult r = DeleteInBatches(
         c, scope, n,
