@@ -248,9 +248,18 @@ void frmImport2::cmdProceedImport_Click() {
         try {
             WaitCursor hourglass;
             counts = ImportContacts(DbConnection, contacts, chkDuplicateAllow->isChecked(), group);
-        } catch (...) {
-            ui::msgBox("Unable to import contacts from the Excel file!", ui::vbCritical, kTitle);
+        } catch (const ImportError& e) {
+            // Rows committed before the error stay: say how many, and show them.
+            std::string text = "Unable to import contacts from the Excel file!";
+            if (e.done.imported > 0)
+                text += "\nNumber of records imported before the error: " + std::to_string(e.done.imported);
+            ui::msgBox(text, ui::vbCritical, kTitle);
             LogCurrentException("cmdProceedImport_Click");
+            if (e.done.imported > 0)
+                if (General* main = General::instance()) {
+                    main->AddBookDataGrid();
+                    main->Status();
+                }
             return;
         }
         ui::msgBox("Number of records imported: " + std::to_string(counts.imported) +

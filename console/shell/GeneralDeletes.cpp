@@ -120,7 +120,7 @@ void deleteAll(General& g, const FolderDelete& f) {
     (g.*f.reset)();
 }
 
-// Contacts and every membership they have, in one transaction.
+// Contacts and every membership they have (a contact and its memberships go together).
 void deleteContacts(const std::vector<std::int64_t>& ids) { DeleteIds(DbConnection, ContactScope(), ids); }
 
 // After a group's contacts went, the view shows the group again without a search.
@@ -315,9 +315,10 @@ void General::pmnuDeleteAllFromGroup_Click() {
                 ui::msgBox("No record is deleted!", ui::vbExclamation, "Contact Manager - Delete Contacts");
                 return;
             }
-            // The group keeps exactly its placeholder row.
-            db::Transaction tx(DbConnection);
+            // The contacts go in short transactions of their own (a group may be large);
+            // then the group keeps exactly its placeholder row.
             deleteContacts(ids);
+            db::Transaction tx(DbConnection);
             DbConnection.execute("DELETE FROM Groups WHERE GroupName = ?", {group});
             DbConnection.execute("INSERT INTO Groups (GroupName) VALUES (?)", {group});
             tx.commit();

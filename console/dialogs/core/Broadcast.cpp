@@ -130,7 +130,11 @@ void BroadcastQueue::commitChunk() {
 void BroadcastQueue::queueRow(const std::string& name, const std::string& mobile) {
     insert_.execute({b_.subject, name, mobile, queueTime_, b_.message, b_.unicode ? 0 : 1});
     ++entryQueued_;
-    if (++chunkRows_ < rowsPerCommit_ && std::chrono::steady_clock::now() - chunkStart_ < chunkBudget_) return;
+    ++chunkRows_;
+}
+
+void BroadcastQueue::handOverIfDue() {
+    if (chunkRows_ < rowsPerCommit_ && std::chrono::steady_clock::now() - chunkStart_ < chunkBudget_) return;
     // Hand the lock over to the engines: keep the entry's rows so far, commit,
     // and go on in a new chunk (with a new savepoint for the rest of a group).
     const bool inGroup = entrySp_.has_value();
@@ -150,6 +154,8 @@ void BroadcastQueue::queueRow(const std::string& name, const std::string& mobile
 void BroadcastQueue::queueOrSkip(const std::string& name, const std::string& mobile) {
     if (b_.skipUndeliverable && CheckDeliveryStatus_FU(mobile)) ++entrySkipped_;
     else queueRow(name, mobile);
+    // A skip writes nothing, but the open chunk holds the lock all the same.
+    handOverIfDue();
 }
 
 void BroadcastQueue::fail(const std::string& location, const std::exception& e) {

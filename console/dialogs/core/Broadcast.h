@@ -81,6 +81,7 @@ private:
     void prepare();
     void queueOrSkip(const std::string& name, const std::string& mobile);  // the filter, then the row
     void queueRow(const std::string& name, const std::string& mobile);
+    void handOverIfDue();  // commits the chunk once it has its rows or its time
     void beginEntry(const std::string& entry);
     void endEntry(bool keep);
     void commitChunk();

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "platform/db/Statement.h"
+#include "platform/db/Transaction.h"
 
 namespace parlix::console {
 
@@ -38,6 +39,17 @@ std::vector<ImportContact> ContactsFromSheet(const workbook::Sheet& sheet, bool 
 
 namespace {
 
+const db::DbError* asDbError(const std::exception& e) { return dynamic_cast<const db::DbError*>(&e); }
+
+}  // namespace
+
+ImportError::ImportError(const std::exception& cause, ImportCounts done)
+    : db::DbError(cause.what(), asDbError(cause) ? asDbError(cause)->number() : 0,
+                  asDbError(cause) ? asDbError(cause)->sqliteCode() : 0),
+      done(done) {}
+
+namespace {
+
 // SQLite of this database takes at most 999 values per statement.
 constexpr std::size_t kBatch = 300;
 
@@ -50,61 +62,69 @@ std::string insertSql(std::size_t rows) {
 }  // namespace
 
 ImportCounts ImportContacts(db::Connection& c, const std::vector<ImportContact>& contacts, bool allowDuplicates,
-                            const std::optional<std::string>& group) {
-    ImportCounts counts;
-    c.begin();
+                            const std::optional<std::string>& group, std::chrono::milliseconds budget) {
+    ImportCounts done;  // committed only
+    std::unordered_set<std::string> seen;
+    std::size_t next = 0;
     try {
-        std::vector<const ImportContact*> keep;
-        keep.reserve(contacts.size());
-        std::unordered_set<std::string> seen;
-        // One look-up per number through the index on Mobile; inside the transaction.
         db::Statement known(c, "SELECT 1 FROM AddressBook WHERE Mobile = ?");
-        for (const auto& k : contacts) {
-            if (k.mobile.empty()) {
-                ++counts.blankNumbers;
-            } else if (!allowDuplicates && (seen.count(k.mobile) || known.exists({k.mobile}))) {
-                ++counts.duplicates;
-            } else {
-                if (!allowDuplicates) seen.insert(k.mobile);
-                keep.push_back(&k);
-            }
-        }
-        // New contacts get keys above every key used so far (AUTOINCREMENT), so the
-        // memberships can be added by one statement over exactly this import's rows.
-        const auto lastKey = c.scalar(
-                                  "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'AddressBook'), 0),"
-                                  " coalesce((SELECT max(ContactID) FROM AddressBook), 0))")
-                                 ->asInt();
         db::Statement full(c, insertSql(kBatch));
-        for (std::size_t at = 0; at < keep.size(); at += kBatch) {
-            const std::size_t n = std::min(kBatch, keep.size() - at);
-            db::Params p;
-            p.reserve(n * 3);
-            for (std::size_t i = at; i < at + n; ++i) {
-                p.emplace_back(keep[i]->name);
-                p.emplace_back(keep[i]->mobile);
-                p.emplace_back(keep[i]->company);
+        while (next < contacts.size()) {
+            db::Transaction tx(c);
+            const auto started = std::chrono::steady_clock::now();
+            ImportCounts chunk;
+            // New contacts get keys above every key used so far (AUTOINCREMENT), so the
+            // memberships can be added by one statement over exactly this chunk's rows.
+            const auto lastKey =
+                c.scalar("SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'AddressBook'), 0),"
+                         " coalesce((SELECT max(ContactID) FROM AddressBook), 0))")
+                    ->asInt();
+            std::vector<const ImportContact*> keep;
+            keep.reserve(kBatch);
+            auto flush = [&] {
+                if (keep.empty()) return;
+                db::Params p;
+                p.reserve(keep.size() * 3);
+                for (const ImportContact* k : keep) {
+                    p.emplace_back(k->name);
+                    p.emplace_back(k->mobile);
+                    p.emplace_back(k->company);
+                }
+                if (keep.size() == kBatch) full.execute(p);
+                else c.execute(insertSql(keep.size()), p);
+                chunk.imported += static_cast<std::int64_t>(keep.size());
+                keep.clear();
+            };
+            while (next < contacts.size()) {
+                const ImportContact& k = contacts[next++];
+                // Duplicates looked up through the index on Mobile, inside the transaction.
+                if (k.mobile.empty()) {
+                    ++chunk.blankNumbers;
+                } else if (!allowDuplicates && (seen.count(k.mobile) || known.exists({k.mobile}))) {
+                    ++chunk.duplicates;
+                } else {
+                    if (!allowDuplicates) seen.insert(k.mobile);
+                    keep.push_back(&k);
+                }
+                if (keep.size() == kBatch) {
+                    flush();
+                    if (std::chrono::steady_clock::now() - started >= budget) break;
+                }
             }
-            if (n == kBatch)
-                full.execute(p);
-            else
-                c.execute(insertSql(n), p);
+            flush();
+            if (group && chunk.imported > 0)
+                c.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) "
+                          "SELECT ?, ContactID, Mobile FROM AddressBook WHERE ContactID > ? ORDER BY ContactID",
+                          {*group, lastKey});
+            tx.commit();
+            done.imported += chunk.imported;
+            done.duplicates += chunk.duplicates;
+            done.blankNumbers += chunk.blankNumbers;
         }
-        if (group && !keep.empty())
-            c.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) "
-                      "SELECT ?, ContactID, Mobile FROM AddressBook WHERE ContactID > ? ORDER BY ContactID",
-                      {*group, lastKey});
-        counts.imported = static_cast<std::int64_t>(keep.size());
-        c.commit();
-    } catch (...) {
-        try {
-            c.rollback();
-        } catch (...) {
-            // the connection itself failed; nothing is left to roll back
-        }
-        throw;
+    } catch (const std::exception& e) {
+        throw ImportError(e, done);
     }
-    return counts;
+    return done;
 }
 
 }  // namespace parlix::console

@@ -1,7 +1,8 @@
 // The contact import's work without its window: the sheet's rows as contacts, and
-// their writing in one short transaction.
+// their writing in short transactions.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,11 +31,23 @@ struct ImportCounts {
     std::int64_t imported = 0, duplicates = 0, blankNumbers = 0;
 };
 
-// Adds the contacts in one transaction on `c` (rolled back and rethrown on any
-// error): rows whose cleaned number is empty count as blank numbers; without
-// `allowDuplicates`, numbers already in the address book or earlier in this import
-// count as duplicates. With a group, each imported contact also joins it.
+// Why an import stopped, with what it had committed before (those rows stay).
+// It keeps the cause's text and numbers for the error log.
+class ImportError : public db::DbError {
+public:
+    ImportError(const std::exception& cause, ImportCounts done);
+    ImportCounts done;
+};
+
+// Adds the contacts in short transactions on `c` (each committed once it has lasted
+// `budget`, so the engines, which wait 5 s for the lock, get their turns): rows whose
+// cleaned number is empty count as blank numbers; without `allowDuplicates`, numbers
+// already in the address book or earlier in this import count as duplicates. With a
+// group, each imported contact joins it in the same transaction as its row. On an
+// error the open transaction is rolled back and ImportError tells what stayed.
+inline constexpr std::chrono::milliseconds kImportBudget{300};
 ImportCounts ImportContacts(db::Connection& c, const std::vector<ImportContact>& contacts, bool allowDuplicates,
-                            const std::optional<std::string>& group);
+                            const std::optional<std::string>& group,
+                            std::chrono::milliseconds budget = kImportBudget);
 
 }  // namespace parlix::console

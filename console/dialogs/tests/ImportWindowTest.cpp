@@ -4,9 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "console/dialogs/core/Import.h"
 #include "console/dialogs/frmImport2.h"
 #include "console/dialogs/tests/TestEnv.h"
 #include "console/shell/General.h"
+#include "platform/db/Transaction.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/workbook/tests/Fixtures.h"
 
@@ -180,6 +182,36 @@ TEST(frmImport2, FailedWriteRollsBack) {
     DbConnection.begin();  // would fail if the import had left its transaction open
     DbConnection.rollback();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A large import commits in short transactions (the engines wait only 5 s for the lock);
+// a failure keeps the committed contacts with their memberships and says how many.
+TEST(frmImport2, LargeImportCommitsInStepsAndAFailureTellsWhatStayed) {
+    ConsoleFolder folder;
+    std::vector<ImportContact> contacts;
+    for (int i = 0; i < 700; ++i)
+        contacts.push_back({"n" + std::to_string(i), "01" + std::to_string(1000000 + i), "co", 0});
+    contacts[650].name = "boom";
+    DbConnection.execute("CREATE TRIGGER NoBoom BEFORE INSERT ON AddressBook WHEN NEW.Name = 'boom' "
+                         "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    const std::chrono::milliseconds everyBatch(0);
+    try {
+        ImportContacts(DbConnection, contacts, false, std::string("Staff"), everyBatch);
+        ADD_FAILURE() << "the refused row must stop the import";
+    } catch (const ImportError& e) {
+        EXPECT_EQ(e.done.imported, 600);
+        EXPECT_NE(std::string(e.what()).find("refused"), std::string::npos) << "the cause, for the log";
+    }
+    EXPECT_FALSE(db::inTransaction(DbConnection));
+    EXPECT_EQ(count("SELECT count(*) FROM AddressBook"), 600);
+    EXPECT_EQ(count("SELECT count(*) FROM Groups WHERE GroupName = 'Staff' AND ContactID > 0"), 600);
+
+    // Imported again without the refusal: the committed ones are duplicates now.
+    DbConnection.execute("DROP TRIGGER NoBoom");
+    const ImportCounts again = ImportContacts(DbConnection, contacts, false, std::string("Staff"), everyBatch);
+    EXPECT_EQ(again.imported, 100);
+    EXPECT_EQ(again.duplicates, 600);
+    EXPECT_EQ(count("SELECT count(*) FROM Groups WHERE GroupName = 'Staff' AND ContactID > 0"), 700);
 }
 
 TEST(frmImport2, MainWindowRefreshedAfterImport) {

@@ -132,6 +132,23 @@ TEST_F(Queue, ABigGroupCommitsInChunksAndCountsBeyondSixteenBits) {
     EXPECT_EQ(r.failed, std::vector<std::string>{"Everyone"});
 }
 
+// Skipped numbers write nothing, yet the open chunk holds the write lock all the same:
+// its time budget hands the lock over on that path too.
+TEST_F(Queue, AListOfSkippedNumbersStillHandsTheLockOver) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < 5; ++i) {
+        entries.push_back("012555000" + std::to_string(i));
+        undelivered(entries.back());
+    }
+    BroadcastQueue q(db, broadcast(true), nullptr);
+    q.setChunkBudget(std::chrono::milliseconds(0));
+    const QueueResult r = q.queueAll(entries);
+    EXPECT_EQ(r.queued, 0);
+    EXPECT_EQ(r.notQueued, 5);
+    EXPECT_TRUE(r.failed.empty());
+    EXPECT_GE(q.commits(), 5) << "one hand-over per skipped number with no time to spare";
+}
+
 TEST_F(Queue, ALockedOrClosedDatabaseWritesNothing) {
     db::Connection engine;
     engine.open(db.path(), schema::kDatabaseKey);

@@ -70,13 +70,24 @@ ScopeCount CountScope(db::Connection& db, const DeleteScope& s) {
     return c;
 }
 
-std::int64_t DeleteIds(db::Connection& db, const DeleteScope& s, const std::vector<std::int64_t>& ids) {
+std::int64_t DeleteIds(db::Connection& db, const DeleteScope& s, const std::vector<std::int64_t>& ids,
+                       const DeleteProgress& progress, std::chrono::milliseconds budget) {
     if (ids.empty()) return 0;
-    db::Transaction tx(db);
+    // Only a transaction of our own may be cut short; a caller's stays whole.
+    const bool own = !db::inTransaction(db);
     std::int64_t deleted = 0;
-    for (std::size_t at = 0; at < ids.size(); at += kIdsPerStatement)
-        deleted += deleteChunk(db, s, ids.data() + at, std::min(kIdsPerStatement, ids.size() - at));
-    tx.commit();
+    std::size_t at = 0;
+    while (at < ids.size()) {
+        db::Transaction tx(db);
+        const auto started = Clock::now();
+        do {
+            const std::size_t n = std::min(kIdsPerStatement, ids.size() - at);
+            deleted += deleteChunk(db, s, ids.data() + at, n);
+            at += n;
+        } while (at < ids.size() && (!own || Clock::now() - started < budget));
+        tx.commit();
+        if (own && progress) progress(static_cast<std::int64_t>(at), static_cast<std::int64_t>(ids.size()));
+    }
     return deleted;
 }
 

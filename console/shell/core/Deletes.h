@@ -1,7 +1,8 @@
 // How the console deletes messages and contacts (window-less).
 //
 // Every delete is set-based: rows chosen in the grid go by their identifiers, at most
-// kIdsPerStatement in one statement, all in one transaction; a folder's Delete All
+// kIdsPerStatement in one statement, committed whenever a transaction reaches its time
+// budget (a selection may hold a million rows); a folder's Delete All
 // goes in batches over ranges of the identifier, each batch its own short
 // transaction, so an engine waiting for the write lock (5 s) always gets its turn.
 // A scope names the rows a delete may touch: the folder's own condition AND the
@@ -44,10 +45,6 @@ struct ScopeCount {
 // One fresh count of the scope: what the prompt names and how far Delete All goes.
 ScopeCount CountScope(db::Connection& db, const DeleteScope& scope);
 
-// Deletes the scope's rows among `ids` (others are skipped), kIdsPerStatement per
-// statement, in one transaction; returns the rows deleted from the scope's table.
-std::int64_t DeleteIds(db::Connection& db, const DeleteScope& scope, const std::vector<std::int64_t>& ids);
-
 struct BatchOptions {
     std::chrono::milliseconds target{400};  // length of one write transaction, commit included
     std::chrono::milliseconds pause{40};    // lock left free between batches
@@ -62,6 +59,15 @@ struct BatchResult {
 // Called after each batch with the rows deleted so far and the count to delete; also
 // the place where the window keeps itself painted.
 using DeleteProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+
+// Deletes the scope's rows among `ids` (others are skipped), kIdsPerStatement per
+// statement; returns the rows deleted from the scope's table. Its own transaction is
+// committed once it has lasted `budget` and a new one begun, with `progress` called in
+// between (ids handled so far, ids given); inside a caller's transaction everything
+// stays part of that one.
+std::int64_t DeleteIds(db::Connection& db, const DeleteScope& scope, const std::vector<std::int64_t>& ids,
+                       const DeleteProgress& progress = {},
+                       std::chrono::milliseconds budget = BatchOptions{}.target);
 
 // Deletes the scope's rows with identifiers in [counted.minId, counted.maxId]: rows
 // added after the count stay. Each batch is one transaction of statements over

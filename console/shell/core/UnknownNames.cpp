@@ -1,10 +1,14 @@
 #include "console/shell/core/UnknownNames.h"
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/db/Statement.h"
+#include "platform/db/Transaction.h"
 
 namespace parlix::console {
 
@@ -17,6 +21,21 @@ struct Pending {
 
 // Writes in slices so no transaction holds the file long enough to stall an engine.
 constexpr std::size_t kRowsPerTransaction = 2000;
+
+// Names the rows in slices, each its own transaction; a row renamed meanwhile keeps its
+// name (the statement asks for Name = 'Unknown').
+std::int64_t writeNames(db::Connection& c, const char* update,
+                        const std::vector<std::pair<std::int64_t, db::Value>>& writes) {
+    std::int64_t changed = 0;
+    for (std::size_t from = 0; from < writes.size(); from += kRowsPerTransaction) {
+        const std::size_t to = std::min(writes.size(), from + kRowsPerTransaction);
+        db::Transaction tx(c);
+        db::Statement named(c, update);
+        for (std::size_t i = from; i < to; ++i) changed += named.execute({writes[i].second, writes[i].first});
+        tx.commit();
+    }
+    return changed;
+}
 
 }  // namespace
 
@@ -54,33 +73,22 @@ std::int64_t FillUnknownInboxNames(db::Connection& c) {
         }
     }
 
-    std::vector<std::pair<std::int64_t, const db::Value*>> writes;
+    std::vector<std::pair<std::int64_t, db::Value>> writes;
     for (auto& [mobile, p] : byMobile)
         if (p.name)
-            for (auto id : p.msgIds) writes.emplace_back(id, p.name);
-    std::int64_t changed = 0;
-    for (std::size_t from = 0; from < writes.size(); from += kRowsPerTransaction) {
-        const std::size_t to = std::min(writes.size(), from + kRowsPerTransaction);
-        c.begin();
-        try {
-            for (std::size_t i = from; i < to; ++i)
-                changed += c.execute("UPDATE Inbox SET Name = ? WHERE MsgID = ? AND Name = 'Unknown'",
-                                     {*writes[i].second, writes[i].first});
-            c.commit();
-        } catch (...) {
-            c.rollback();
-            throw;
-        }
-    }
-    return changed;
+            for (auto id : p.msgIds) writes.emplace_back(id, *p.name);
+    return writeNames(c, "UPDATE Inbox SET Name = ? WHERE MsgID = ? AND Name = 'Unknown'", writes);
 }
 
 std::int64_t FillUnknownOutboxNames(db::Connection& c) {
-    return c.execute(
-        "UPDATE Outbox SET Name = (SELECT a.Name FROM AddressBook a WHERE a.Mobile = Outbox.Mobile "
-        "ORDER BY a.ContactID LIMIT 1) "
-        "WHERE Name = 'Unknown' AND Mobile <> '' "
-        "AND EXISTS (SELECT 1 FROM AddressBook a WHERE a.Mobile = Outbox.Mobile)");
+    // The matching is a read: the write lock is taken only for the rows to name.
+    std::vector<std::pair<std::int64_t, db::Value>> writes;
+    for (auto& row : c.query("SELECT o.MsgID, (SELECT a.Name FROM AddressBook a WHERE a.Mobile = o.Mobile "
+                             "ORDER BY a.ContactID LIMIT 1) FROM Outbox o "
+                             "WHERE o.Name = 'Unknown' AND o.Mobile <> '' "
+                             "AND EXISTS (SELECT 1 FROM AddressBook a WHERE a.Mobile = o.Mobile)"))
+        writes.emplace_back(row[0].asInt(), std::move(row[1]));
+    return writeNames(c, "UPDATE Outbox SET Name = ? WHERE MsgID = ? AND Name = 'Unknown'", writes);
 }
 
 }  // namespace parlix::console

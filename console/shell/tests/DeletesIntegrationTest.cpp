@@ -12,6 +12,7 @@
 #include "console/shell/core/Views.h"
 #include "console/shell/tests/TestRoot.h"
 #include "engine/schema/Schema.h"
+#include "platform/db/Transaction.h"
 
 namespace parlix::console {
 namespace {
@@ -131,6 +132,40 @@ TEST_F(DeletesTest, IdsGoInChunksSkippingVanishedRowsAndOtherFolders) {
     c.execute("DELETE FROM Outbox WHERE MsgID = ?", {ids[5]});
     EXPECT_EQ(DeleteIds(c, MessageScope(Folder::Sent), ids), 1199);
     EXPECT_EQ(outboxIds(), (std::set<std::int64_t>{pending}));
+}
+
+// A large selection (Select All on a million-row folder) must not hold the write lock
+// for its whole length: between its transactions another program can write.
+TEST_F(DeletesTest, ALargeSelectionLeavesTheLockFreeBetweenItsTransactions) {
+    std::vector<std::int64_t> ids;
+    c.begin();
+    for (std::size_t i = 0; i < 3 * kIdsPerStatement; ++i) ids.push_back(queue("S", "m"));
+    c.commit();
+    db::Connection engine;
+    engine.open(c.path(), schema::kDatabaseKey);
+    int turns = 0;
+    // A zero budget: every statement is its own transaction.
+    const std::int64_t deleted = DeleteIds(c, MessageScope(Folder::Sent), ids,
+                                           [&](std::int64_t done, std::int64_t total) {
+                                               EXPECT_FALSE(db::inTransaction(c));
+                                               EXPECT_EQ(total, static_cast<std::int64_t>(ids.size()));
+                                               EXPECT_GT(done, 0);
+                                               engine.execute("INSERT INTO Outbox (Message, SentStatus) VALUES ('new', 'P')");
+                                               ++turns;
+                                           },
+                                           std::chrono::milliseconds(0));
+    EXPECT_EQ(deleted, static_cast<std::int64_t>(ids.size()));
+    EXPECT_EQ(turns, 3);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Outbox"), 3) << "the engine's rows stay";
+
+    // Inside a caller's transaction the delete stays part of it: nothing commits early.
+    std::vector<std::int64_t> more;
+    c.begin();
+    for (std::size_t i = 0; i < 2 * kIdsPerStatement; ++i) more.push_back(queue("S", "m"));
+    DeleteIds(c, MessageScope(Folder::Sent), more, {}, std::chrono::milliseconds(0));
+    EXPECT_TRUE(db::inTransaction(c));
+    c.rollback();
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Outbox"), 3);
 }
 
 TEST_F(DeletesTest, ContactsGoWithEveryMembershipPlaceholdersStay) {

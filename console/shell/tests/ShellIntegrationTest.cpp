@@ -129,6 +129,24 @@ TEST_F(ShellDb, UnknownOutboxNamesNeedTheExactNumberAndSpareNamedRows) {
     EXPECT_EQ(names, (std::vector<std::string>{"Ann", "Unknown", "Kept", "Unknown"}));
 }
 
+// Every Outbox load fills names; when nothing matches it must not take the write lock
+// (the look-up of many Unknown rows would hold it from the engines).
+TEST_F(ShellDb, UnknownOutboxNamesLookUpWithoutTheWriteLock) {
+    make();
+    ASSERT_TRUE(EnsureDbConnection());
+    DbConnection.execute("INSERT INTO Outbox (Subject, Name, Mobile, Message, DateTimeQueue, SentStatus, MsgType) "
+                         "VALUES ('s', 'Unknown', '0199', 'm', '2026-01-01 00:00:00', 'S', 1)");
+    db::Connection engine, console;
+    engine.open(DbConnection.path(), schema::kDatabaseKey);
+    console.open(DbConnection.path(), schema::kDatabaseKey, {false, 200});
+    engine.begin();  // an engine writing
+    EXPECT_EQ(FillUnknownOutboxNames(console), 0);
+    engine.rollback();
+    DbConnection.execute("INSERT INTO AddressBook (Name, Mobile) VALUES ('Dee', '0199')");
+    EXPECT_EQ(FillUnknownOutboxNames(console), 1);
+    EXPECT_EQ(DbConnection.scalar("SELECT Name FROM Outbox")->asText(), "Dee");
+}
+
 TEST_F(ShellDb, SummaryCountsEachStatusAndDeliveryOutcome) {
     make();
     ASSERT_TRUE(EnsureDbConnection());
