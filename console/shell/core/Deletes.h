@@ -47,7 +47,9 @@ ScopeCount CountScope(db::Connection& db, const DeleteScope& scope);
 
 struct BatchOptions {
     std::chrono::milliseconds target{400};  // length of one write transaction, commit included
-    std::chrono::milliseconds pause{40};    // lock left free between batches
+    // Lock left free between batches: longer than the longest sleep of a waiting
+    // engine's busy handler (100 ms), so an engine that waits always finds a gap.
+    std::chrono::milliseconds pause{110};
     std::int64_t firstSpan = 2000;          // identifiers in the first statement
     std::int64_t cacheKiB = 262144;         // page cache while deleting (0: as it is)
 };
