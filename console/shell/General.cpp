@@ -418,16 +418,16 @@ std::vector<db::Recordset*> General::openRecordsets(bool sentSets) {
     if (!DbConnection.isOpen()) return opened;
     const db::RecordsetOptions live{db::Cursor::Live, db::Lock::Optimistic, 0};
     const db::RecordsetOptions readOnly{db::Cursor::Live, db::Lock::ReadOnly, 0};
-    struct Spec {
+    struct SetToOpen {
         db::Recordset* rs;
         const char* sql;
         const db::RecordsetOptions* options;
     };
-    const Spec specs[] = {{&rsAddressBook, kAddressBookSql, &live}, {&rsInbox, kInboxSql, &live},
-                          {&rsOutbox, kOutboxSql, &live},           {&rsSent, kSentSql, &live},
-                          {&rsDuplicate, kDuplicateSql, &readOnly},
-                          {&rsFailed, kFailedSql, &live},           {&rsGroupNames, kGroupNamesSql, &readOnly}};
-    for (const Spec& s : specs) {
+    const SetToOpen sets[] = {{&rsAddressBook, kAddressBookSql, &live}, {&rsInbox, kInboxSql, &live},
+                              {&rsOutbox, kOutboxSql, &live},           {&rsSent, kSentSql, &live},
+                              {&rsDuplicate, kDuplicateSql, &readOnly},
+                              {&rsFailed, kFailedSql, &live},           {&rsGroupNames, kGroupNamesSql, &readOnly}};
+    for (const SetToOpen& s : sets) {
         // Sent Items counts nearly the whole Outbox: opened when first shown.
         if (!sentSets && s.rs == &rsSent) continue;
         if (!s.rs->isOpen() && trapped("General:Form_Load", [&] { s.rs->open(DbConnection, s.sql, {}, *s.options); }))
