@@ -249,13 +249,15 @@ void frmImport2::cmdProceedImport_Click() {
             WaitCursor hourglass;
             counts = ImportContacts(DbConnection, contacts, chkDuplicateAllow->isChecked(), group);
         } catch (const ImportError& e) {
-            // Rows committed before the error stay: say how many, and show them.
+            // The import takes its committed contacts out again; only when that fails
+            // too do some stay: say how many, and show them.
             std::string text = "Unable to import contacts from the Excel file!";
-            if (e.done.imported > 0)
-                text += "\nNumber of records imported before the error: " + std::to_string(e.done.imported);
+            if (e.stayed > 0)
+                text += "\nNumber of records imported before the error that could not be removed: " +
+                        std::to_string(e.stayed);
             ui::msgBox(text, ui::vbCritical, kTitle);
             LogCurrentException("cmdProceedImport_Click");
-            if (e.done.imported > 0)
+            if (e.stayed > 0)
                 if (General* main = General::instance()) {
                     main->AddBookDataGrid();
                     main->Status();

@@ -43,10 +43,11 @@ const db::DbError* asDbError(const std::exception& e) { return dynamic_cast<cons
 
 }  // namespace
 
-ImportError::ImportError(const std::exception& cause, ImportCounts done)
+ImportError::ImportError(const std::exception& cause, ImportCounts done, std::int64_t stayed)
     : db::DbError(cause.what(), asDbError(cause) ? asDbError(cause)->number() : 0,
                   asDbError(cause) ? asDbError(cause)->sqliteCode() : 0),
-      done(done) {}
+      done(done),
+      stayed(stayed) {}
 
 namespace {
 
@@ -59,11 +60,48 @@ std::string insertSql(std::size_t rows) {
     return s;
 }
 
+// The contacts one committed transaction added: its keys were taken while it held the
+// write lock, so nobody else's rows are among them.
+struct KeyRange {
+    std::int64_t first = 0, last = 0;
+    std::int64_t size() const { return last - first + 1; }
+};
+
+// Deletes the contacts of `added` and every membership of theirs, newest first, a
+// slice of keys per statement pair, committing whenever a transaction has lasted
+// `budget`. Returns how many of the contacts are still there when it must stop.
+std::int64_t TakeOut(db::Connection& c, std::vector<KeyRange> added, std::chrono::milliseconds budget) noexcept {
+    constexpr std::int64_t kSlice = 2000;
+    try {
+        while (!added.empty()) {
+            std::vector<KeyRange> left = added;  // what stays if this transaction commits
+            db::Transaction tx(c);
+            const auto started = std::chrono::steady_clock::now();
+            do {
+                KeyRange& r = left.back();
+                const std::int64_t from = std::max(r.first, r.last - kSlice + 1);
+                c.execute("DELETE FROM Groups WHERE ContactID BETWEEN ? AND ?", {from, r.last});
+                c.execute("DELETE FROM AddressBook WHERE ContactID BETWEEN ? AND ?", {from, r.last});
+                r.last = from - 1;
+                if (r.size() <= 0) left.pop_back();
+            } while (!left.empty() && std::chrono::steady_clock::now() - started < budget);
+            tx.commit();
+            added = std::move(left);
+        }
+    } catch (...) {
+        // The caller reports how many stayed; the cause it logs is the import's own.
+    }
+    std::int64_t stayed = 0;
+    for (const KeyRange& r : added) stayed += r.size();
+    return stayed;
+}
+
 }  // namespace
 
 ImportCounts ImportContacts(db::Connection& c, const std::vector<ImportContact>& contacts, bool allowDuplicates,
                             const std::optional<std::string>& group, std::chrono::milliseconds budget) {
     ImportCounts done;  // committed only
+    std::vector<KeyRange> added;
     std::unordered_set<std::string> seen;
     std::size_t next = 0;
     try {
@@ -112,17 +150,23 @@ ImportCounts ImportContacts(db::Connection& c, const std::vector<ImportContact>&
                 }
             }
             flush();
-            if (group && chunk.imported > 0)
-                c.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) "
-                          "SELECT ?, ContactID, Mobile FROM AddressBook WHERE ContactID > ? ORDER BY ContactID",
-                          {*group, lastKey});
+            KeyRange keys{lastKey + 1, lastKey};
+            if (chunk.imported > 0) {
+                keys.last = c.scalar("SELECT max(ContactID) FROM AddressBook")->asInt();
+                if (group)
+                    c.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) SELECT ?, ContactID, Mobile "
+                              "FROM AddressBook WHERE ContactID BETWEEN ? AND ? ORDER BY ContactID",
+                              {*group, keys.first, keys.last});
+            }
+            added.reserve(added.size() + 1);  // nothing may fail between the commit and its record
             tx.commit();
+            if (keys.size() > 0) added.push_back(keys);
             done.imported += chunk.imported;
             done.duplicates += chunk.duplicates;
             done.blankNumbers += chunk.blankNumbers;
         }
     } catch (const std::exception& e) {
-        throw ImportError(e, done);
+        throw ImportError(e, done, TakeOut(c, std::move(added), budget));
     }
     return done;
 }

@@ -31,20 +31,24 @@ struct ImportCounts {
     std::int64_t imported = 0, duplicates = 0, blankNumbers = 0;
 };
 
-// Why an import stopped, with what it had committed before (those rows stay).
-// It keeps the cause's text and numbers for the error log.
+// Why an import stopped. It keeps the cause's text and numbers for the error log,
+// what had been committed before the error, and how many of those contacts are still
+// there (0 unless taking them out failed too).
 class ImportError : public db::DbError {
 public:
-    ImportError(const std::exception& cause, ImportCounts done);
+    ImportError(const std::exception& cause, ImportCounts done, std::int64_t stayed);
     ImportCounts done;
+    std::int64_t stayed = 0;
 };
 
 // Adds the contacts in short transactions on `c` (each committed once it has lasted
 // `budget`, so the engines, which wait 5 s for the lock, get their turns): rows whose
 // cleaned number is empty count as blank numbers; without `allowDuplicates`, numbers
 // already in the address book or earlier in this import count as duplicates. With a
-// group, each imported contact joins it in the same transaction as its row. On an
-// error the open transaction is rolled back and ImportError tells what stayed.
+// group, each imported contact joins it in the same transaction as its row.
+// All or nothing: on an error the open transaction is rolled back, and the contacts
+// that earlier transactions committed are deleted again with their memberships (by
+// their keys, in transactions of the same budget); ImportError then tells the cause.
 inline constexpr std::chrono::milliseconds kImportBudget{300};
 ImportCounts ImportContacts(db::Connection& c, const std::vector<ImportContact>& contacts, bool allowDuplicates,
                             const std::optional<std::string>& group,

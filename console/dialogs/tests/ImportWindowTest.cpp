@@ -184,34 +184,55 @@ TEST(frmImport2, FailedWriteRollsBack) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-// A large import commits in short transactions (the engines wait only 5 s for the lock);
-// a failure keeps the committed contacts with their memberships and says how many.
-TEST(frmImport2, LargeImportCommitsInStepsAndAFailureTellsWhatStayed) {
-    ConsoleFolder folder;
-    std::vector<ImportContact> contacts;
-    for (int i = 0; i < 700; ++i)
-        contacts.push_back({"n" + std::to_string(i), "01" + std::to_string(1000000 + i), "co", 0});
-    contacts[650].name = "boom";
-    DbConnection.execute("CREATE TRIGGER NoBoom BEFORE INSERT ON AddressBook WHEN NEW.Name = 'boom' "
-                         "BEGIN SELECT RAISE(ABORT, 'refused'); END");
-    const std::chrono::milliseconds everyBatch(0);
-    try {
-        ImportContacts(DbConnection, contacts, false, std::string("Staff"), everyBatch);
-        ADD_FAILURE() << "the refused row must stop the import";
-    } catch (const ImportError& e) {
-        EXPECT_EQ(e.done.imported, 600);
-        EXPECT_NE(std::string(e.what()).find("refused"), std::string::npos) << "the cause, for the log";
-    }
-    EXPECT_FALSE(db::inTransaction(DbConnection));
-    EXPECT_EQ(count("SELECT count(*) FROM AddressBook"), 600);
-    EXPECT_EQ(count("SELECT count(*) FROM Groups WHERE GroupName = 'Staff' AND ContactID > 0"), 600);
+// Both tables, every value with its type, in storage order.
+std::vector<std::vector<std::string>> tables() {
+    auto all = rows("SELECT quote(ContactID), quote(Name), quote(Mobile), quote(CompanyName) FROM AddressBook "
+                    "ORDER BY ContactID");
+    for (auto& r : rows("SELECT rowid, quote(GroupName), quote(ContactID), quote(Mobile) FROM Groups ORDER BY rowid"))
+        all.push_back(r);
+    return all;
+}
 
-    // Imported again without the refusal: the committed ones are duplicates now.
-    DbConnection.execute("DROP TRIGGER NoBoom");
-    const ImportCounts again = ImportContacts(DbConnection, contacts, false, std::string("Staff"), everyBatch);
-    EXPECT_EQ(again.imported, 100);
-    EXPECT_EQ(again.duplicates, 600);
-    EXPECT_EQ(count("SELECT count(*) FROM Groups WHERE GroupName = 'Staff' AND ContactID > 0"), 700);
+// A large import commits in short transactions (the engines wait only 5 s for the lock);
+// a later failure takes the committed contacts and their memberships out again, leaving
+// what was there before untouched. Only when that fails too do contacts stay, counted.
+TEST(frmImport2, LargeImportCommitsInStepsAndAFailureUndoesThem) {
+    for (const bool undoFails : {false, true}) {
+        ConsoleFolder folder;
+        DbConnection.execute("INSERT INTO AddressBook (Name, Mobile, CompanyName) VALUES ('Old', '011000005', 'x'), "
+                             "('Kept', '0199', NULL)");
+        DbConnection.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) VALUES ('Staff', 0, NULL), "
+                             "('Staff', 1, '011000005'), ('Other', 0, NULL), ('Other', 2, '0199')");
+        const auto before = tables();
+        std::vector<ImportContact> contacts;
+        for (int i = 0; i < 700; ++i)
+            contacts.push_back({"n" + std::to_string(i), "01" + std::to_string(1000000 + i), "co", 0});
+        contacts[5].mobile = "011000005";  // a duplicate of an old contact: not imported
+        contacts[650].name = "boom";
+        DbConnection.execute("CREATE TEMP TRIGGER NoBoom BEFORE INSERT ON main.AddressBook WHEN NEW.Name = 'boom' "
+                             "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        if (undoFails)
+            DbConnection.execute("CREATE TEMP TRIGGER NoDelete BEFORE DELETE ON main.AddressBook "
+                                 "BEGIN SELECT RAISE(ABORT, 'kept'); END");
+        const std::chrono::milliseconds everyBatch(0);
+        try {
+            ImportContacts(DbConnection, contacts, false, std::string("Staff"), everyBatch);
+            ADD_FAILURE() << "the refused row must stop the import";
+        } catch (const ImportError& e) {
+            EXPECT_EQ(e.done.imported, 600) << "two transactions committed before the failure";
+            EXPECT_EQ(e.stayed, undoFails ? 600 : 0);
+            EXPECT_NE(std::string(e.what()).find("refused"), std::string::npos) << "the cause, for the log";
+        }
+        EXPECT_FALSE(db::inTransaction(DbConnection));
+        if (!undoFails) {
+            EXPECT_EQ(tables(), before);
+        } else {
+            EXPECT_EQ(count("SELECT count(*) FROM AddressBook"), 602);
+            EXPECT_EQ(count("SELECT count(*) FROM Groups WHERE GroupName = 'Staff' AND ContactID > 0"), 601);
+        }
+        DbConnection.execute("DROP TRIGGER IF EXISTS temp.NoDelete");
+        DbConnection.execute("DROP TRIGGER temp.NoBoom");
+    }
 }
 
 TEST(frmImport2, MainWindowRefreshedAfterImport) {
