@@ -17,8 +17,8 @@ PACKAGES=(
   # workbooks
   libxlsxwriter-dev libfreexl-dev libzip-dev libpugixml-dev
   # workbook test fixtures and read-back checks: openpyxl (.xlsx), xlwt (.xls),
-  # LibreOffice without its windows (CSV conversion)
-  python3-openpyxl python3-xlwt libreoffice-calc-nogui
+  # LibreOffice without its windows (CSV conversion), Gnumeric's ssconvert (BIFF5 .xls)
+  python3-openpyxl python3-xlwt libreoffice-calc-nogui gnumeric
   # test peers: pty pairs, POP3 and SMTP servers on loopback
   socat dovecot-pop3d python3 python3-aiosmtpd
   # test certificate authority for the TLS mail tests

@@ -47,6 +47,31 @@ TEST(WorkbookFiles, ContactsFromEveryWriter) {
     EXPECT_EQ(detectFormat(fixture("text.xls")), Format::Unknown);
 }
 
+// BIFF5 (Excel 5/95) as Gnumeric writes it: strings in the file's one code page, rich
+// text in RSTRING records (which FreeXL loses: our own walk reads them), dates by format.
+// A sheet whose cell area understates its cells is refused, never read with cells missing.
+TEST(WorkbookFiles, Biff5FromGnumeric) {
+    Rows contacts = kContacts;
+    contacts[4][0] = "Dewi \xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9 ?";  // no "李" in code page 1252
+    const std::pair<const char*, Rows> cases[] = {
+        {"contacts-biff5.xls", contacts},
+        {"rich-biff5.xls", {{"Name", "Mobile", "Company"}, {"Rich Name", "012345", "Co"}}},
+        {"kinds-biff5.xls", {{"60123456789"}, {"9007199254740992"}, {"0"}, {"0.5"}, {"2024-01-31"},
+                             {"2024-01-31 13:45:30"}, {"18:30:00"}, {"2100-03-01"}, {"TRUE"}, {"FALSE"},
+                             {"_x0041_ literal"}}},
+    };
+    for (const auto& [name, rows] : cases) {
+        EXPECT_EQ(detectFormat(fixture(name)), Format::Xls) << name;
+        EXPECT_EQ(texts(readSheet(fixture(name))), rows) << name;
+    }
+    try {
+        readSheet(fixture("dims-biff5.xls"));
+        ADD_FAILURE() << "a sheet with cells outside its area read";
+    } catch (const WorkbookError& e) {
+        EXPECT_EQ(e.problem(), Problem::Damaged) << e.what();
+    }
+}
+
 TEST(WorkbookFiles, CellKinds) {
     const Rows xlsx = {{"60123456789"}, {"9007199254740992"}, {"0"}, {"0.5"}, {"2024-01-31"},
                        {"2024-01-31 13:45:30"}, {"18:30:00"}, {"2100-03-01"}, {"TRUE"}, {"FALSE"},

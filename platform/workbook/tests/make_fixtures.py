@@ -3,7 +3,8 @@
 
 openpyxl writes .xlsx (inline strings), xlwt writes .xls (BIFF8), LibreOffice (when
 installed) converts some of them, giving files written by another spreadsheet program:
-shared strings, its own date styles, BIFF8 .xls with formula results. A few .xlsx are
+shared strings, its own date styles, BIFF8 .xls with formula results. Gnumeric's ssconvert
+writes BIFF5 .xls (Excel 5/95), which LibreOffice no longer writes. A few .xlsx are
 put together by hand for what no writer here produces (rich text, escapes, cells
 without references, prefixed elements), and the damaged files are cut from good ones.
 """
@@ -223,3 +224,41 @@ if soffice:
             shutil.move(os.path.join(lo, sub, base + "." + ext), path(base + "-" + tag + "." + ext))
     shutil.rmtree(lo, ignore_errors=True)
     shutil.rmtree(os.path.join(out, "lo-profile"), ignore_errors=True)
+
+# Written by Gnumeric: BIFF5 .xls (Excel 5/95, one code page: "李" becomes "?"), also from
+# an .xlsx whose name and number are rich text, which BIFF5 keeps in RSTRING records.
+RICH = """<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0" xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+ xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
+ xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0" office:version="1.2"
+ office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
+<office:automatic-styles><style:style style:name="B" style:family="text"><style:text-properties fo:font-weight="bold"/>
+</style:style></office:automatic-styles><office:body><office:spreadsheet><table:table table:name="Sheet1">
+%s</table:table></office:spreadsheet></office:body></office:document>"""
+
+
+def rich_row(*cells):
+    return "<table:table-row>" + "".join('<table:table-cell office:value-type="string"><text:p>%s</text:p>'
+                                         "</table:table-cell>" % c for c in cells) + "</table:table-row>"
+
+
+ssconvert = shutil.which("ssconvert")
+if soffice and ssconvert:
+    with open(path("rich.fods"), "w") as f:
+        f.write(RICH % (rich_row("Name", "Mobile", "Company") +
+                        rich_row('Ri<text:span text:style-name="B">ch</text:span> Name',
+                                 '01<text:span text:style-name="B">23</text:span>45', "Co")))
+    subprocess.run([soffice, "-env:UserInstallation=" + profile, "--headless", "--convert-to", "xlsx",
+                    "--outdir", out, path("rich.fods")],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180)
+    shutil.rmtree(os.path.join(out, "lo-profile"), ignore_errors=True)
+    for src, dst in (("contacts.xlsx", "contacts-biff5.xls"), ("kinds.xlsx", "kinds-biff5.xls"),
+                     ("rich.xlsx", "rich-biff5.xls")):
+        subprocess.run([ssconvert, "--export-type=Gnumeric_Excel:excel_biff7", path(src), path(dst)],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180)
+    # Its cell area (DIMENSIONS) told two columns short: FreeXL refuses such a sheet.
+    data = bytearray(open(path("contacts-biff5.xls"), "rb").read())
+    dims = data.find(b"\x00\x02\x0a\x00")
+    data[dims + 10:dims + 12] = (1).to_bytes(2, "little")
+    open(path("dims-biff5.xls"), "wb").write(bytes(data))
