@@ -1,8 +1,10 @@
 #include "console/dialogs/core/Import.h"
 
 #include <algorithm>
+#include <thread>
 #include <unordered_set>
 
+#include "console/shell/core/Deletes.h"
 #include "platform/db/Statement.h"
 #include "platform/db/Transaction.h"
 
@@ -67,32 +69,30 @@ struct KeyRange {
     std::int64_t size() const { return last - first + 1; }
 };
 
-// Deletes the contacts of `added` and every membership of theirs, newest first, a
-// slice of keys per statement pair, committing whenever a transaction has lasted
-// `budget`. Returns how many of the contacts are still there when it must stop.
-std::int64_t TakeOut(db::Connection& c, std::vector<KeyRange> added, std::chrono::milliseconds budget) noexcept {
-    constexpr std::int64_t kSlice = 2000;
+// Takes the contacts of `added` out again with their memberships, by the batched delete
+// of the Address Book (short transactions, the lock left free between them). Returns
+// how many of them are still there when that fails too.
+std::int64_t TakeOut(db::Connection& c, const std::vector<KeyRange>& added, std::chrono::milliseconds budget) noexcept {
+    BatchOptions options;
+    options.target = budget;
+    std::size_t done = 0;
     try {
-        while (!added.empty()) {
-            std::vector<KeyRange> left = added;  // what stays if this transaction commits
-            db::Transaction tx(c);
-            const auto started = std::chrono::steady_clock::now();
-            do {
-                KeyRange& r = left.back();
-                const std::int64_t from = std::max(r.first, r.last - kSlice + 1);
-                c.execute("DELETE FROM Groups WHERE ContactID BETWEEN ? AND ?", {from, r.last});
-                c.execute("DELETE FROM AddressBook WHERE ContactID BETWEEN ? AND ?", {from, r.last});
-                r.last = from - 1;
-                if (r.size() <= 0) left.pop_back();
-            } while (!left.empty() && std::chrono::steady_clock::now() - started < budget);
-            tx.commit();
-            added = std::move(left);
-        }
+        for (; done < added.size(); ++done)
+            DeleteInBatches(c, ContactScope(), {added[done].size(), added[done].first, added[done].last}, {}, options);
+        return 0;
     } catch (...) {
-        // The caller reports how many stayed; the cause it logs is the import's own.
+        // The caller reports the import's own cause; here only what stayed counts.
     }
     std::int64_t stayed = 0;
-    for (const KeyRange& r : added) stayed += r.size();
+    for (std::size_t i = done; i < added.size(); ++i) {
+        try {
+            stayed += c.scalar("SELECT count(*) FROM AddressBook WHERE ContactID BETWEEN ? AND ?",
+                               {added[i].first, added[i].last})
+                          ->asInt();
+        } catch (...) {
+            stayed += added[i].size();  // cannot tell: at most all of them
+        }
+    }
     return stayed;
 }
 
@@ -160,13 +160,19 @@ ImportCounts ImportContacts(db::Connection& c, const std::vector<ImportContact>&
             }
             added.reserve(added.size() + 1);  // nothing may fail between the commit and its record
             tx.commit();
-            if (keys.size() > 0) added.push_back(keys);
+            if (keys.size() > 0) {
+                if (!added.empty() && added.back().last + 1 == keys.first) added.back().last = keys.last;
+                else added.push_back(keys);
+            }
+            // An engine waiting for the lock sleeps up to 100 ms between its tries: leave
+            // it a gap longer than that, or it may wait out its 5 s behind our transactions.
+            if (next < contacts.size()) std::this_thread::sleep_for(BatchOptions{}.pause);
             done.imported += chunk.imported;
             done.duplicates += chunk.duplicates;
             done.blankNumbers += chunk.blankNumbers;
         }
     } catch (const std::exception& e) {
-        throw ImportError(e, done, TakeOut(c, std::move(added), budget));
+        throw ImportError(e, done, TakeOut(c, added, budget));
     }
     return done;
 }
