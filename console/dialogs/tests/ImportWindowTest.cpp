@@ -16,6 +16,7 @@ using namespace parlix;
 using namespace parlix::console;
 using parlix::console::testing::ConsoleFolder;
 using parlix::workbook::testing::fixture;
+using parlix::workbook::testing::publicWorkbook;
 
 namespace {
 QApplication& app = parlix::console::testing::TestApp();
@@ -98,6 +99,8 @@ TEST(frmImport2, RefusalsChangeNothing) {
         {fixture("nosheet.xlsx"), true, {"Please make sure that the worksheet is called 'Sheet1'."}},
         {fixture("nosheet.xls"), true, {"Please make sure that the worksheet is called 'Sheet1'."}},
         {fixture("headonly.xlsx"), true, {"There is no record in the Excel file!"}},
+        {publicWorkbook("xlsx-populate-blank.xlsx"), false, {"There is no record in the Excel file!"}},
+        {publicWorkbook("refinery-xlxtr.xlsx"), true, {"Please make sure that the worksheet is called 'Sheet1'."}},
         {fixture("twocols.xlsx"), false, {"Please make sure that there are 3 columns in the worksheet."}},
         {fixture("formula.xlsx"), true,
          {"Some cells hold formulas whose values were never saved (rows 2, 4). Open the workbook in a spreadsheet "
@@ -182,6 +185,26 @@ TEST(frmImport2, FailedWriteRollsBack) {
     DbConnection.begin();  // would fail if the import had left its transaction open
     DbConnection.rollback();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// BIFF5 from Gnumeric: rich-text cells (lost by FreeXL) arrive as names and numbers.
+TEST(frmImport2, ImportsBiff5) {
+    const std::pair<const char*, std::vector<std::vector<std::string>>> cases[] = {
+        {"rich-biff5.xls", {{"Rich Name", "012345", "Co"}}},
+        {"contacts-biff5.xls",
+         {{"Ali bin Abu", "60123456789", "Acme Sdn Bhd"},
+          {"Bee Float", "60129876543", "O'Brien & Sons"},
+          {"Chong Dashes", "0123456789", "100% \"Quoted\""}}},
+    };
+    for (const auto& [name, book] : cases) {
+        ConsoleFolder folder;
+        Import imp(fixture(name));
+        ui::ScriptedDialogs boxes;
+        imp.w.cmdProceedImport->click();
+        const bool rich = book.size() == 1;
+        EXPECT_EQ(boxes.prompts(), std::vector<std::string>{rich ? report(1, 0, 0) : report(3, 1, 1)}) << name;
+        EXPECT_EQ(rows("SELECT Name, Mobile, CompanyName FROM AddressBook ORDER BY ContactID"), book) << name;
+    }
 }
 
 // Both tables, every value with its type, in storage order.

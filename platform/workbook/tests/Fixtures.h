@@ -49,4 +49,7 @@ inline const std::filesystem::path& fixtures() {
 
 inline std::string fixture(const std::string& name) { return (fixtures() / name).string(); }
 
+// Workbooks written by other programs, taken from public test suites (data/public/SOURCES.md).
+inline std::string publicWorkbook(const std::string& name) { return toolsDir() + "/data/public/" + name; }
+
 }  // namespace parlix::workbook::testing

@@ -8,6 +8,7 @@
 
 using namespace parlix::workbook;
 using parlix::workbook::testing::fixture;
+using parlix::workbook::testing::publicWorkbook;
 using parlix::workbook::testing::run;
 using parlix::workbook::testing::toolsDir;
 
@@ -69,6 +70,39 @@ TEST(WorkbookFiles, Biff5FromGnumeric) {
         ADD_FAILURE() << "a sheet with cells outside its area read";
     } catch (const WorkbookError& e) {
         EXPECT_EQ(e.problem(), Problem::Damaged) << e.what();
+    }
+}
+
+// Workbooks saved by Excel, from other libraries' test suites: shared strings, sparse
+// cells far from A1, sheets found by name, an empty sheet. The expected cells are what
+// openpyxl and LibreOffice read from the same files.
+TEST(WorkbookFiles, PublicExcelWorkbooks) {
+    struct Case {
+        const char* file;
+        const char* sheet;
+        std::vector<std::pair<std::uint32_t, std::vector<std::string>>> rows;
+        int columns;
+    };
+    const std::vector<std::string> r33(17, "");
+    std::vector<std::string> refinery33 = r33;
+    refinery33.push_back("Refinery.");
+    const Case cases[] = {
+        {"refinery-xlxtr.xlsx", "Binary", {{1, {"Binary"}}, {33, refinery33}}, 18},
+        {"refinery-xlxtr.xlsx", "refinery", {{10, {"", "", "", "", "Binary Refinery."}}}, 5},
+        {"xlsx-populate-blank.xlsx", "Sheet1", {}, 0},
+    };
+    for (const auto& c : cases) {
+        const Sheet s = readSheet(publicWorkbook(c.file), c.sheet);
+        std::vector<std::pair<std::uint32_t, std::vector<std::string>>> got;
+        for (const auto& r : s.rows) got.emplace_back(r.number, r.cells);
+        EXPECT_EQ(got, c.rows) << c.file << " " << c.sheet;
+        EXPECT_EQ(s.columns, c.columns) << c.file << " " << c.sheet;
+    }
+    try {
+        readSheet(publicWorkbook("refinery-xlxtr.xlsx"));
+        ADD_FAILURE() << "a workbook without Sheet1 read";
+    } catch (const WorkbookError& e) {
+        EXPECT_EQ(e.problem(), Problem::NoSheet) << e.what();
     }
 }
 
