@@ -258,6 +258,38 @@ TEST(frmImport2, LargeImportCommitsInStepsAndAFailureUndoesThem) {
     }
 }
 
+// A sheet long enough for the window's import to commit before its last row is refused,
+// with the deletes refused too: the contacts that stay are counted in the message and
+// shown in the main window.
+TEST(frmImport2, ContactsThatCouldNotBeTakenOutAreCounted) {
+    ConsoleFolder folder;
+    General main;
+    const std::string path = (folder.dir / "many.xlsx").string();
+    {
+        workbook::SheetWriter w(path);
+        w.addRow({"Name", "Mobile", "Company"});
+        for (int i = 0; i < 100000; ++i) w.addRow({"n" + std::to_string(i), "01" + std::to_string(10000000 + i), "co"});
+        w.addRow({"boom", "0199", "co"});
+        w.close();
+    }
+    DbConnection.execute("CREATE TEMP TRIGGER NoBoom BEFORE INSERT ON main.AddressBook WHEN NEW.Name = 'boom' "
+                         "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    DbConnection.execute("CREATE TEMP TRIGGER NoDelete BEFORE DELETE ON main.AddressBook "
+                         "BEGIN SELECT RAISE(ABORT, 'kept'); END");
+    Import imp(path);
+    Boxes boxes;
+    imp.w.cmdProceedImport->click();
+    const std::int64_t stayed = count("SELECT count(*) FROM AddressBook");
+    ASSERT_GT(stayed, 0) << "no transaction committed before the refused row";
+    EXPECT_EQ(boxes.prompts(), std::vector<std::string>{"Unable to import contacts from the Excel file!\nNumber of "
+                                                        "records imported before the error that could not be "
+                                                        "removed: " +
+                                                        std::to_string(stayed)});
+    EXPECT_TRUE(main.lblStatusAddBook->text().startsWith(QString::number(stayed) + " "));
+    DbConnection.execute("DROP TRIGGER temp.NoDelete");
+    DbConnection.execute("DROP TRIGGER temp.NoBoom");
+}
+
 TEST(frmImport2, MainWindowRefreshedAfterImport) {
     ConsoleFolder folder;
     General main;
