@@ -73,10 +73,10 @@ TEST(WorkbookFiles, Biff5FromGnumeric) {
     }
 }
 
-// Workbooks saved by Excel, from other libraries' test suites: shared strings, sparse
-// cells far from A1, sheets found by name, an empty sheet. The expected cells are what
-// openpyxl and LibreOffice read from the same files.
-TEST(WorkbookFiles, PublicExcelWorkbooks) {
+// Workbooks saved by Excel and by another LibreOffice, from other projects' test suites:
+// shared strings, sparse cells far from A1, decimals, sheets found by name, an empty
+// sheet. The expected cells are what openpyxl and LibreOffice read from the same files.
+TEST(WorkbookFiles, PublicWorkbooks) {
     struct Case {
         const char* file;
         const char* sheet;
@@ -90,6 +90,16 @@ TEST(WorkbookFiles, PublicExcelWorkbooks) {
         {"refinery-xlxtr.xlsx", "Binary", {{1, {"Binary"}}, {33, refinery33}}, 18},
         {"refinery-xlxtr.xlsx", "refinery", {{10, {"", "", "", "", "Binary Refinery."}}}, 5},
         {"xlsx-populate-blank.xlsx", "Sheet1", {}, 0},
+        {"dashboardai-gapminder.xlsx", "gapminder",
+         {{1, {"country", "region", "income", "income_level", "life_exp", "co2", "co2_change", "population"}},
+          {2, {"Afghanistan", "Asia", "2.03", "Level 1", "62.7", "0.254", "increase", "37.2"}},
+          {3, {"Albania", "Europe", "13.3", "Level 3", "78.4", "1.59", "increase", "2.88"}},
+          {4, {"Algeria", "Africa", "11.6", "Level 3", "76", "3.69", "increase", "42.2"}},
+          {5, {"Andorra", "Europe", "58.3", "Level 4", "82.1", "6.12", "decrease", "0.077"}},
+          {6, {"Angola", "Africa", "6.93", "Level 2", "64.6", "1.12", "decrease", "30.8"}},
+          {7, {"Antigua and Barbuda", "Americas", "21", "Level 3", "76.2", "5.88", "increase", "0.0963"}},
+          {8, {"Argentina", "Americas", "22.7", "Level 3", "76.5", "4.41", "decrease", "44.4"}}},
+         8},
     };
     for (const auto& c : cases) {
         const Sheet s = readSheet(publicWorkbook(c.file), c.sheet);
@@ -98,11 +108,13 @@ TEST(WorkbookFiles, PublicExcelWorkbooks) {
         EXPECT_EQ(got, c.rows) << c.file << " " << c.sheet;
         EXPECT_EQ(s.columns, c.columns) << c.file << " " << c.sheet;
     }
-    try {
-        readSheet(publicWorkbook("refinery-xlxtr.xlsx"));
-        ADD_FAILURE() << "a workbook without Sheet1 read";
-    } catch (const WorkbookError& e) {
-        EXPECT_EQ(e.problem(), Problem::NoSheet) << e.what();
+    for (const char* file : {"refinery-xlxtr.xlsx", "dashboardai-gapminder.xlsx"}) {
+        try {
+            readSheet(publicWorkbook(file));
+            ADD_FAILURE() << file << ": a workbook without Sheet1 read";
+        } catch (const WorkbookError& e) {
+            EXPECT_EQ(e.problem(), Problem::NoSheet) << file << ": " << e.what();
+        }
     }
 }
 
