@@ -145,11 +145,15 @@ BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& s, const Scop
                 const double worked = seconds(committing - started);
                 commitShare = worked > 0 ? seconds(Clock::now() - committing) / worked : 1.0;
             }
-            r.longestTransaction = std::max(r.longestTransaction, seconds(Clock::now() - started));
+            const auto released = Clock::now();
+            r.longestTransaction = std::max(r.longestTransaction, seconds(released - started));
             db.query("PRAGMA wal_checkpoint(PASSIVE)");
             ++r.batches;
             if (progress) progress(r.deleted, counted.count);
-            if (lo < counted.maxId && options.pause.count() > 0) std::this_thread::sleep_for(options.pause);
+            // The lock has been free since the commit: the checkpoint and the progress
+            // count towards the pause.
+            const auto free = Clock::now() - released;
+            if (lo < counted.maxId && free < options.pause) std::this_thread::sleep_for(options.pause - free);
         }
     } catch (...) {
         restore();

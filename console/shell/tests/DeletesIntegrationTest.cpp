@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "console/shell/core/Deletes.h"
 #include "console/shell/core/FolderFilters.h"
@@ -119,6 +121,41 @@ TEST_F(DeletesTest, BatchesStopAtTheCountedRowsAndReportProgress) {
     EXPECT_EQ(count("SELECT COUNT(*) FROM Outbox WHERE Message = 'go'"), 1);
     EXPECT_TRUE(outboxIds().count(late));
     EXPECT_EQ(count("SELECT COUNT(*) FROM Outbox WHERE Message = 'keep'"), 2000);
+}
+
+// An engine waiting for the write lock (its busy handler sleeps up to 100 ms between
+// tries) gets in between two batches, not after the whole Delete All.
+TEST_F(DeletesTest, AWaitingWriterGetsInBetweenBatches) {
+    c.begin();
+    for (int i = 0; i < 3000; ++i) queue("S", "m" + std::to_string(i % 50));
+    c.commit();
+    // Each row compares itself with the whole folder: batches that last their full target.
+    DeleteScope slow = MessageScope(Folder::Sent);
+    slow.where += " AND (SELECT COUNT(*) FROM Outbox o WHERE o.Message = Outbox.Message) > 0";
+    const ScopeCount n = CountScope(c, slow);
+    BatchOptions options;
+    options.target = std::chrono::milliseconds(60);
+    options.firstSpan = 10;
+    std::atomic<bool> started{false}, finished{false};
+    std::atomic<int> writes{0}, writesWhileDeleting{0};
+    std::thread engine([&] {
+        db::Connection e;
+        e.open(c.path(), schema::kDatabaseKey);
+        while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int i = 0; i < 3; ++i) {
+            e.execute("INSERT INTO Outbox (Message, SentStatus) VALUES ('engine', 'P')");
+            ++writes;
+            if (!finished) ++writesWhileDeleting;
+        }
+    });
+    const BatchResult r = DeleteInBatches(c, slow, n, [&](std::int64_t, std::int64_t) { started = true; }, options);
+    finished = true;
+    engine.join();
+    ASSERT_GE(r.batches, 5) << "too few batches to tell";
+    EXPECT_EQ(r.deleted, 3000);
+    EXPECT_EQ(writes, 3);
+    EXPECT_EQ(writesWhileDeleting, 3);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Outbox WHERE Message = 'engine'"), 3);
 }
 
 TEST_F(DeletesTest, IdsGoInChunksSkippingVanishedRowsAndOtherFolders) {
