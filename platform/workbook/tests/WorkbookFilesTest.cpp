@@ -100,6 +100,38 @@ TEST(WorkbookFiles, PublicWorkbooks) {
           {7, {"Antigua and Barbuda", "Americas", "21", "Level 3", "76.2", "5.88", "increase", "0.0963"}},
           {8, {"Argentina", "Americas", "22.7", "Level 3", "76.5", "4.41", "decrease", "44.4"}}},
          8},
+        {"readxl-type-me.xls", "date_coercion",
+         {{1, {"maybe a datetime?", "explanation"}},
+          {2, {"", "empty"}},
+          {3, {"2016-05-23", "date only format"}},
+          {4, {"2016-04-28 11:30:00", "date and time format"}},
+          {5, {"TRUE", "boolean true"}},
+          {6, {"cabbage", "\"cabbage\""}},
+          {7, {"4.3", "4.3 (numeric)"}},
+          {8, {"39448", "another numeric"}}},
+         2},
+        {"readxl-type-me.xls", "logical_coercion",
+         {{1, {"maybe boolean?", "description"}},
+          {2, {"", "empty"}},
+          {3, {"0", "0 (numeric)"}},
+          {4, {"1", "1 (numeric)"}},
+          {5, {"2016-01-01", "datetime"}},
+          {6, {"TRUE", "boolean true"}},
+          {7, {"FALSE", "boolean false"}},
+          {8, {"cabbage", "\"cabbage\""}},
+          {9, {"true", "the string \"true\""}},
+          {10, {"F", "the letter \"F\""}},
+          {11, {"False", "\"False\" preceded by single quote"}}},
+         2},
+        {"readxl-geometry.xls", "Sheet1",
+         {{3, {"", "B3", "C3", "D3"}}, {4, {"", "B4", "C4", "D4"}}, {5, {"", "B5", "C5", "D5"}},
+          {6, {"", "B6", "C6", "D6"}}},
+         4},
+        {"openxlsx-inlineStr.xlsx", "Sheet1",
+         {{1, {"this", "it"}},
+          {2, {"is an xlsx file", "cannot be read"}},
+          {3, {"written with writexl::write_xlsx", "with open.xlsx::read.xlsx"}}},
+         2},
     };
     for (const auto& c : cases) {
         const Sheet s = readSheet(publicWorkbook(c.file), c.sheet);
@@ -108,7 +140,23 @@ TEST(WorkbookFiles, PublicWorkbooks) {
         EXPECT_EQ(got, c.rows) << c.file << " " << c.sheet;
         EXPECT_EQ(s.columns, c.columns) << c.file << " " << c.sheet;
     }
-    for (const char* file : {"refinery-xlxtr.xlsx", "dashboardai-gapminder.xlsx"}) {
+    // The same workbook saved by Excel for Mac as .xls and as .xlsx (this one with 1904
+    // dates) reads the same, sheet for sheet.
+    for (const auto& [name, sheet] : std::vector<std::pair<std::string, std::string>>{
+             {"readxl-type-me", "logical_coercion"}, {"readxl-type-me", "numeric_coercion"},
+             {"readxl-type-me", "date_coercion"}, {"readxl-type-me", "text_coercion"},
+             {"readxl-deaths", "arts"}, {"readxl-deaths", "other"}}) {
+        const Sheet xls = readSheet(publicWorkbook(name + ".xls"), sheet);
+        const Sheet xlsx = readSheet(publicWorkbook(name + ".xlsx"), sheet);
+        EXPECT_EQ(texts(xls), texts(xlsx)) << name << " " << sheet;
+        EXPECT_GE(xls.rows.size(), 7u) << name << " " << sheet;
+    }
+    const Sheet arts = readSheet(publicWorkbook("readxl-deaths.xlsx"), "arts");
+    EXPECT_EQ(arts.rows[5].cells,
+              (std::vector<std::string>{"David Bowie", "musician", "69", "TRUE", "1947-01-08", "2016-01-10"}));
+    EXPECT_EQ(arts.rows[13].cells,
+              (std::vector<std::string>{"Zsa Zsa Gábor", "actor", "99", "TRUE", "1917-02-06", "2016-12-18"}));
+    for (const char* file : {"refinery-xlxtr.xlsx", "dashboardai-gapminder.xlsx", "readxl-deaths.xls"}) {
         try {
             readSheet(publicWorkbook(file));
             ADD_FAILURE() << file << ": a workbook without Sheet1 read";
