@@ -46,6 +46,13 @@ std::int64_t deleteChunk(db::Connection& db, const DeleteScope& s, const std::in
     return db.execute("DELETE FROM " + table + " WHERE " + id + " IN (" + list + ") AND (" + s.where + ")", p);
 }
 
+// After a commit: the lock stays free until `pause` has passed since `released`, so an
+// engine waiting for it (its busy handler sleeps up to 100 ms between tries) gets in.
+void leaveLockFree(Clock::time_point released, std::chrono::milliseconds pause) {
+    const auto free = Clock::now() - released;
+    if (free < pause) std::this_thread::sleep_for(pause - free);
+}
+
 }  // namespace
 
 DeleteScope MessageScope(Folder folder, const db::Criteria& filter) {
@@ -86,7 +93,9 @@ std::int64_t DeleteIds(db::Connection& db, const DeleteScope& s, const std::vect
             at += n;
         } while (at < ids.size() && (!own || Clock::now() - started < budget));
         tx.commit();
+        const auto released = Clock::now();
         if (own && progress) progress(static_cast<std::int64_t>(at), static_cast<std::int64_t>(ids.size()));
+        if (own && at < ids.size()) leaveLockFree(released, BatchOptions{}.pause);
     }
     return deleted;
 }
@@ -150,10 +159,8 @@ BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& s, const Scop
             db.query("PRAGMA wal_checkpoint(PASSIVE)");
             ++r.batches;
             if (progress) progress(r.deleted, counted.count);
-            // The lock has been free since the commit: the checkpoint and the progress
-            // count towards the pause.
-            const auto free = Clock::now() - released;
-            if (lo < counted.maxId && free < options.pause) std::this_thread::sleep_for(options.pause - free);
+            // The checkpoint and the progress count towards the pause.
+            if (lo < counted.maxId) leaveLockFree(released, options.pause);
         }
     } catch (...) {
         restore();

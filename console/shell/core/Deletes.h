@@ -66,7 +66,8 @@ using DeleteProgress = std::function<void(std::int64_t done, std::int64_t total)
 
 // Deletes the scope's rows among `ids` (others are skipped), kIdsPerStatement per
 // statement; returns the rows deleted from the scope's table. Its own transaction is
-// committed once it has lasted `budget` and a new one begun, with `progress` called in
+// committed once its statements have lasted `budget`, and the next one begins after
+// the lock has been left free for BatchOptions' pause, with `progress` called in
 // between (ids handled so far, ids given); inside a caller's transaction everything
 // stays part of that one.
 std::int64_t DeleteIds(db::Connection& db, const DeleteScope& scope, const std::vector<std::int64_t>& ids,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <thread>
@@ -124,38 +125,59 @@ TEST_F(DeletesTest, BatchesStopAtTheCountedRowsAndReportProgress) {
 }
 
 // An engine waiting for the write lock (its busy handler sleeps up to 100 ms between
-// tries) gets in between two batches, not after the whole Delete All.
-TEST_F(DeletesTest, AWaitingWriterGetsInBetweenBatches) {
-    c.begin();
-    for (int i = 0; i < 3000; ++i) queue("S", "m" + std::to_string(i % 50));
-    c.commit();
-    // Each row compares itself with the whole folder: batches that last their full target.
-    DeleteScope slow = MessageScope(Folder::Sent);
-    slow.where += " AND (SELECT COUNT(*) FROM Outbox o WHERE o.Message = Outbox.Message) > 0";
-    const ScopeCount n = CountScope(c, slow);
-    BatchOptions options;
-    options.target = std::chrono::milliseconds(60);
-    options.firstSpan = 10;
-    std::atomic<bool> started{false}, finished{false};
-    std::atomic<int> writes{0}, writesWhileDeleting{0};
-    std::thread engine([&] {
-        db::Connection e;
-        e.open(c.path(), schema::kDatabaseKey);
-        while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        for (int i = 0; i < 3; ++i) {
-            e.execute("INSERT INTO Outbox (Message, SentStatus) VALUES ('engine', 'P')");
-            ++writes;
-            if (!finished) ++writesWhileDeleting;
-        }
-    });
-    const BatchResult r = DeleteInBatches(c, slow, n, [&](std::int64_t, std::int64_t) { started = true; }, options);
-    finished = true;
-    engine.join();
-    ASSERT_GE(r.batches, 5) << "too few batches to tell";
-    EXPECT_EQ(r.deleted, 3000);
-    EXPECT_EQ(writes, 3);
-    EXPECT_EQ(writesWhileDeleting, 3);
-    EXPECT_EQ(count("SELECT COUNT(*) FROM Outbox WHERE Message = 'engine'"), 3);
+// tries) gets in between two transactions of a long delete, not after the whole delete:
+// both Delete All and a selection of every row.
+TEST_F(DeletesTest, AWaitingWriterGetsInBetweenTransactions) {
+    using Run = std::function<std::int64_t(const DeleteScope&, const DeleteProgress&)>;
+    const std::chrono::milliseconds shortTransactions{60};
+    const std::vector<std::pair<const char*, Run>> deletes = {
+        {"Delete All",
+         [&](const DeleteScope& scope, const DeleteProgress& progress) {
+             BatchOptions options;
+             options.target = shortTransactions;
+             options.firstSpan = 10;
+             return DeleteInBatches(c, scope, CountScope(c, scope), progress, options).deleted;
+         }},
+        {"selected rows",
+         [&](const DeleteScope& scope, const DeleteProgress& progress) {
+             std::vector<std::int64_t> ids;
+             for (const auto& row : c.query("SELECT MsgID FROM Outbox")) ids.push_back(row[0].asInt());
+             return DeleteIds(c, scope, ids, progress, shortTransactions);
+         }},
+    };
+    for (const auto& [name, run] : deletes) {
+        c.execute("DELETE FROM Outbox");
+        c.begin();
+        for (int i = 0; i < 3000; ++i) queue("S", "m" + std::to_string(i % 50));
+        c.commit();
+        // Each row compares itself with the whole folder: transactions that last their budget.
+        DeleteScope slow = MessageScope(Folder::Sent);
+        slow.where += " AND (SELECT COUNT(*) FROM Outbox o WHERE o.Message = Outbox.Message) > 0";
+        std::atomic<bool> started{false}, finished{false};
+        std::atomic<int> writes{0}, writesWhileDeleting{0};
+        int transactions = 0;
+        std::thread engine([&] {
+            db::Connection e;
+            e.open(c.path(), schema::kDatabaseKey);
+            while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            for (int i = 0; i < 3; ++i) {
+                e.execute("INSERT INTO Outbox (Message, SentStatus) VALUES ('engine', 'P')");
+                ++writes;
+                if (!finished) ++writesWhileDeleting;
+            }
+        });
+        const std::int64_t deleted = run(slow, [&](std::int64_t, std::int64_t) {
+            ++transactions;
+            started = true;
+        });
+        finished = true;
+        engine.join();
+        ASSERT_GE(transactions, 5) << name << ": too few transactions to tell";
+        EXPECT_EQ(deleted, 3000) << name;
+        EXPECT_EQ(writes, 3) << name;
+        EXPECT_EQ(writesWhileDeleting, 3) << name;
+        EXPECT_EQ(count("SELECT COUNT(*) FROM Outbox WHERE Message = 'engine'"), 3) << name;
+    }
 }
 
 TEST_F(DeletesTest, IdsGoInChunksSkippingVanishedRowsAndOtherFolders) {
