@@ -23,6 +23,7 @@
 #include "console/shell/core/ConnectDB.h"
 #include "console/shell/core/Error.h"
 #include "console/shell/frmStatusOption.h"
+#include "console/shell/tests/MainWindowDb.h"
 #include "console/shell/tests/TestRoot.h"
 #include "engine/schema/Schema.h"
 #include "platform/db/qt/RecordsetModel.h"
@@ -34,27 +35,12 @@ namespace {
 namespace fs = std::filesystem;
 constexpr int OK = ui::vbOK, YES = ui::vbYes, NO = ui::vbNo;
 
-class FiltersTest : public ::testing::Test {
+class FiltersTest : public test::MainWindowDb {
 protected:
-    static void SetUpTestSuite() { test::ensureApplication(); }
-    void SetUp() override {
-        root = test::makeTestRoot("filters");
-        SetAppPath(root.string());
-        DbConnection.close();
-        ASSERT_TRUE(schema::createDatabase(schema::databasePath(root.string())));
-        c.open(schema::databasePath(root.string()), schema::kDatabaseKey);
-        General::setPopupHook([](QMenu*, const QPoint&) {});
-    }
     void TearDown() override {
-        w.reset();
-        General::setPopupHook(nullptr);
         frmStatusOption::setShowHook(nullptr);
-        c.close();
-        DbConnection.close();
-        fs::remove_all(root);
+        MainWindowDb::TearDown();
     }
-    void open() { w = std::make_unique<General>(); }
-    void click(NodeKind kind, const std::string& text = {}) { w->tvwMessage_NodeClick(w->node(kind, text)); }
 
     // Answers in the order the boxes come: numbers for message boxes, texts for input.
     void script(std::initializer_list<std::string> answers) {
@@ -93,7 +79,6 @@ protected:
         return out;
     }
     std::int64_t count(const std::string& sql) { return c.scalar(sql)->asInt(); }
-    std::string caption() { return w->frmContent->title().toStdString(); }
     int rows() { return w->DataGridModel->rowCount(); }
     void select(std::initializer_list<int> gridRows) {
         auto* sm = w->DataGrid->selectionModel();
@@ -111,15 +96,6 @@ protected:
         return out;
     }
     std::string lastPrompt() { return boxes.calls.empty() ? "" : boxes.calls.back().prompt; }
-    std::string errorLog() {
-        std::ifstream in(root / kErrorLogName, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-    fs::path root;
-    db::Connection c;
-    ui::ScriptedDialogs boxes;
-    std::unique_ptr<General> w;
 };
 
 TEST_F(FiltersTest, TextFiltersInEachFolderNarrowTheViewAndRemoveAllFilterShowsItAll) {
