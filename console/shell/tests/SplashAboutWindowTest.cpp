@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QElapsedTimer>
 #include <filesystem>
@@ -45,11 +46,18 @@ TEST(frmSplash, EachEventClosesTheModalShow) {
     };
     for (const auto& [name, fire] : events) {
         frmSplash s;
-        QTimer::singleShot(50, &s, [&s, fire = fire] {
-            EXPECT_TRUE(s.isVisible());
+        // The event comes once the show's own event loop runs: a timer that fell due
+        // while show() was still at work would close the window before exec() waits,
+        // and nothing would end that wait.
+        std::function<void()> fireOnceWaiting = [&] {
+            if (QThread::currentThread()->loopLevel() < 1 || !s.isVisible()) {
+                QTimer::singleShot(10, &s, fireOnceWaiting);
+                return;
+            }
             EXPECT_TRUE(s.TmrCount->isActive());
             fire(s);
-        });
+        };
+        QTimer::singleShot(50, &s, fireOnceWaiting);
         QElapsedTimer t;
         t.start();
         s.exec();
