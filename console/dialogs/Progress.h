@@ -1,5 +1,6 @@
-// Long work of the import and export windows: a busy window that blocks the other
-// windows meanwhile (they share the one database connection), and the hourglass.
+// Long work of the console's windows: the hourglass, and for the import and export a
+// busy window that blocks the other windows meanwhile (they share the one database
+// connection).
 #pragma once
 
 #include <QApplication>

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "console/dialogs/ComposeBox.h"
+#include "console/dialogs/Progress.h"
 #include "console/dialogs/core/Broadcast.h"
 #include "console/dialogs/frmCalendar.h"
 #include "console/dialogs/frmTemplate.h"
@@ -34,15 +35,6 @@ constexpr const char* kWarningTitle = "Vovivaded Ezovaro - Warning";
 constexpr const char* kQueueTitle = "Vovivaded Ezovaro - Message Queue";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-// The hourglass for the length of a scope, whichever way the scope ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Runs a step; an exception is logged under `location` and goes no further.
 template <class F>
