@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/mail/Mail.h"
+
 namespace parlix::gateway {
 
 // One fetched e-mail, as the mail layer parsed it (all valid UTF-8).
@@ -25,18 +27,10 @@ struct OutgoingEmail {
     void ClearCC() { CC.clear(); }
 };
 
-class MailClient {
+// The servers' settings are the mail layer's own (mail::ServerSettings).
+class MailClient : public mail::ServerSettings {
 public:
     virtual ~MailClient() = default;
-
-    std::string PopHost;
-    long PopPort = 0;  // 0 = the protocol's default
-    std::string PopUsername, PopPassword;
-    long PopSsl = 0;
-    std::string SmtpHost;
-    long SmtpPort = 0;
-    std::string SmtpUsername, SmtpPassword;
-    long SmtpSsl = 0;
 
     // Identifiers of all mails on the POP3 server in server order; nothing on failure.
     virtual std::optional<std::vector<std::string>> GetUidls() = 0;

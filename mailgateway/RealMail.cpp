@@ -54,16 +54,7 @@ public:
 
 private:
     void Configure() {
-        man_.PopHost = PopHost;
-        man_.PopPort = PopPort;
-        man_.PopUsername = PopUsername;
-        man_.PopPassword = PopPassword;
-        man_.PopSsl = PopSsl;
-        man_.SmtpHost = SmtpHost;
-        man_.SmtpPort = SmtpPort;
-        man_.SmtpUsername = SmtpUsername;
-        man_.SmtpPassword = SmtpPassword;
-        man_.SmtpSsl = SmtpSsl;
+        static_cast<mail::ServerSettings&>(man_) = *this;
         man_.CaFile = CaFile();
     }
 

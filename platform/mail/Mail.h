@@ -109,17 +109,10 @@ private:
     std::vector<MailMessage> messages_;
 };
 
-// The mail object `mailman`.
-class MailMan {
-public:
-    MailMan();
-    ~MailMan();
-    MailMan(const MailMan&) = delete;
-    MailMan& operator=(const MailMan&) = delete;
-
-    // POP3 and SMTP settings: host, port (0 = the protocol's default: POP3 110, with SSL
-    // 995; SMTP 25, with SSL 465), user, password, SSL (non-zero = implicit TLS; the
-    // server's certificate and host name are always verified).
+// POP3 and SMTP settings: host, port (0 = the protocol's default: POP3 110, with SSL
+// 995; SMTP 25, with SSL 465), user, password, SSL (non-zero = implicit TLS; the
+// server's certificate and host name are always verified).
+struct ServerSettings {
     std::string PopHost;
     long PopPort = 0;
     std::string PopUsername, PopPassword;
@@ -128,6 +121,16 @@ public:
     long SmtpPort = 0;
     std::string SmtpUsername, SmtpPassword;
     long SmtpSsl = 0;
+};
+
+// The mail object `mailman`, with the servers' settings as its own members.
+class MailMan : public ServerSettings {
+public:
+    MailMan();
+    ~MailMan();
+    MailMan(const MailMan&) = delete;
+    MailMan& operator=(const MailMan&) = delete;
+
     // PEM file of certificate authorities trusted besides the system's store (tests
     // trust their own test CA this way); empty = the system's store alone.
     std::string CaFile;
