@@ -1,7 +1,6 @@
 #include "console/dialogs/core/Import.h"
 
 #include <algorithm>
-#include <thread>
 #include <unordered_set>
 
 #include "console/shell/core/Deletes.h"
@@ -160,13 +159,14 @@ ImportCounts ImportContacts(db::Connection& c, const std::vector<ImportContact>&
             }
             added.reserve(added.size() + 1);  // nothing may fail between the commit and its record
             tx.commit();
+            const auto released = std::chrono::steady_clock::now();
             if (keys.size() > 0) {
                 if (!added.empty() && added.back().last + 1 == keys.first) added.back().last = keys.last;
                 else added.push_back(keys);
             }
             // An engine waiting for the lock sleeps up to 100 ms between its tries: leave
             // it a gap longer than that, or it may wait out its 5 s behind our transactions.
-            if (next < contacts.size()) std::this_thread::sleep_for(BatchOptions{}.pause);
+            if (next < contacts.size()) LeaveLockFree(released);
             done.imported += chunk.imported;
             done.duplicates += chunk.duplicates;
             done.blankNumbers += chunk.blankNumbers;

@@ -46,14 +46,12 @@ std::int64_t deleteChunk(db::Connection& db, const DeleteScope& s, const std::in
     return db.execute("DELETE FROM " + table + " WHERE " + id + " IN (" + list + ") AND (" + s.where + ")", p);
 }
 
-// After a commit: the lock stays free until `pause` has passed since `released`, so an
-// engine waiting for it (its busy handler sleeps up to 100 ms between tries) gets in.
-void leaveLockFree(Clock::time_point released, std::chrono::milliseconds pause) {
+}  // namespace
+
+void LeaveLockFree(std::chrono::steady_clock::time_point released, std::chrono::milliseconds pause) {
     const auto free = Clock::now() - released;
     if (free < pause) std::this_thread::sleep_for(pause - free);
 }
-
-}  // namespace
 
 DeleteScope MessageScope(Folder folder, const db::Criteria& filter) {
     return withFilter({folder == Folder::Inbox ? "Inbox" : "Outbox", "MsgID", folderWhere(folder), {}, {}}, filter);
@@ -95,7 +93,7 @@ std::int64_t DeleteIds(db::Connection& db, const DeleteScope& s, const std::vect
         tx.commit();
         const auto released = Clock::now();
         if (own && progress) progress(static_cast<std::int64_t>(at), static_cast<std::int64_t>(ids.size()));
-        if (own && at < ids.size()) leaveLockFree(released, BatchOptions{}.pause);
+        if (own && at < ids.size()) LeaveLockFree(released);
     }
     return deleted;
 }
@@ -160,7 +158,7 @@ BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& s, const Scop
             ++r.batches;
             if (progress) progress(r.deleted, counted.count);
             // The checkpoint and the progress count towards the pause.
-            if (lo < counted.maxId) leaveLockFree(released, options.pause);
+            if (lo < counted.maxId) LeaveLockFree(released, options.pause);
         }
     } catch (...) {
         restore();

@@ -60,6 +60,11 @@ struct BatchResult {
     std::int64_t batches = 0;
     double longestTransaction = 0;  // seconds
 };
+// After a commit: the lock stays free until `pause` has passed since `released` (the
+// commit), so an engine waiting for it gets in; work done meanwhile counts.
+void LeaveLockFree(std::chrono::steady_clock::time_point released,
+                   std::chrono::milliseconds pause = BatchOptions{}.pause);
+
 // Called after each batch with the rows deleted so far and the count to delete; also
 // the place where the window keeps itself painted.
 using DeleteProgress = std::function<void(std::int64_t done, std::int64_t total)>;
