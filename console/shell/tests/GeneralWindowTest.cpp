@@ -456,6 +456,13 @@ TEST_F(GeneralTest, HelpSaysWhenTheManualIsMissingAndOpensItOtherwise) {
     std::ofstream(root / "Help" / "UserManual.html") << "<html></html>";
     w->mnuHelp->trigger();
     EXPECT_EQ(opened, std::vector<std::string>{(root / "Help" / "UserManual.html").string()});
+    EXPECT_EQ(boxes.calls.size(), 1u) << "an opened manual needs no word";
+    // A desktop without a program for web pages: the user is told where the manual is.
+    SetDocumentOpener([](const std::string&) { return false; });
+    w->mnuHelp->trigger();
+    ASSERT_EQ(boxes.calls.size(), 2u);
+    EXPECT_NE(boxes.calls[1].prompt.find("could not be opened"), std::string::npos) << boxes.calls[1].prompt;
+    EXPECT_NE(boxes.calls[1].prompt.find((root / "Help" / "UserManual.html").string()), std::string::npos);
     SetDocumentOpener(nullptr);
 }
 
