@@ -66,6 +66,7 @@ std::string sEmailSubject;
 std::vector<std::string> arrayRecipientMN;
 std::string sCurrentNumber;
 std::string sSendTime;
+std::string sReportNote;
 
 namespace {
 // New e-mails fetched from the server in one call.
@@ -111,6 +112,13 @@ bool OwnReport(const FetchedEmail& email) {
     for (const char* prefix : {"SMS was sent to ", "SMS was NOT sent to ", "Incoming SMS received. Sender: "})
         if (email.Subject.starts_with(prefix)) return true;
     return false;
+}
+
+// The mailbox as the seen list and the send progress know it: server, port (the
+// protocol's default when none is set) and user.
+std::string MailboxKey(const MailClient& mailman) {
+    const long port = mailman.PopPort != 0 ? mailman.PopPort : (mailman.PopSsl != 0 ? 995 : 110);
+    return Trim(mailman.PopHost) + ":" + std::to_string(port) + ":" + mailman.PopUsername;
 }
 
 // One e-mail: compose the text, find its numbers, send, report.
@@ -271,6 +279,7 @@ void CheckEmail(MailClient& mailman) {
                 for (const auto& [uidl, email] : emails) {
                     WriteLog("Set email = bundle.GetEmail(i)");
                     try {
+                        SendProgress::Begin(MailboxKey(mailman), uidl);
                         HandleEmail(email);
                     } catch (...) {
                         // Not handled: tried again at the next tick; the others go on.
@@ -279,9 +288,10 @@ void CheckEmail(MailClient& mailman) {
                     }
                     seen.insert(uidl);
                     handled.push_back(uidl);
-                    if (Mail().SaveList(SeenListPath(), handled, error))
+                    if (Mail().SaveList(SeenListPath(), handled, error)) {
                         WriteLog("sa.SaveToFile");
-                    else
+                        SendProgress::End();
+                    } else
                         WriteErrorLog("EmailtoSMS.CheckEmail() ", 75,
                                       "The seen list \"" + SeenListPath() + "\" cannot be written: " + error);
                 }
@@ -337,14 +347,73 @@ void CheckRecipientSetting() {
     for (const auto& number : arrayRecipientMN) WriteLog("EmailtoSMS.arrayRecipientMN: " + number);
 }
 
+namespace {
+// Why no SMS can be made of the text, or nothing.
+std::string Unsendable(const LongSMS::ModemText& carried) {
+    if (carried.text.find_first_not_of(" \t\r\n\f\v") == std::string::npos)
+        return "The SMS was NOT sent: the e-mail holds no text to send.";
+    if (carried.nothingCarried)
+        return "The SMS was NOT sent: none of its characters can be sent as SMS (the modem sends the GSM alphabet "
+               "only): " + carried.replaced;
+    return {};
+}
+
+// Sends the text to one number, or the rest of it after a restart. True when all of it
+// went out; a long text names the "i/N" of the pieces that did not.
+bool SendToNumber(GatewayModem& modem, const std::string& text, const std::string& number, std::size_t index,
+                  std::vector<std::string>& notSent) {
+    LongSMS::Pieces pieces;
+    pieces.sent = SendProgress::PiecesSent(index, number);
+    pieces.onSent = [&](int sent) { SendProgress::SetPiecesSent(index, number, sent); };
+    if (LongSMS::Septets(text) > 160) {
+        const std::string& limitText = Setting::Loaded.EMail.Limit;
+        auto limit = SettingNumber(limitText);
+        if (!limit || *limit < 1) {
+            WriteErrorLog(std::string("Module.EmailtoSMS.SendSMS() ") + kSource, 13,
+                          "The limit of parts \"" + limitText + "\" in Setting.INI is not a number from 1 to 9; 1 is used");
+            limit = 1;
+        }
+        LongSMS::SendLongSMS(static_cast<std::int16_t>(std::min(*limit, 99L)), text, number, &pieces);
+        notSent = pieces.notSent;
+        return notSent.empty();
+    }
+    if (pieces.sent >= 1) return true;
+    if (!modem.SendSMS(number, LongSMS::ForModem(text).text)) return false;
+    pieces.onSent(1);
+    return true;
+}
+
+std::string Listed(const std::vector<std::string>& items) {
+    std::string all;
+    for (const auto& i : items) all += (all.empty() ? "" : ", ") + i;
+    return all;
+}
+}  // namespace
+
 bool SendSMS(const std::string& text) {
     bool anySent = false;
     try {
+        sReportNote.clear();
         if (arrayRecipientMN.empty()) {
             DisplayActivity("This e-Mail -- " + std::string(vbCrLf) + text + vbCrLf +
                             "has NOT been send as SMS: no mobile number was found for it!");
             sCurrentNumber.clear();
             StatusReport::SendStatusReportByEmail(false);
+            return false;
+        }
+        const LongSMS::ModemText carried = LongSMS::ForModem(text);
+        if (const std::string why = Unsendable(carried); !why.empty()) {
+            // Nothing the handset could read: no SMS, and the sender learns why.
+            for (std::size_t i = 0; i < arrayRecipientMN.size(); ++i) {
+                sCurrentNumber = Trim(arrayRecipientMN[i]);
+                if (SendProgress::Reported(i, sCurrentNumber)) continue;
+                DisplayActivity("This e-Mail -- " + std::string(vbCrLf) + text + vbCrLf + "has NOT been send to " +
+                                sCurrentNumber + " as SMS! " + why);
+                sReportNote = why;
+                StatusReport::SendStatusReportByEmail(false);
+                SendProgress::SetReported(i, sCurrentNumber);
+            }
+            sReportNote.clear();
             return false;
         }
         GatewayModem& modem = SMSObject();
@@ -369,30 +438,27 @@ bool SendSMS(const std::string& text) {
             }
         }
 
-        for (const auto& entry : arrayRecipientMN) {
-            const std::string number = Trim(entry);
+        for (std::size_t i = 0; i < arrayRecipientMN.size(); ++i) {
+            const std::string number = Trim(arrayRecipientMN[i]);
             sCurrentNumber = number;
+            sReportNote.clear();
+            // Sent and reported before the program was ended: nothing goes twice.
+            if (SendProgress::Reported(i, number)) continue;
             bool sent = false;
             if (!IsMobileNumber(number)) {
                 WriteLog("SendSMS() - \"" + number + "\" is not a mobile number; nothing is sent to it.");
             } else {
                 try {
-                    if (parlix::text::lengthUtf16(text) > 160) {
-                        const std::string& limitText = Setting::Loaded.EMail.Limit;
-                        auto limit = SettingNumber(limitText);
-                        if (!limit || *limit < 1) {
-                            WriteErrorLog(std::string("Module.EmailtoSMS.SendSMS() ") + kSource, 13,
-                                          "The limit of parts \"" + limitText +
-                                              "\" in Setting.INI is not a number from 1 to 9; 1 is used");
-                            limit = 1;
-                        }
-                        sent = LongSMS::SendLongSMS(static_cast<std::int16_t>(std::min(*limit, 99L)), text, number);
-                    } else {
-                        sent = modem.SendSMS(number, text);
-                    }
+                    std::vector<std::string> notSent;
+                    sent = SendToNumber(modem, text, number, i, notSent);
+                    if (!notSent.empty()) sReportNote = "These parts of the SMS were NOT sent: " + Listed(notSent);
                 } catch (...) {
                     LogCurrentException(std::string("Module.EmailtoSMS.SendSMS() ") + kSource);
                 }
+                if (!carried.replaced.empty())
+                    sReportNote += std::string(sReportNote.empty() ? "" : "\n") +
+                                   "These characters cannot be sent as SMS and reach the handset as \"?\": " +
+                                   carried.replaced;
             }
             sSendTime = NowText();
             if (sent) {
@@ -401,10 +467,12 @@ bool SendSMS(const std::string& text) {
                 anySent = true;
             } else {
                 DisplayActivity("This e-Mail -- " + std::string(vbCrLf) + text + vbCrLf + "has NOT been send to " +
-                                number + " as SMS!");
+                                number + " as SMS!" + (sReportNote.empty() ? "" : " " + sReportNote));
             }
             StatusReport::SendStatusReportByEmail(sent);
+            SendProgress::SetReported(i, number);
         }
+        sReportNote.clear();
     } catch (...) {
         LogCurrentException(std::string("Module.EmailtoSMS.SendSMS() ") + kSource);
     }
@@ -420,6 +488,7 @@ void Reset() {
     arrayRecipientMN.clear();
     sCurrentNumber.clear();
     sSendTime.clear();
+    sReportNote.clear();
     SeenThisRun().clear();
 }
 

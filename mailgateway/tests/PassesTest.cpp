@@ -260,6 +260,42 @@ TEST(GatewayLongSms, PiecesCoverTheWholeTextAndFitOneMessage) {
         EXPECT_EQ(parlix::text::toUtf8(parlix::text::toUtf16(piece)), piece);
 }
 
+TEST(GatewayLongSms, PiecesCountSeptetsAndNeverSplitAnEscapePair) {
+    // One extension character (two septets) at every place around the first two
+    // piece boundaries, each of them in turn.
+    for (const std::string ext : {"[", "]", "{", "}", "~", "|", "^", "\\", "\xE2\x82\xAC"}) {
+        for (std::size_t at = 150; at < 320; at += (at == 162 ? 145 : 1)) {
+            std::string text(at, 'a');
+            text += ext + std::string(400 - at, 'b');
+            const auto plan = LongSMS::PlanPieces(text, 9);
+            std::string joined;
+            for (const auto& piece : plan.texts) {
+                EXPECT_LE(LongSMS::Septets(piece), 160u) << ext << " at " << at;
+                joined += piece.substr(0, piece.size() - 3);
+            }
+            EXPECT_EQ(joined, text) << ext << " at " << at;
+        }
+    }
+    std::string ext(160, '[');
+    EXPECT_EQ(LongSMS::Septets(ext.substr(0, 80)), 160u);
+    EXPECT_EQ(LongSMS::PlanPieces(ext, 9).texts[0], ext.substr(0, 78) + "1/3");
+}
+
+TEST(GatewayLongSms, APieceThatStillFailsMakesTheStatusSayWhichDidNotGo) {
+    Rig rig;
+    Setting::Loaded.EMail.Line1 = "0";
+    Setting::Loaded.EMail.Recipient = "0111,0122";
+    Setting::Loaded.EMail.Limit = "9";
+    rig.modemTemplate.sendResults = {true, false, false};  // 0111: piece 2 fails twice
+    rig.mail.add("long", Email("Long", std::string(400, 'x')));
+    EmailtoSMS::ConnectMailServer();
+    EXPECT_EQ(Subjects(rig.mail),
+              (std::vector<std::string>{"SMS was NOT sent to 0111 (Long)", "SMS was sent to 0122 (Long)"}));
+    EXPECT_NE(rig.mail.delivered[0].Body.find("These parts of the SMS were NOT sent: 2/3, 3/3"), std::string::npos)
+        << rig.mail.delivered[0].Body;
+    EXPECT_EQ(rig.mail.delivered[1].Body.find("NOT"), std::string::npos);
+}
+
 TEST(GatewayLongSms, OneRetryPerTextWithResetAndBringUpWhileConnected) {
     Rig rig;
     const std::string text(400, 'x');
