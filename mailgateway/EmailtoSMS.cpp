@@ -1,5 +1,7 @@
 #include "mailgateway/Passes.h"
 
+#include "mailgateway/SeenList.h"
+
 #include "mailgateway/Gateway.h"
 #include "mailgateway/Log.h"
 #include "mailgateway/MailClient.h"
@@ -14,7 +16,6 @@
 #include <cctype>
 #include <memory>
 #include <stdexcept>
-#include <unordered_set>
 
 namespace parlix::gateway {
 
@@ -72,11 +73,17 @@ namespace {
 // New e-mails fetched from the server in one call.
 constexpr std::size_t kFetchBatch = 50;
 
-// Identifiers handled in this run: a seen list that cannot be written does not make
-// the same e-mails go out again at the next tick.
-std::unordered_set<std::string>& SeenThisRun() {
-    static std::unordered_set<std::string> seen;
+// The seen list of this run, the saved one merged in at each pass: a list that cannot
+// be written does not make the same e-mails go out again at the next tick.
+SeenList& SeenThisRun() {
+    static SeenList seen;
     return seen;
+}
+
+bool SaveSeen(std::string& error) {
+    if (Mail().SaveList(SeenListPath(), SeenThisRun().Entries(), error)) return true;
+    WriteErrorLog("EmailtoSMS.CheckEmail() ", 75, "The seen list \"" + SeenListPath() + "\" cannot be written: " + error);
+    return false;
 }
 
 std::string Joined(const std::vector<std::string>& numbers) {
@@ -114,13 +121,6 @@ bool OwnReport(const FetchedEmail& email) {
     return false;
 }
 
-// The mailbox as the seen list and the send progress know it: server, port (the
-// protocol's default when none is set) and user.
-std::string MailboxKey(const MailClient& mailman) {
-    const long port = mailman.PopPort != 0 ? mailman.PopPort : (mailman.PopSsl != 0 ? 995 : 110);
-    return Trim(mailman.PopHost) + ":" + std::to_string(port) + ":" + mailman.PopUsername;
-}
-
 // One e-mail: compose the text, find its numbers, send, report.
 void HandleEmail(const FetchedEmail& email) {
     const EMailSettings& s = Setting::Loaded.EMail;
@@ -149,6 +149,11 @@ void HandleEmail(const FetchedEmail& email) {
 }  // namespace
 
 std::string SeenListPath() { return ProgramPath(kSeenListFile); }
+
+std::string MailboxKey(const MailClient& mailman) {
+    const long port = mailman.PopPort != 0 ? mailman.PopPort : (mailman.PopSsl != 0 ? 995 : 110);
+    return Trim(mailman.PopHost) + ":" + std::to_string(port) + ":" + mailman.PopUsername;
+}
 
 bool IsMobileNumber(const std::string& number) {
     std::size_t digits = 0;
@@ -206,8 +211,9 @@ void CheckEmail(MailClient& mailman) {
             DisplayActivity("The list of e-mails already sent cannot be read; see the log.");
             return;
         }
-        std::unordered_set<std::string>& seen = SeenThisRun();
-        seen.insert(seenFile.begin(), seenFile.end());
+        SeenList& seen = SeenThisRun();
+        const std::string mailbox = MailboxKey(mailman);
+        seen.Merge(seenFile, mailbox, SeenList::Today());
         seenFile.clear();
         WriteLog("Completed -- saAlreadySeen.LoadFromFile");
         clock::yield();
@@ -219,9 +225,10 @@ void CheckEmail(MailClient& mailman) {
             return;
         }
         WriteLog("Completed -- mailman.GetUidls()");
+        const bool refreshed = seen.Listed(mailbox, *sa, SeenList::Today());
         std::vector<std::string> toDownload;
         for (const auto& uidl : *sa) {
-            if (seen.contains(uidl)) continue;
+            if (seen.Contains(mailbox, uidl)) continue;
             // Only new identifiers are traced: a large mailbox would fill the log each minute.
             WriteLog("Uidl = sa.GetString(i)");
             toDownload.push_back(uidl);
@@ -229,14 +236,10 @@ void CheckEmail(MailClient& mailman) {
         }
 
         if (toDownload.empty()) {
+            // Days listed and identifiers forgotten reach the file once a day at most.
+            if (refreshed) SaveSeen(error);
             DisplayActivity("There no new e-mails in the inbox.");
         } else {
-            // What is saved: the server's identifiers handled before, then each e-mail's
-            // own once it has been handled (gone from the server: dropped from the list).
-            std::vector<std::string> handled;
-            handled.reserve(sa->size());
-            for (const auto& id : *sa)
-                if (seen.contains(id)) handled.push_back(id);
             // Fetched and handled a batch at a time: a mailbox full of new mail is never
             // held in memory at once, and a transfer that breaks off late keeps the
             // e-mails handled before it.
@@ -286,14 +289,11 @@ void CheckEmail(MailClient& mailman) {
                         LogCurrentException("EmailtoSMS.CheckEmail() ");
                         continue;
                     }
-                    seen.insert(uidl);
-                    handled.push_back(uidl);
-                    if (Mail().SaveList(SeenListPath(), handled, error)) {
+                    seen.Add(mailbox, uidl, SeenList::Today());
+                    if (SaveSeen(error)) {
                         WriteLog("sa.SaveToFile");
                         SendProgress::End();
-                    } else
-                        WriteErrorLog("EmailtoSMS.CheckEmail() ", 75,
-                                      "The seen list \"" + SeenListPath() + "\" cannot be written: " + error);
+                    }
                 }
                 if (serverDown) return;
             }
@@ -489,7 +489,7 @@ void Reset() {
     sCurrentNumber.clear();
     sSendTime.clear();
     sReportNote.clear();
-    SeenThisRun().clear();
+    SeenThisRun().Clear();
 }
 
 }  // namespace EmailtoSMS

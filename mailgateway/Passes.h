@@ -31,6 +31,9 @@ extern std::string sReportNote;
 inline constexpr const char* kSeenListFile = "alreadySeenUidls.txt";
 // The seen list in the program folder.
 std::string SeenListPath();
+// The mailbox as the seen list and the send progress know it: server, port (the
+// protocol's default when none is set) and user.
+std::string MailboxKey(const MailClient& mailman);
 
 // The pass: timer off while it runs, the mailbox scanned, timer back on.
 void ConnectMailServer();
