@@ -278,6 +278,11 @@ void frmNewSMS::setSchedule(TimePoint when, const std::string& shown) {
     txtSchedule->setText(Q(shown));
 }
 
+void frmNewSMS::setScheduleNow() {
+    schedule_.reset();
+    txtSchedule->setText("Now");
+}
+
 // ---- Send ----------------------------------------------------------------------------
 
 void frmNewSMS::cmdSend_Click() {
@@ -448,6 +453,9 @@ void ShowNewSMSTo(const std::string& recipient, const std::string& message) {
         }
         w->cbRecipient->setEditText(Q(recipient));
         if (!message.empty()) w->setMessageText(message);
+        // An answer goes now, as from a fresh composer, never at a time chosen for an
+        // earlier broadcast.
+        w->setScheduleNow();
         w->showWindow();
     });
 }
