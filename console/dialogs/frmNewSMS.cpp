@@ -181,6 +181,9 @@ void frmNewSMS::showWindow() {
         resetControls();
         Form_Load();
     }
+    // A minimised composer comes back (as it was before: normal or maximised), so what
+    // a Reply puts into it is seen.
+    if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();

@@ -217,5 +217,27 @@ TEST_F(MessagesEndToEnd, ReplyResendAndSendSmsSendNowWhateverTheLastSendWasSched
     }
 }
 
+TEST_F(MessagesEndToEnd, NewSmsReplyAndSendSmsBringAMinimisedComposerBack) {
+    contact("Ali", "0121111111");
+    c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES ('Hi', 'Unknown', '0195555555', "
+              "'New', '2026-01-01 10:00:00')");
+    open();
+    frmNewSMS* composer = frmNewSMS::instance();
+    composer->showWindow();
+    const std::vector<std::pair<std::string, std::function<void()>>> ways = {
+        {"New SMS", [&] { w->mnuSMS->trigger(); }},
+        {"Reply", [&] { click(NodeKind::Inbox), current(0), w->pmnuReply->trigger(); }},
+        {"Send SMS", [&] { click(NodeKind::AddressBook), current(0), w->pmnuSMS->trigger(); }}};
+    for (const auto& [name, way] : ways) {
+        SCOPED_TRACE(name);
+        composer->showMinimized();
+        ASSERT_TRUE(composer->isMinimized());
+        way();
+        EXPECT_FALSE(composer->isMinimized());
+        EXPECT_TRUE(composer->isVisible());
+    }
+    EXPECT_EQ(composer->cbRecipient->currentText().toStdString(), "0121111111");
+}
+
 }  // namespace
 }  // namespace parlix::console
