@@ -181,6 +181,9 @@ void frmNewSMS::showWindow() {
         resetControls();
         Form_Load();
     }
+    // A minimised composer comes back (as it was before: normal or maximised), so what
+    // a Reply puts into it is seen.
+    if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
@@ -278,6 +281,11 @@ void frmNewSMS::setSchedule(TimePoint when, const std::string& shown) {
     txtSchedule->setText(Q(shown));
 }
 
+void frmNewSMS::setScheduleNow() {
+    schedule_.reset();
+    txtSchedule->setText("Now");
+}
+
 // ---- Send ----------------------------------------------------------------------------
 
 void frmNewSMS::cmdSend_Click() {
@@ -345,23 +353,29 @@ void frmNewSMS::cmdSend_Click() {
             LogCurrentException("New SMS : Send");
             notStarted = true;
         }
+        if (notStarted) {
+            // Nothing was written: the error alone, and every recipient stays for the next
+            // try (a list of 100,000 picked entries is not to be picked again).
+            ui::msgBox(std::string("No message was queued: the database could not be written.\r\nDetails are in \"") +
+                           kErrorLogName + "\".",
+                       ui::vbExclamation, kWarningTitle);
+            return;
+        }
         TotalQueued = result.queued;
         TotalNotQueued = result.notQueued;
-        if (!notStarted) lastSend_ = SentBefore{text, b.subject};
+        lastSend_ = SentBefore{text, b.subject};
 
         // 7. The report, and a warning when anything was left out.
         ui::msgBox(" Total number of messages queued: " + std::to_string(TotalQueued) +
                        "\r\nTotal messages not queued because recipient's number cannot be delivered: " +
                        std::to_string(TotalNotQueued),
                    ui::vbInformation, kQueueTitle);
-        if (notStarted || !result.failed.empty()) {
+        if (!result.failed.empty()) {
             std::string which;
             for (std::size_t i = 0; i < result.failed.size() && i < 5; ++i)
                 which += "\r\n" + (result.failed[i].empty() ? std::string("(empty entry)") : result.failed[i]);
             if (result.failed.size() > 5) which += "\r\n...";
-            ui::msgBox(std::string(notStarted ? "No message was queued: the database could not be written."
-                                              : "Some recipients were not queued:") +
-                           which + "\r\nDetails are in \"" + kErrorLogName + "\".",
+            ui::msgBox("Some recipients were not queued:" + which + "\r\nDetails are in \"" + kErrorLogName + "\".",
                        ui::vbExclamation, kWarningTitle);
         }
 
@@ -448,6 +462,9 @@ void ShowNewSMSTo(const std::string& recipient, const std::string& message) {
         }
         w->cbRecipient->setEditText(Q(recipient));
         if (!message.empty()) w->setMessageText(message);
+        // An answer goes now, as from a fresh composer, never at a time chosen for an
+        // earlier broadcast.
+        w->setScheduleNow();
         w->showWindow();
     });
 }
