@@ -366,6 +366,27 @@ TEST_F(GatewayEndToEnd, AKillInTheMiddleOfAnEmailSendsEachPieceOnceAfterTheResta
     EXPECT_EQ(sim.sent().size(), 27u);
 }
 
+TEST_F(GatewayEndToEnd, MailWithoutAUsableBodyIsReadAsOtherMailProgramsReadIt) {
+    const auto fixture = [](const std::string& name) {
+        return ReadFile(std::filesystem::path(PARLIX_MAIL_MESSAGES) / name);
+    };
+    Set("Recipient", "0111111111");
+    // One at a time: the handset's texts then come in a known order.
+    for (const char* name : {"mail-no-header.eml", "mail-missing-separator.eml", "mail-no-subtype.eml"}) {
+        servers.pop3().deliver(fixture(name));
+        EmailtoSMS::ConnectMailServer();
+    }
+    // Only blank lines: no SMS, and the sender learns why.
+    servers.pop3().deliver(Message("blank@example.com", "Blank", "\r\n \r\n\r\n"));
+    EmailtoSMS::ConnectMailServer();
+    const std::string plain = "Plain email.\n\nHope it works well!\n\nMikel\n";
+    EXPECT_EQ(Received().at("0111111111"), (std::vector<std::string>{plain, plain, "foo bar\n"}));
+    ASSERT_TRUE(servers.smtp().waitForMessages(2));
+    EXPECT_EQ(StatusMails().at("blank@example.com"), std::multiset<std::string>{"SMS was NOT sent to 0111111111 (Blank)"});
+    EXPECT_EQ(StatusMails().at("test@lindsaar.net"),
+              std::multiset<std::string>{"SMS was sent to 0111111111 (Testing 123)"});
+}
+
 TEST_F(GatewayEndToEnd, PiecesAreSizedBySeptetsSoTheModemTakesEveryOne) {
     // Extension characters take two septets each: every piece boundary falls inside a
     // run of them, on both sides of a pair, and one sits just past a full piece.

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -301,6 +302,61 @@ TEST_F(GeneralTest, HeaderClicksSortAndMarkOnlyTheClickedColumn) {
     w->OutboxDataGrid();
     EXPECT_EQ(header(6), "Name");
     EXPECT_EQ(cell(0, 6), "Ann");
+
+    // The Inbox has no caption procedure: its mark stays with its sort.
+    receive("0111", "Read", "2026-01-02 00:00:00", "Zed");
+    receive("0222", "Read", "2026-01-01 00:00:00", "Abe");
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
+    w->DataGrid_HeadClick(2);
+    w->DataGrid_HeadClick(2);
+    ASSERT_EQ(header(2), "Name (Z->A)");
+    w->InboxDataGrid();
+    EXPECT_EQ(header(2), "Name (Z->A)");
+    EXPECT_EQ(cell(0, 2), "Zed");
+    w->tvwMessage_NodeClick(w->node(NodeKind::Outbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
+    EXPECT_EQ(header(2), "Name (Z->A)");
+    EXPECT_EQ(header(6), "DateTime") << "one mark";
+}
+
+// A view never takes over the scroll position of the view shown before it: without a
+// saved position it starts at its top; a group's position is its own.
+TEST_F(GeneralTest, AViewWithoutASavedPositionStartsAtItsTop) {
+    make();
+    c.begin();
+    for (int i = 0; i < 300; ++i) {
+        receive("01" + std::to_string(i), "Read", "2026-01-01 10:00:00");
+        queue("P", "02" + std::to_string(i));
+        contact("c" + std::to_string(i), "03" + std::to_string(i), i % 2 ? "Odd" : "Even");
+    }
+    c.commit();
+    open();
+    w->resize(1000, 640);
+    w->show();
+    auto top = [&] { return w->DataGrid->verticalScrollBar()->value(); };  // first row shown
+    auto atRow = [&](int row) {
+        w->DataGrid->setCurrentIndex(w->DataGridModel->index(row, 2));
+        w->DataGrid->scrollTo(w->DataGridModel->index(row, 2));
+    };
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
+    atRow(299);
+    w->DataGrid_MouseUp();
+    ASSERT_GT(top(), 200);
+    for (NodeKind kind : {NodeKind::Outbox, NodeKind::SentItems, NodeKind::AddressBook}) {
+        w->tvwMessage_NodeClick(w->node(kind));
+        EXPECT_EQ(top(), 0) << static_cast<int>(kind);
+    }
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "Odd"));
+    EXPECT_EQ(top(), 0);
+    atRow(120);
+    w->DataGrid_RightMenu(QPoint());  // remembers the group's row
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "Even"));
+    EXPECT_EQ(top(), 0) << "another group starts at its top";
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "Odd"));
+    EXPECT_EQ(w->DataGrid->currentIndex().row(), 120);
+    EXPECT_GT(top(), 0);
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
+    EXPECT_EQ(w->DataGrid->currentIndex().row(), 299) << "the Inbox's own position";
 }
 
 TEST_F(GeneralTest, ASavedPositionPastTheEndShowsTheLastRow) {
