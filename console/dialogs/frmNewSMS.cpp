@@ -181,6 +181,9 @@ void frmNewSMS::showWindow() {
         resetControls();
         Form_Load();
     }
+    // A minimised composer comes back (as it was before: normal or maximised), so what
+    // a Reply puts into it is seen.
+    if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
@@ -193,12 +196,15 @@ void frmNewSMS::Form_Load() {
         txtCharsRemained->setText(QString::number(kTextLimit));
         txtCharsTyped->setText("0");
         RecipientTyped = false;
+        lastSend_.reset();
         GenerateSubject();
     });
     loaded_ = true;
 }
 
-void frmNewSMS::GenerateSubject() { txtSubject->setText(Q(console::GenerateSubject(clock::now()))); }
+std::string frmNewSMS::freshSubject() { return subjects_.next(clock::now()); }
+
+void frmNewSMS::GenerateSubject() { txtSubject->setText(Q(freshSubject())); }
 
 void frmNewSMS::chkChinese_Click() {
     txtCharsRemained->setText(QString::number(chkChinese->isChecked() ? kUnicodeLimit : kTextLimit));
@@ -234,9 +240,21 @@ std::vector<std::string> frmNewSMS::recipientEntries() const {
     return entries;
 }
 
+std::string frmNewSMS::typedRecipient() const {
+    const QString typed = cbRecipient->currentText();
+    if (IsBlankEntry(typed.toStdString()) || cbRecipient->findText(typed, Qt::MatchExactly) >= 0) return {};
+    return typed.toStdString();
+}
+
 void frmNewSMS::clearRecipients() {
     cbRecipient->clear();
     cbRecipient->setEditText("");
+}
+
+void frmNewSMS::clearRecipientList() {
+    const QString typed = QString::fromStdString(typedRecipient());
+    cbRecipient->clear();
+    cbRecipient->setEditText(typed);
 }
 
 void frmNewSMS::addRecipients(const std::vector<std::string>& entries) {
@@ -261,6 +279,11 @@ void frmNewSMS::setMessageText(const std::string& text) { txtComposeSMS->setPlai
 void frmNewSMS::setSchedule(TimePoint when, const std::string& shown) {
     schedule_ = when;
     txtSchedule->setText(Q(shown));
+}
+
+void frmNewSMS::setScheduleNow() {
+    schedule_.reset();
+    txtSchedule->setText("Now");
 }
 
 // ---- Send ----------------------------------------------------------------------------
@@ -288,19 +311,18 @@ void frmNewSMS::cmdSend_Click() {
         if (txtSubject->text().trimmed().isEmpty()) GenerateSubject();
 
         // 3. The edit text is one more entry: typed, or put in by reply, resend or "Send SMS".
-        const QString typed = cbRecipient->currentText();
-        if (!IsBlankEntry(typed.toStdString()) && cbRecipient->findText(typed, Qt::MatchExactly) < 0) {
-            const QSignalBlocker quiet(cbRecipient);
-            cbRecipient->addItem(typed);
-        }
-        RecipientTyped = false;
+        //    It joins the list only when this Send goes through, so a number corrected
+        //    after a refused Send is sent as it stands now, and only that way.
+        std::vector<std::string> entries = recipientEntries();
+        const std::string typed = typedRecipient();
+        if (!typed.empty()) entries.push_back(typed);
 
         if (txtComposeSMS->toPlainText().isEmpty()) {
             ui::msgBox("No message to send !", ui::vbExclamation, kWarningTitle);
             txtComposeSMS->setFocus();
             return;
         }
-        if (cbRecipient->count() == 0) {
+        if (entries.empty()) {
             ui::msgBox("No recipient is selected !", ui::vbExclamation, kWarningTitle);
             txtComposeSMS->setFocus();
             return;
@@ -312,9 +334,14 @@ void frmNewSMS::cmdSend_Click() {
             return;
         }
 
-        // 6. Queue every entry.
-        const std::vector<std::string> entries = recipientEntries();
-        Broadcast b{txtSubject->text().toStdString(), messageText(), when, chkChinese->isChecked(),
+        // 6. Queue every entry. A new text needs a subject of its own: under the last
+        //    Send's subject the engine would call it a duplicate of that message and never
+        //    send it. The same text again keeps the subject, so a double press sends once.
+        RecipientTyped = false;
+        const std::string text = messageText();
+        if (lastSend_ && lastSend_->text != text && txtSubject->text().toStdString() == lastSend_->subject)
+            GenerateSubject();
+        Broadcast b{txtSubject->text().toStdString(), text, when, chkChinese->isChecked(),
                     cbBroadcastFilter->isChecked()};
         QueueResult result;
         bool notStarted = false;
@@ -326,22 +353,29 @@ void frmNewSMS::cmdSend_Click() {
             LogCurrentException("New SMS : Send");
             notStarted = true;
         }
+        if (notStarted) {
+            // Nothing was written: the error alone, and every recipient stays for the next
+            // try (a list of 100,000 picked entries is not to be picked again).
+            ui::msgBox(std::string("No message was queued: the database could not be written.\r\nDetails are in \"") +
+                           kErrorLogName + "\".",
+                       ui::vbExclamation, kWarningTitle);
+            return;
+        }
         TotalQueued = result.queued;
         TotalNotQueued = result.notQueued;
+        lastSend_ = SentBefore{text, b.subject};
 
         // 7. The report, and a warning when anything was left out.
         ui::msgBox(" Total number of messages queued: " + std::to_string(TotalQueued) +
                        "\r\nTotal messages not queued because recipient's number cannot be delivered: " +
                        std::to_string(TotalNotQueued),
                    ui::vbInformation, kQueueTitle);
-        if (notStarted || !result.failed.empty()) {
+        if (!result.failed.empty()) {
             std::string which;
             for (std::size_t i = 0; i < result.failed.size() && i < 5; ++i)
                 which += "\r\n" + (result.failed[i].empty() ? std::string("(empty entry)") : result.failed[i]);
             if (result.failed.size() > 5) which += "\r\n...";
-            ui::msgBox(std::string(notStarted ? "No message was queued: the database could not be written."
-                                              : "Some recipients were not queued:") +
-                           which + "\r\nDetails are in \"" + kErrorLogName + "\".",
+            ui::msgBox("Some recipients were not queued:" + which + "\r\nDetails are in \"" + kErrorLogName + "\".",
                        ui::vbExclamation, kWarningTitle);
         }
 
@@ -428,6 +462,9 @@ void ShowNewSMSTo(const std::string& recipient, const std::string& message) {
         }
         w->cbRecipient->setEditText(Q(recipient));
         if (!message.empty()) w->setMessageText(message);
+        // An answer goes now, as from a fresh composer, never at a time chosen for an
+        // earlier broadcast.
+        w->setScheduleNow();
         w->showWindow();
     });
 }

@@ -56,18 +56,25 @@ public:
 
     // The scheduler's choice: the moment and how txtSchedule shows it.
     void setSchedule(TimePoint when, const std::string& shown);
+    void setScheduleNow();  // "Now", as a fresh composer has
     std::optional<TimePoint> scheduleValue() const { return schedule_; }
 
     // The recipient list (cbRecipient's items), as the picker reads and writes it.
     std::vector<std::string> recipientEntries() const;
     void clearRecipients();  // list and edit text
+    void clearRecipientList();  // the list; a number typed in the edit part stays
+    // The edit part's text when it is one more recipient: not blank, not an entry.
+    std::string typedRecipient() const;
     void addRecipients(const std::vector<std::string>& entries);
     std::string messageText() const;
     void setMessageText(const std::string& text);  // as a template or a reply does
 
+    // A subject no earlier subject of this window had.
+    std::string freshSubject();
+
     // Event procedures.
     void Form_Load();
-    void GenerateSubject();
+    void GenerateSubject();  // a fresh subject into txtSubject
     void chkChinese_Click();
     void txtComposeSMS_Change();
     void cbRecipient_KeyPress();
@@ -90,6 +97,12 @@ private:
 
     bool loaded_ = false;
     std::optional<TimePoint> schedule_;
+    SubjectClock subjects_;
+    // Text and subject of the last Send that went through.
+    struct SentBefore {
+        std::string text, subject;
+    };
+    std::optional<SentBefore> lastSend_;
 };
 
 }  // namespace parlix::console

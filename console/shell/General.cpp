@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "console/dialogs/frmContact.h"
 #include "console/shell/Help.h"
@@ -60,6 +61,38 @@ protected:
         if (wrap.count(index.column())) option->features |= QStyleOptionViewItem::WrapText;
         else option->features &= ~QStyleOptionViewItem::WrapText;
     }
+};
+
+// The folder tree. Whatever the user does to it, the node it leaves selected is the node
+// whose view is shown: a press that moves the selection and a key that moves it show the
+// new node at once (`chosen`); a right click never moves it by itself (the pop-up's
+// handler shows the node first when it offers a menu for it).
+class FolderTree : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+    std::function<void(QTreeWidgetItem*)> chosen;
+    // True once after a press that showed its node: the click that ends it needs no reload.
+    bool takeShownByPress() { return std::exchange(shownByPress_, false); }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::RightButton) {
+            e->accept();
+            return;
+        }
+        QTreeWidgetItem* before = currentItem();
+        QTreeWidget::mousePressEvent(e);
+        shownByPress_ = currentItem() && currentItem() != before;
+        if (shownByPress_ && chosen) chosen(currentItem());
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        QTreeWidgetItem* before = currentItem();
+        QTreeWidget::keyPressEvent(e);
+        if (currentItem() && currentItem() != before && chosen) chosen(currentItem());
+    }
+
+private:
+    bool shownByPress_ = false;
 };
 
 // The tree's own images: a small coloured plate with a letter.
@@ -146,19 +179,20 @@ void General::buildWidgets() {
     auto* central = new QWidget(this);
     auto* row = new QHBoxLayout(central);
 
-    tvwMessage = new QTreeWidget(central);
+    auto* tree = new FolderTree(central);
+    tvwMessage = tree;
     tvwMessage->setObjectName("tvwMessage");
     tvwMessage->setHeaderHidden(true);
     tvwMessage->setFixedWidth(210);
     tvwMessage->setContextMenuPolicy(Qt::CustomContextMenu);
     row->addWidget(tvwMessage);
+    tree->chosen = [this](QTreeWidgetItem* item) { tvwMessage_NodeClick(item); };
     // Every click counts, so clicking the selected node reloads its view.
-    connect(tvwMessage, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { tvwMessage_NodeClick(item); });
+    connect(tvwMessage, &QTreeWidget::itemClicked, this, [this, tree](QTreeWidgetItem* item, int) {
+        if (!tree->takeShownByPress()) tvwMessage_NodeClick(item);
+    });
     connect(tvwMessage, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        if (QTreeWidgetItem* item = tvwMessage->itemAt(pos)) {
-            tvwMessage->setCurrentItem(item);
-            tvwMessage_MouseDown(item);
-        }
+        if (QTreeWidgetItem* item = tvwMessage->itemAt(pos)) tvwMessage_MouseDown(item);
     });
 
     frmContent = new QGroupBox(central);
@@ -530,6 +564,9 @@ void General::summary(std::vector<db::Recordset*> opened) {
     mnuInbox->setEnabled(false);
     mnuOutbox->setEnabled(false);
     mnuSentItems->setEnabled(false);
+    // The summary is the view of "Messages": the tree highlights it, with its menus.
+    mnuSearch->setEnabled(false);
+    if (QTreeWidgetItem* messages = node(NodeKind::Messages)) tvwMessage->setCurrentItem(messages);
     shownView_ = NodeKind::Messages;
     trapped("General-Status", [&] {
         if (!EnsureDbConnection()) {
@@ -578,19 +615,27 @@ QTreeWidgetItem* General::node(NodeKind kind, const std::string& text) const {
 QTreeWidgetItem* General::selectedNode() const { return tvwMessage->currentItem(); }
 
 void General::tvwMessage_MouseDown(QTreeWidgetItem* item) {
+    if (!item) return;
     trapped("General-twMessage_MouseDown", [&] {
-        const QPoint where = tvwMessage->viewport()->mapToGlobal(tvwMessage->visualItemRect(item).center());
+        QMenu* menu = nullptr;
         switch (kindOf(item)) {
-            case NodeKind::AddressBook: popup(pmnuAllContact, where); break;
+            case NodeKind::AddressBook: menu = pmnuAllContact; break;
             case NodeKind::Group: {
                 // A group whose rows are all gone offers nothing.
                 auto n = DbConnection.scalar("SELECT COUNT(*) FROM Groups WHERE GroupName = ?",
                                              {textOf(item)});
-                if (n && n->asInt() > 0) popup(pmnuGroup, where);
+                if (n && n->asInt() > 0) menu = pmnuGroup;
                 break;
             }
             default: break;  // folders and "Messages" have no pop-up
         }
+        if (!menu) return;  // a right click that offers nothing changes nothing
+        // The menu's items act on the selected node: it is shown first, so the tree, the
+        // view, the menus and the grid's pop-up name the same node.
+        const bool shown = item == selectedNode() && shownView_ == kindOf(item) &&
+                           (kindOf(item) != NodeKind::Group || shownGroup_ == textOf(item));
+        if (!shown) tvwMessage_NodeClick(item);
+        popup(menu, tvwMessage->viewport()->mapToGlobal(tvwMessage->visualItemRect(item).center()));
     });
 }
 
@@ -676,7 +721,12 @@ void General::applyLayout(const ViewLayout& l) {
 
 void General::restorePosition(db::Recordset& rs, const db::Bookmark& saved) {
     const std::int64_t count = rs.recordCount();
-    if (!saved.valid() || count == 0) return;
+    if (!saved.valid() || count == 0) {
+        // Nothing remembered: the view starts at its top, whatever the view before it showed.
+        DataGrid->scrollToTop();
+        DataGrid->horizontalScrollBar()->setValue(0);
+        return;
+    }
     std::int64_t at = std::min(saved.position, count - 1);  // rows deleted meanwhile: the last row
     if (saved.position < count && saved.rowid != 0) {
         // New messages shift rows by a few places: look for the row near where it was,
@@ -731,6 +781,11 @@ void General::InboxDataGrid() {
         bindGrid(rsInbox);
         restorePosition(rsInbox, InboxPosition);
         applyLayout(LayoutOf(View::Inbox, rsInbox.fieldCount()));
+        // No caption procedure resets the Inbox's headers: the sorted column keeps its mark.
+        std::vector<std::string> fields;
+        for (int c = 0; c < rsInbox.fieldCount(); ++c) fields.push_back(rsInbox.fieldName(c));
+        for (const auto& [c, caption] : SortMarks(View::Inbox, fields, rsInbox.sort()))
+            DataGridModel->setHeader(c, q(caption));
         if (!rsInbox.filtered()) {
             Counts.InboxTotal = rsInbox.recordCount();
             setViewCaption(FolderCaption(Folder::Inbox, Counts.InboxTotal));
@@ -839,6 +894,8 @@ void General::GroupDataGrid(const std::string& groupName) {
         rsGroupMembers.open(DbConnection, kGroupMembersSql, {groupName},
                             {db::Cursor::Live, db::Lock::Optimistic, 0});
         bindGrid(rsGroupMembers);
+        // The remembered row belongs to the group it was taken in.
+        restorePosition(rsGroupMembers, groupPositionOf_ == groupName ? GroupPosition : db::Bookmark{});
         applyLayout(LayoutOf(View::Group, rsGroupMembers.fieldCount()));
         Counts.GroupTotal = rsGroupMembers.recordCount();
         setViewCaption(GroupCaption(groupName, Counts.GroupTotal));
@@ -939,8 +996,10 @@ void General::DataGrid_RightMenu(const QPoint& globalPos) {
         db::Recordset* rs = viewRecordset(shownView_);
         db::Bookmark* saved = viewPosition(shownView_);
         const QModelIndex current = DataGrid->currentIndex();
-        if (rs && saved && rs->isOpen() && current.isValid() && DataGridModel->setCurrentRow(current.row()))
+        if (rs && saved && rs->isOpen() && current.isValid() && DataGridModel->setCurrentRow(current.row())) {
             *saved = rs->bookmark();
+            if (shownView_ == NodeKind::Group) groupPositionOf_ = shownGroup_;
+        }
         switch (shownView_) {
             case NodeKind::Inbox: popup(pmnuMailInbox, globalPos); break;
             case NodeKind::Outbox: popup(pmnuMailOutbox, globalPos); break;

@@ -31,9 +31,6 @@
 namespace parlix::console::testing {
 namespace {
 
-const std::string kReport0 =
-    " Total number of messages queued: 0\r\nTotal messages not queued because recipient's number cannot be delivered: 0";
-
 std::string Report(int queued, int notQueued) {
     return " Total number of messages queued: " + std::to_string(queued) +
            "\r\nTotal messages not queued because recipient's number cannot be delivered: " +
@@ -235,17 +232,49 @@ TEST_F(Composer, ABroadcastBeyondSixteenBitsAndAnOrphanAreReportedTruly) {
     EXPECT_NE(errorLog().find("Error Location: frmNewSMS : QueueSMSToGroup"), std::string::npos);
 }
 
-TEST_F(Composer, AClosedDatabaseIsToldAndNothingCarriesOver) {
-    DbConnection.close();
-    std::filesystem::rename(root / "Database", root / "Moved");
-    compose("Hi", {"0121111111"});
-    w->cmdSend_Click();
-    ASSERT_EQ(prompts().size(), 2u);
-    EXPECT_EQ(prompts()[0], kReport0);
-    EXPECT_NE(prompts()[1].find("No message was queued"), std::string::npos);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+TEST_F(Composer, ADatabaseThatCannotBeWrittenIsToldAloneAndTheRecipientsStay) {
+    auto a = contact("Ali", "0121111111");
+    group("Staff", {a});
+    const std::string path = schema::databasePath(root.string());
+    struct Case {
+        const char* name;
+        std::function<void()> block, unblock;
+    } cases[] = {
+        {"held by another program",
+         [&] {
+             DbConnection.close();
+             DbConnection.open(path, schema::kDatabaseKey, {false, 200});
+             db.execute("BEGIN IMMEDIATE");
+         },
+         [&] { db.execute("ROLLBACK"); }},
+        {"moved away",
+         [&] {
+             DbConnection.close();
+             std::filesystem::rename(root / "Database", root / "Moved");
+         },
+         [&] { std::filesystem::rename(root / "Moved", root / "Database"); }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        boxes.calls.clear();
+        compose("Hi", {"Staff"});
+        w->cbRecipient->setEditText("0195555555");
+        k.block();
+        w->cmdSend_Click();
+        k.unblock();
+        ASSERT_EQ(prompts().size(), 1u) << "the error alone, no report of 0 queued";
+        EXPECT_NE(prompts()[0].find("No message was queued"), std::string::npos);
+        EXPECT_EQ(w->recipientEntries(), std::vector<std::string>{"Staff"});
+        EXPECT_EQ(w->cbRecipient->currentText(), "0195555555");
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        // Once the database can be written, the same Send goes through.
+        w->cmdSend_Click();
+        EXPECT_EQ(prompts().back(), Report(2, 0));
+        EXPECT_EQ(count(), 2);
+        EXPECT_EQ(w->cbRecipient->count(), 0);
+        db.execute("DELETE FROM Outbox");
+    }
     EXPECT_NE(errorLog().find("Error Location: New SMS : Send"), std::string::npos);
-    std::filesystem::rename(root / "Moved", root / "Database");
 }
 
 TEST_F(Composer, SaveAsTemplateAndTheCloseQuestion) {

@@ -66,6 +66,17 @@ ViewLayout LayoutOf(View view, int fieldCount) {
     return l;
 }
 
+std::map<int, std::string> SortMarks(View view, const std::vector<std::string>& fieldNames, const std::string& sort) {
+    std::map<int, std::string> marks;
+    for (const auto& [pos, base] : SortCaptions(view)) {
+        if (pos >= static_cast<int>(fieldNames.size())) continue;
+        const std::string& field = fieldNames[static_cast<size_t>(pos)];
+        if (sort == field + " ASC") marks[pos] = base + " (A->Z)";
+        else if (sort == field + " DESC") marks[pos] = base + " (Z->A)";
+    }
+    return marks;
+}
+
 std::optional<SortStep> NextSort(View view, int column, const std::string& columnCaption,
                                  const std::string& fieldName, const std::string& currentSort) {
     (void)column;

@@ -48,6 +48,8 @@ protected:
 TEST_F(GroupsDb, NewGroupNamesAreCheckedAgainstTheTableInTheAskedOrder) {
     CreateGroup(db, "Staff");
     CreateGroup(db, "A_C");
+    CreateGroup(db, "\xc3\x84pfel");                      // "Äpfel"
+    CreateGroup(db, "\xcf\x83\xce\xbf\xcf\x86\xce\xb9\xce\xb1");  // "σοφια"
     const std::string fifty(50, 'x'), fiftyWide = [] {
         std::string s;
         for (int i = 0; i < 50; ++i) s += "\xc3\xa9";  // 50 characters, 100 bytes
@@ -65,7 +67,13 @@ TEST_F(GroupsDb, NewGroupNamesAreCheckedAgainstTheTableInTheAskedOrder) {
         {"Outbox", GroupNameCheck::Duplicate},  {fifty, GroupNameCheck::Ok},
         {fifty + "x", GroupNameCheck::TooLong}, {fiftyWide, GroupNameCheck::Ok},
         {"ABC", GroupNameCheck::Ok},            {"%", GroupNameCheck::Ok},
-        {"*", GroupNameCheck::Ok},              {"staff", GroupNameCheck::Ok},
+        {"*", GroupNameCheck::Ok},
+        // Names that differ only in letter case are one name, in every script.
+        {"staff", GroupNameCheck::Duplicate},   {"STAFF ", GroupNameCheck::Duplicate},
+        {"\xc3\xa4pfel", GroupNameCheck::Duplicate},  // "äpfel" beside "Äpfel"
+        {"\xce\xa3\xce\x9f\xce\xa6\xce\x99\xce\x91", GroupNameCheck::Duplicate},  // "ΣΟΦΙΑ" beside "σοφια"
+        {"apfel", GroupNameCheck::Ok},          {"a_c", GroupNameCheck::Duplicate},
+        {"abc_", GroupNameCheck::Ok},
     };
     for (const auto& c : cases) EXPECT_EQ(CheckGroupName(db, c.name), c.check) << "[" << c.name << "]";
     EXPECT_EQ(GroupNameOf("Staff  "), "Staff");
@@ -256,6 +264,17 @@ TEST_F(GroupsDb, BillingCountsTheModemsSentMessagesByItsNetwork) {
     EXPECT_FALSE(BillModem(db, 7).modemFound);
     modem("0133456789", "abc", 0.1);
     EXPECT_THROW(BillModem(db, 1), std::runtime_error);
+    // Rates below a ten-thousandth come back from the column in exponent form; they are
+    // numbers all the same, rounded to the currency's four places.
+    modem("0133456789", 6e-05, 1e-05);
+    b = BillModem(db, 1);
+    ASSERT_TRUE(b.rate1);
+    EXPECT_EQ(b.rate1->text(), "0.0001");
+    EXPECT_FALSE(b.rate2) << "1e-05 rounds to nothing: the rate is not entered";
+    modem("0133456789", "1.5E-4", 2.5e-4);
+    b = BillModem(db, 1);
+    ASSERT_TRUE(b.rate1 && b.rate2);
+    EXPECT_EQ(b.amount.text(), "0.0006") << "3 messages at 0.0002";
 
     // More sent messages than a 16-bit counter holds.
     db.execute("WITH RECURSIVE i(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM i WHERE k < 39997) "
