@@ -1,11 +1,10 @@
 #include "mailgateway/Passes.h"
 
-#include "mailgateway/SeenList.h"
-
 #include "mailgateway/Gateway.h"
 #include "mailgateway/Log.h"
 #include "mailgateway/MailClient.h"
 #include "mailgateway/Modem.h"
+#include "mailgateway/SeenList.h"
 #include "mailgateway/Setting.h"
 #include "mailgateway/StatusCore.h"
 #include "mailgateway/StatusReport.h"
@@ -287,7 +286,7 @@ void CheckEmail(MailClient& mailman) {
                 for (const auto& [uidl, email] : emails) {
                     WriteLog("Set email = bundle.GetEmail(i)");
                     try {
-                        SendProgress::Begin(MailboxKey(mailman), uidl);
+                        SendProgress::Begin(mailbox, uidl);
                         HandleEmail(email);
                     } catch (...) {
                         // Not handled: tried again at the next tick; the others go on.
