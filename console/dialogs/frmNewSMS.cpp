@@ -33,6 +33,10 @@ namespace {
 
 constexpr const char* kWarningTitle = "Vovivaded Ezovaro - Warning";
 constexpr const char* kQueueTitle = "Vovivaded Ezovaro - Message Queue";
+constexpr const char* kUnicodeTitle = "Vovivaded Ezovaro - Unicode";
+constexpr const char* kUnicodeQuestion =
+    "The message holds characters that a text message cannot carry: they would arrive as \"?\".\r\n"
+    "Send it as Unicode (\"Chinese \" ticked, at most 70 characters)?";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -212,16 +216,21 @@ void frmNewSMS::chkChinese_Click() {
 
 void frmNewSMS::txtComposeSMS_Change() {
     Trapped("New SMS : Count SMS message", [this] {
-        // QString counts UTF-16 units, as the message does.
-        const auto c = CountMessage(txtComposeSMS->toPlainText().size(), chkChinese->isChecked());
-        txtComposeSMS->setMaxLength(c.maxLength);
-        txtCharsRemained->setText(QString::number(c.remained));
-        txtCharsTyped->setText(QString::number(c.typed));
-        if (!c.warning.empty()) {
-            ui::msgBox(c.warning, ui::vbExclamation, kLengthWarningTitle);
+        const std::string warning = showCount();
+        if (!warning.empty()) {
+            ui::msgBox(warning, ui::vbExclamation, kLengthWarningTitle);
             txtComposeSMS->setFocus();
         }
     });
+}
+
+std::string frmNewSMS::showCount() {
+    // QString counts UTF-16 units, as the message does.
+    const auto c = CountMessage(txtComposeSMS->toPlainText().size(), chkChinese->isChecked());
+    txtComposeSMS->setMaxLength(c.maxLength);
+    txtCharsRemained->setText(QString::number(c.remained));
+    txtCharsTyped->setText(QString::number(c.typed));
+    return c.warning;
 }
 
 void frmNewSMS::cbRecipient_KeyPress() { RecipientTyped = true; }
@@ -327,6 +336,14 @@ void frmNewSMS::cmdSend_Click() {
             txtComposeSMS->setFocus();
             return;
         }
+        // A text the 7-bit alphabet cannot carry would arrive with "?" in it: the
+        // operator chooses Unicode (and its 70 characters) or the text as it is.
+        const std::string text = messageText();
+        if (!chkChinese->isChecked() && !FitsTextMessage(text) &&
+            ui::msgBox(kUnicodeQuestion, ui::vbYesNo + ui::vbQuestion, kUnicodeTitle) == ui::vbYes) {
+            chkChinese->setChecked(true);
+            showCount();  // the refusal below is the one warning
+        }
         const std::string refusal = LengthRefusal(txtComposeSMS->toPlainText().size(), chkChinese->isChecked());
         if (!refusal.empty()) {
             ui::msgBox(refusal, ui::vbExclamation, kLengthWarningTitle);
@@ -338,7 +355,6 @@ void frmNewSMS::cmdSend_Click() {
         //    Send's subject the engine would call it a duplicate of that message and never
         //    send it. The same text again keeps the subject, so a double press sends once.
         RecipientTyped = false;
-        const std::string text = messageText();
         if (lastSend_ && lastSend_->text != text && txtSubject->text().toStdString() == lastSend_->subject)
             GenerateSubject();
         Broadcast b{txtSubject->text().toStdString(), text, when, chkChinese->isChecked(),

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <limits>
 
+#include "pdu/Helpers.h"
 #include "platform/text/Text.h"
 
 namespace parlix::console {
@@ -20,6 +21,8 @@ MessageCount CountMessage(std::int64_t length, bool unicode) {
     if (unicode ? length > kUnicodeLimit : length == kTextLimit) c.warning = unicode ? kUnicodeWarning : kTextWarning;
     return c;
 }
+
+bool FitsTextMessage(const std::string& utf8) { return GSM::FitsGsmAlphabet(text::toUtf16(utf8)); }
 
 std::string LengthRefusal(std::int64_t length, bool unicode) {
     if (unicode && length > kUnicodeLimit) return kUnicodeWarning;

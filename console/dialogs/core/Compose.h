@@ -31,6 +31,10 @@ struct MessageCount {
 };
 MessageCount CountMessage(std::int64_t length, bool unicode);
 
+// True when a text message (7-bit) carries the text as it is: every character is in the
+// GSM alphabet or its extension table. Otherwise it would arrive with "?" in it.
+bool FitsTextMessage(const std::string& utf8);
+
 // The warning that refuses a Send of this text, or "" when it may be queued.
 std::string LengthRefusal(std::int64_t length, bool unicode);
 

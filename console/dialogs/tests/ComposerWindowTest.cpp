@@ -191,6 +191,52 @@ TEST_F(Composer, TextsTheEngineCannotSendAreRefused) {
     EXPECT_EQ(count("MsgType = 0"), 1);
 }
 
+TEST_F(Composer, TextsOutsideTheGsmAlphabetAskToGoAsUnicode) {
+    std::string emoji;
+    for (int i = 0; i < 36; ++i) emoji += "\xF0\x9F\x98\x80";  // 72 UTF-16 units
+    const std::string greek = "\xCE\xBA\xCE\xB1\xCE\xBB\xCE\xB7";  // small letters: not in the alphabet
+    struct Case {
+        const char* name;
+        std::string text;
+        bool tickedBefore;
+        int answer;  // 0: no question expected
+        int msgType;  // -1: nothing queued (refused)
+    } cases[] = {
+        {"alphabet, extension table, Greek capitals", "Price 5\xE2\x82\xAC [ok] ~ \xCE\x94\xCE\xA6 \xC3\xA9", false, 0, 1},
+        {"Greek, No: sent as it is", greek, false, ui::vbNo, 1},
+        {"Arabic, Yes: sent as Unicode", "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7", false, ui::vbYes, 0},
+        {"emoji, Yes: over 70 characters", emoji, false, ui::vbYes, -1},
+        {"Unicode ticked already", greek, true, 0, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        db.execute("DELETE FROM Outbox");
+        boxes.calls.clear();
+        w->chkChinese->setChecked(k.tickedBefore);
+        w->chkChinese_Click();
+        w->clearRecipients();
+        compose(k.text, {"0121111111"});
+        if (k.answer) boxes.answer(k.answer);
+        w->cmdSend_Click();
+        ASSERT_FALSE(boxes.calls.empty());
+        const bool asked = (boxes.calls[0].buttons & ui::vbYesNo) == ui::vbYesNo;
+        EXPECT_EQ(asked, k.answer != 0);
+        if (asked) {
+            EXPECT_NE(boxes.calls[0].prompt.find("Unicode"), std::string::npos);
+        }
+        EXPECT_EQ(w->chkChinese->isChecked(), k.tickedBefore || k.answer == ui::vbYes);
+        if (k.msgType < 0) {
+            EXPECT_EQ(prompts().back(), "70 character number exceeded!");
+            EXPECT_EQ(prompts().size(), 2u) << "one warning after the question";
+            EXPECT_EQ(count(), 0);
+            EXPECT_EQ(w->txtCharsRemained->text(), "-2");
+        } else {
+            EXPECT_EQ(count("MsgType = ? AND Message = ?", {k.msgType, k.text}), 1);
+        }
+        EXPECT_EQ(w->messageText(), k.text);
+    }
+}
+
 TEST_F(Composer, TheMessageBoxStopsTypingAndPastingAtTheLimit) {
     w->chkChinese->setChecked(true);
     w->setMessageText(std::string(68, 'a'));
