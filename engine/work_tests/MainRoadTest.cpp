@@ -266,6 +266,8 @@ TEST_F(MainRoad, MessageThatCannotBeStoredIsKeptAcrossARestart) {
     EXPECT_FALSE(engine.ReadSMS());  // the step failed: the tick reconnects
     EXPECT_EQ(sim->count("sm"), 0);  // gone from the modem ...
     EXPECT_EQ(InboxSpool(EnginePath(kInboxPendingName)).Load().size(), 1u);  // ... but kept
+    EXPECT_EQ(std::filesystem::status(EnginePath(kInboxPendingName)).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_NE(errorLog().find("frmSMSEngine-ReadSMS Modem: 1"), std::string::npos);
 
     // While the database refuses, later messages stay in the modem.
@@ -419,4 +421,46 @@ TEST_F(MainRoad, ARowWithABlobInATextColumnDoesNotStallTheQueue) {
     EXPECT_EQ(row(next)["SentStatus"], "S");
     ASSERT_EQ(sim->sent().size(), 2u);
     EXPECT_EQ(sim->sent()[0].text, "Hello");
+}
+
+// A delivery report is off the modem once read: until the Outbox has it, it is kept on
+// disk, applied first by the next report step (also after a restart), and once only.
+TEST_F(MainRoad, ReportTheDatabaseRefusedIsAppliedOnceLater) {
+    startEngine("Direction = 2, DSR = 1");
+    const auto first = queue(kLocal, "report me later");
+    db.execute("CREATE TRIGGER Held BEFORE UPDATE OF DeliveryStatus ON Outbox "
+               "BEGIN SELECT RAISE(ABORT, 'database is locked'); END");
+    engine.Timer1_Timer();  // sent; its report read while the database refuses it
+    ASSERT_EQ(row(first)["SentStatus"], "S");
+    EXPECT_EQ(row(first)["DeliveryStatus"], "<null>");
+    EXPECT_EQ(sim->count("sr"), 0);
+    const auto pending = EnginePath(kReportPendingName);
+    ASSERT_EQ(ReportSpool(pending).Load().size(), 1u);
+    EXPECT_EQ(std::filesystem::status(pending).permissions(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    // While the database refuses, later reports stay in the modem.
+    const auto second = queue("0161234567", "and me");
+    ASSERT_TRUE(engine.SendSMS0());
+    engine.GetDeliveryStatusReport();
+    EXPECT_EQ(sim->count("sr"), 1);
+
+    // The engine ends and runs again: the kept report goes first, then the modem's.
+    db.execute("DROP TRIGGER Held");
+    HeadlessView otherView;
+    Engine restarted(otherView);
+    restarted.objSMS = std::move(engine.objSMS);
+    restarted.GetDeliveryStatusReport();
+    EXPECT_EQ(row(first)["DeliveryStatus"], "D");
+    EXPECT_EQ(row(second)["DeliveryStatus"], "D");
+    EXPECT_EQ(sim->count("sr"), 0);
+    EXPECT_FALSE(std::filesystem::exists(pending));
+
+    // Ended after the write but before the file let go of it: applied again, nothing changes.
+    auto before = row(first);
+    const auto held = HeldReport{before["MsgRef"], "+" + kIntl, "26/12/08 10:00:00", "F"};
+    ReportSpool(pending).Save({held});
+    restarted.GetDeliveryStatusReport();
+    EXPECT_EQ(row(first), before);
+    EXPECT_FALSE(std::filesystem::exists(pending));
+    EXPECT_EQ(errorLog().find("Unable to update record"), std::string::npos) << errorLog();
 }
