@@ -21,10 +21,10 @@
 #include "console/shell/General.h"
 #include "console/shell/Windows.h"
 #include "console/shell/core/ConnectDB.h"
+#include "console/shell/core/DateText.h"
 #include "console/shell/core/Error.h"
 #include "platform/clock/Clock.h"
 #include "platform/db/Statement.h"
-#include "platform/errorlog/ErrorLog.h"
 #include "platform/ui/Dialogs.h"
 
 namespace parlix::console {
@@ -311,7 +311,7 @@ void frmNewSMS::cmdSend_Click() {
             if (!(shown == "Now" || shown.isEmpty()))
                 WriteErrorLog("New SMS : Send", 0, "send time \"" + shown.toStdString() + "\" not chosen here; sent now");
             schedule_ = when;
-            txtSchedule->setText(Q(errorlog::GeneralDate(when)));
+            txtSchedule->setText(Q(DateTimeText(when)));
         } else {
             when = *schedule_;
         }

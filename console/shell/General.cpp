@@ -28,6 +28,7 @@
 #include "console/shell/Help.h"
 #include "console/shell/Windows.h"
 #include "console/shell/core/ConnectDB.h"
+#include "console/shell/core/DateText.h"
 #include "console/shell/core/Error.h"
 #include "console/shell/core/Groups.h"
 #include "console/shell/core/Main1.h"
@@ -201,6 +202,7 @@ void General::buildWidgets() {
     DataGrid = new QTableView(frmContent);
     DataGrid->setObjectName("DataGrid");
     DataGridModel = new db::RecordsetModel(DataGrid);
+    DataGridModel->setDateText([](const QString& stored) { return q(DateTimeText(stored.toStdString())); });
     DataGrid->setModel(DataGridModel);
     DataGrid->setItemDelegate(new WrapDelegate(DataGrid));
     DataGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -714,6 +716,16 @@ void General::applyLayout(const ViewLayout& l) {
     for (int c = 0; c < columns; ++c) DataGrid->setColumnHidden(c, l.hidden.count(c) != 0);
     for (const auto& [c, twips] : l.widthsTwips)
         if (c < columns) DataGrid->setColumnWidth(c, TwipsToPixels(twips));
+    // Date columns show a whole date-time.
+    const int dateWidth = DataGrid->fontMetrics().horizontalAdvance(q(WidestDateTimeText())) + 16;
+    for (int c : l.dateColumns)
+        if (c < columns) DataGrid->setColumnWidth(c, std::max(DataGrid->columnWidth(c), dateWidth));
+    // The view's column order (the table's unless it says otherwise).
+    QHeaderView* header = DataGrid->horizontalHeader();
+    for (int at = 0; at < columns; ++at) {
+        const int c = at < static_cast<int>(l.order.size()) ? l.order[static_cast<size_t>(at)] : at;
+        if (c < columns && header->visualIndex(c) != at) header->moveSection(header->visualIndex(c), at);
+    }
     static_cast<WrapDelegate*>(DataGrid->itemDelegate())->wrap = l.wordWrap;
     DataGrid->verticalHeader()->setDefaultSectionSize(std::max(TwipsToPixels(l.rowHeightTwips), 18));
     DataGrid->viewport()->update();

@@ -346,6 +346,9 @@ TEST_F(GatewayEndToEnd, AKillInTheMiddleOfAnEmailSendsEachPieceOnceAfterTheResta
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(std::filesystem::exists(marker)) << "the child never reached send " << killedAfter + 1;
         ASSERT_EQ(sim.sent().size() % 9, static_cast<std::size_t>(killedAfter));
+        // What was sent is on the disk, for the owner's eyes only.
+        EXPECT_EQ(std::filesystem::status(SendProgress::Path()).permissions(),
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
         // The program starts again.
         EmailtoSMS::Reset();

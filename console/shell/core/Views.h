@@ -37,6 +37,8 @@ struct ViewLayout {
     std::map<int, int> widthsTwips;       // position -> width
     std::set<int> wordWrap;
     int rowHeightTwips = 0;
+    std::set<int> dateColumns;  // at least as wide as a whole date-time (DateText.h)
+    std::vector<int> order;     // the columns as the grid shows them, left to right; empty: table order
 };
 
 // The layout of a view over a record set of `fieldCount` fields.
