@@ -158,6 +158,13 @@ TEST_F(GatewayEndToEnd, EmailsReachTheHandsetsOnceAndSendersLearnTheOutcome) {
     EXPECT_EQ(status.at("c@example.com"), (std::multiset<std::string>{"SMS was sent to 0133333333 (Brackets)",
                                                                       "SMS was sent to 0155555555 (Brackets)"}));
     EXPECT_EQ(status.at("e@example.com"), std::multiset<std::string>{"SMS was sent to 0177777777 (Caf\xC3\xA9)"});
+    // Its status e-mail names what reached the handset as "?".
+    for (const auto& r : servers.smtp().received()) {
+        if (r.rcptTo != std::vector<std::string>{"e@example.com"}) continue;
+        EXPECT_NE(parlix::mail::MailMessage::parse(r.data).Body().find(
+                      "These characters cannot be sent as SMS and reach the handset as \"?\": \xC3\xAF"),
+                  std::string::npos);
+    }
     EXPECT_EQ(status.at("f@example.com"), std::multiset<std::string>{"SMS was sent to 0188888888 (0188888888)"});
     EXPECT_EQ(status.at("h@example.com"), std::multiset<std::string>{"SMS was sent to 0100000000 (Long 9)"});
     EXPECT_EQ(status.size(), 8u);
