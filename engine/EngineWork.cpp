@@ -19,6 +19,7 @@
 #include "engine/schema/Schema.h"
 #include "platform/clock/Clock.h"
 #include "platform/db/Recordset.h"
+#include "platform/text/Text.h"
 
 #include <stdexcept>
 #include <utility>
@@ -125,7 +126,8 @@ bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
     if (rs.eof()) return true;
 
     const std::int64_t id = rs.integer("MsgID");
-    const std::string mobile = rs.text("Mobile");
+    // Blanks and "-" never reach the modem, whoever wrote the row.
+    const std::string mobile = text::cleanNumber(rs.text("Mobile"));
     const std::string message = rs.text("Message");
     // A row without a type is sent as text rather than stopping every pass.
     const auto type = static_cast<std::int16_t>(rs.isNull("MsgType") ? 1 : rs.integer("MsgType"));
@@ -148,6 +150,20 @@ bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
     claim.held = true;
     claim.id = id;
     claim.mobile = mobile;
+
+    // A row that cannot become a message is no modem failure, and trying it again
+    // would change nothing: it fails for good, and the rows behind it go out.
+    if (const std::string why = CannotBeSent(mobile, message); !why.empty()) {
+        e.AddStatus("Send fail!", {"Send to : " + mobile, "Message : " + message});
+        WriteErrorLog(label, 0,
+                      "Message cannot be sent:-\r\nMsgID:" + std::to_string(id) + "\r\nMobile Number:" + mobile +
+                          "\r\nReason:" + why);
+        Increment(e.FailCount);
+        Finish(e, claim, {{"SentStatus", "F"}}, label);
+        ReportSendResult(mobile, "F", 0);
+        e.ShowCounters();
+        return true;
+    }
 
     e.AddStatus("Sending. Please wait...");
     auto& modem = e.Modem();

@@ -10,6 +10,7 @@
 #include "mailgateway/StatusReport.h"
 #include "platform/clock/Clock.h"
 #include "platform/text/Text.h"
+#include "platform/text/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -503,7 +504,8 @@ namespace ExtractMobileNumber {
 std::string CleanMobileNumbers(const std::string& list) {
     std::string clean;
     for (char c : list)
-        if (c != '-' && c != ' ' && c != '\r' && c != '\n') clean += c;
+        if (c != '\r' && c != '\n') clean += c;
+    clean = parlix::text::cleanNumber(clean);
     try {
         WriteLog("CleanMobileNumbers: " + clean);
     } catch (...) {

@@ -464,3 +464,54 @@ TEST_F(MainRoad, ReportTheDatabaseRefusedIsAppliedOnceLater) {
     EXPECT_FALSE(std::filesystem::exists(pending));
     EXPECT_EQ(errorLog().find("Unable to update record"), std::string::npos) << errorLog();
 }
+
+// Rows that no writer of the console makes (scripts, peers, old databases): one that
+// cannot become a message ends "F" with its reason in the error log, without reaching
+// the modem, and the rows behind it go out. Numbers are sent as digits, whatever
+// blanks and "-" they were written with.
+TEST_F(MainRoad, RowsThatCannotBeSentEndFailedAndTheQueueGoesOn) {
+    startEngine("Direction = 2, DSR = 0");
+    struct Bad {
+        const char* mobile;  // nullptr: NULL
+        const char* text;
+        int type;  // -1: NULL
+        const char* reason;
+    };
+    const Bad bad[] = {
+        {"0123456789", "", 1, "the message is empty"},
+        {"0123456789", nullptr, 1, "the message is empty"},
+        {"0123456789", nullptr, 0, "the message is empty"},
+        {nullptr, "no number", 1, "the number is empty"},
+        {" - - ", "blanks only", 1, "the number is empty"},
+        {"01234S6789", "a letter", 1, "the number is not digits"},
+    };
+    std::vector<std::int64_t> badIds;
+    for (const auto& b : bad) {
+        const auto id = queue("0", "x", 1, "bad" + std::to_string(badIds.size()));
+        db.execute("UPDATE Outbox SET Mobile = ?, Message = ?, MsgType = ? WHERE MsgID = ?",
+                   {b.mobile ? db::Value(b.mobile) : db::Value(), b.text ? db::Value(b.text) : db::Value(),
+                    b.type < 0 ? db::Value() : db::Value(b.type), static_cast<long long>(id)});
+        badIds.push_back(id);
+    }
+    const auto spaced = queue("012 345 6789", "spaced");
+    const auto mixed = queue(" 016-123\t4567 ", "mixed", 0);
+    const auto untyped = queue("+60171234567", "no type");
+    db.execute("UPDATE Outbox SET MsgType = NULL WHERE MsgID = ?", {static_cast<long long>(untyped)});
+
+    for (int pass = 0; pass < 12; ++pass) ASSERT_TRUE(engine.SendSMS0()) << engine.StatusText();
+    const std::string log = errorLog();
+    for (std::size_t i = 0; i < badIds.size(); ++i) {
+        auto r = row(badIds[i]);
+        EXPECT_EQ(r["SentStatus"], "F") << i;
+        EXPECT_EQ(r["Lock"], "0") << i;
+        EXPECT_NE(log.find("MsgID:" + std::to_string(badIds[i]) + "\r\n"), std::string::npos) << i << log;
+        EXPECT_NE(log.find(std::string("Reason:") + bad[i].reason), std::string::npos) << i;
+    }
+    EXPECT_EQ(engine.FailCount, static_cast<std::int16_t>(badIds.size()));
+    for (auto id : {spaced, mixed, untyped}) EXPECT_EQ(row(id)["SentStatus"], "S") << id;
+    const auto sent = sim->sent();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0].number, "60123456789");
+    EXPECT_EQ(sent[1].number, "60161234567");
+    EXPECT_EQ(sent[2].number, "60171234567");
+}

@@ -100,11 +100,7 @@ TimePoint LocalMoment(int year, int month, int day, int minutes) {
     return std::chrono::system_clock::from_time_t(std::mktime(&tm));
 }
 
-bool IsBlankEntry(const std::string& entry) {
-    for (char c : entry)
-        if (c != ' ' && c != '\t' && c != '-') return false;
-    return true;
-}
+bool IsBlankEntry(const std::string& entry) { return text::cleanNumber(entry).empty(); }
 
 bool ContactIdOf(const std::string& entry, std::int64_t& id) {
     const auto colon = entry.find(':');
@@ -120,12 +116,6 @@ bool ContactIdOf(const std::string& entry, std::int64_t& id) {
     return true;
 }
 
-std::string CleanNumber(const std::string& entry) {
-    std::string s;
-    s.reserve(entry.size());
-    for (char c : entry)
-        if (c != '-') s += c;
-    return s;
-}
+std::string CleanNumber(const std::string& entry) { return text::cleanNumber(entry); }
 
 }  // namespace parlix::console

@@ -62,7 +62,7 @@ TimePoint LocalMoment(int year, int month, int day, int minutes);
 bool IsBlankEntry(const std::string& entry);
 // Contact ID of a contact entry ("12:Name:Mobile"): digits before the first ":".
 bool ContactIdOf(const std::string& entry, std::int64_t& id);
-// A typed number as queued: every "-" removed, nothing else.
+// A typed number as queued: blanks and "-" removed (text::cleanNumber).
 std::string CleanNumber(const std::string& entry);
 
 }  // namespace parlix::console

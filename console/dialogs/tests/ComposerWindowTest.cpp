@@ -102,7 +102,7 @@ TEST_F(Composer, SendQueuesGroupContactAndTypedNumberThenEmptiesTheList) {
     EXPECT_EQ(prompts(), std::vector<std::string>{Report(4, 0)});
     EXPECT_EQ(boxes.calls[0].title, "Vovivaded Ezovaro - Message Queue");
     EXPECT_EQ(pending(), (std::vector<std::string>{"Ali|0121111111", "Badu|0122222222", "Chen|0133333333",
-                                                   "Unknown|019876 5432"}));
+                                                   "Unknown|0198765432"}));
     EXPECT_EQ(count("Subject = ? AND Message = 'Meeting at 9' AND MsgType = 1", {w->txtSubject->text().toStdString()}),
               4);
     EXPECT_EQ(w->cbRecipient->count(), 0);
