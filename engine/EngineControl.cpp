@@ -26,6 +26,9 @@ private:
 
 std::string Id() { return std::to_string(EngineModemID); }
 
+// Characters the activity box keeps; older entries make room for newer ones at the tick.
+constexpr std::size_t kStatusLimit = 300;
+
 db::Recordset OpenModemRow(const db::Connection& connection) {
     return db::Recordset(connection, "SELECT * FROM Modem WHERE [ModemID] = ?", {EngineModemID},
                          {db::Cursor::Live, db::Lock::Optimistic, 0});
@@ -281,7 +284,7 @@ void Engine::Tick() {
         StopEngine();
         return;
     }
-    if (TextLength(status_) > 300) SetStatusText("Running ...");
+    if (TextLength(status_) > kStatusLimit) SetStatusText(KeepNewestEntries(status_, kStatusLimit));
     if (ModemLost) {
         RetryModem();
         if (bStop) StopEngine();

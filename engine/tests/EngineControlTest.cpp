@@ -1,5 +1,6 @@
 // Start, Stop, the tick and EngineStatus against the real database and the simulated
 // modem on a pseudo-terminal.
+#include "engine/EngineText.h"
 #include "engine/tests/EngineRig.h"
 #include "engine/work_tests/HeadlessView.h"
 #include "platform/clock/Clock.h"
@@ -211,21 +212,24 @@ TEST_F(EngineControl, TickWorksByDirection) {
     }
 }
 
-TEST_F(EngineControl, TickTrimsTheActivityBoxPast300Characters) {
-    engine.EngineDirection = 7;  // no work, only the trim
-    engine.SetStatusText(std::string(300, 'x'));
-    engine.Timer1_Timer();
-    EXPECT_EQ(engine.StatusText(), std::string(300, 'x'));
-    engine.SetStatusText(std::string(301, 'x'));
-    engine.Timer1_Timer();
-    EXPECT_EQ(engine.StatusText(), "Running ...");
-    EXPECT_EQ(view.status, "Running ...");
-    // 300 characters of two bytes each are still 300 characters.
-    std::string wide;
-    for (int i = 0; i < 300; ++i) wide += "\xC3\xA9";
-    engine.SetStatusText(wide);
-    engine.Timer1_Timer();
-    EXPECT_EQ(engine.StatusText(), wide);
+TEST_F(EngineControl, TickKeepsTheActivityBoxTo300CharactersByDroppingOldEntries) {
+    setModem("DSR = 1");
+    startModem();
+    // What an earlier run left in the box.
+    std::string earlier;
+    for (int i = 0; i < 6; ++i) earlier += "01/01/2026 10:00:0" + std::to_string(i) + " Status : Earlier entry\r\n\r\n";
+    engine.SetStatusText(earlier);
+    engine.cmdInit_Click();
+    ASSERT_TRUE(has("SMS engine is running.")) << engine.StatusText();
+    ASSERT_GT(TextLength(engine.StatusText()), 300u);
+    engine.EngineDirection = 7;  // the ticks do no work: only the trim
+    for (int tick = 0; tick < 3; ++tick) engine.Timer1_Timer();
+    EXPECT_LE(TextLength(engine.StatusText()), 300u);
+    EXPECT_EQ(view.status, engine.StatusText());
+    // The Start's own entries stay; the oldest earlier ones made room.
+    EXPECT_TRUE(has("SMS engine is running.")) << engine.StatusText();
+    EXPECT_TRUE(has("Delivery Status Report is turned on."));
+    EXPECT_EQ(engine.StatusText().find("10:00:05"), std::string::npos) << engine.StatusText();
 }
 
 TEST_F(EngineControl, StopDuringASendIsTakenAtTheEndOfThatTick) {
