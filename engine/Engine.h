@@ -111,6 +111,8 @@ protected:
     void StopEngine();
 
 private:
+    // Start's work; true when the engine runs.
+    bool StartEngine();
     // After a failed step: a database failure is shown as such; a modem failure
     // reconnects the modem. False when the modem could not be reconnected (the tick
     // then ends and the engine waits for the modem).

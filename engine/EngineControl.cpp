@@ -153,6 +153,12 @@ void Engine::Timer1_Timer() {
 }
 
 void Engine::Start() {
+    // Reset only sets the counters back: it is there whenever the engine does not run,
+    // after a failed Start too.
+    if (!StartEngine()) view.setResetEnabled(true);
+}
+
+bool Engine::StartEngine() {
     const std::string label = "frmSMSEngine-cmdInit_Click: " + Id();
     try {
         view.setInitEnabled(false);
@@ -164,12 +170,16 @@ void Engine::Start() {
         bStop = false;
         // Each failure says its reason in one line and leaves only Stop, which brings the
         // engine back to "Stop".
-        if (!DbConnection.isOpen()) return AddStatus(LastConnectFailure());
+        if (!DbConnection.isOpen()) {
+            AddStatus(LastConnectFailure());
+            return false;
+        }
 
         db::Recordset row = OpenModemRow(DbConnection);
         if (row.eof()) {
             WriteErrorLog(label, 0, NoModemRowText());
-            return AddStatus(NoModemRowText());
+            AddStatus(NoModemRowText());
+            return false;
         }
         view.setCaption(ProductName + " " + Id() + " - " + row.text("ModemNumber"));
 
@@ -209,12 +219,14 @@ void Engine::Start() {
             view.setSettingsEnabled(true);
         }
         SwitchDeliveryReports();
+        return result == QuentraSMSAPI6::ModemStatus::OK;
     } catch (const std::exception& failure) {
         LogCurrentException(label);
         AddStatus(DatabaseProblem(failure));
     } catch (...) {
         LogCurrentException(label);
     }
+    return false;
 }
 
 QuentraSMSAPI6::ModemStatus Engine::BringModemUp(std::string& reason) {

@@ -130,6 +130,7 @@ TEST_F(EngineControl, SimFailuresLeaveOnlyStopAndStopRecovers) {
         EXPECT_FALSE(has("SMS engine is running."));
         EXPECT_FALSE(view.init);
         EXPECT_TRUE(view.stop);
+        EXPECT_TRUE(view.reset);  // the engine does not run: the counters may be reset
         EXPECT_FALSE(view.timerOn);
         EXPECT_EQ(engine.EngineState, "Stop");
 
@@ -160,7 +161,7 @@ TEST_F(EngineControl, SilentModemIsNotConnected) {
     EXPECT_TRUE(view.init);
     EXPECT_FALSE(view.stop);
     EXPECT_TRUE(view.settings);
-    EXPECT_FALSE(view.reset);  // Reset stays off until a stop
+    EXPECT_TRUE(view.reset);  // not running: Reset is there at once
     EXPECT_TRUE(view.timerOn);
     EXPECT_EQ(engine.EngineState, "Stop");
     EXPECT_EQ(modemColumn("Status"), "Stop");
@@ -386,6 +387,7 @@ TEST_F(EngineControl, EveryStartUpFailureSaysItsReasonOnScreen) {
         EXPECT_NE(errorLog().find(c.logged), std::string::npos) << errorLog();
         EXPECT_NE(e.EngineState, "Running");
         EXPECT_TRUE(fresh.stop || fresh.init) << "a button to go on with";
+        EXPECT_TRUE(fresh.reset);
     }
 }
 
