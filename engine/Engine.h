@@ -119,7 +119,8 @@ private:
     bool AfterFailedStep(const std::string& word);
     bool Reconnect(const std::string& word);
     // Brings the modem up on ModemPort with ModemPIN; a port without a device is named
-    // in `reason` (and the error log) without a probe.
+    // in `reason` (and the error log) without a probe, and a PIN that was not sent or
+    // was refused is explained there.
     QuentraSMSAPI6::ModemStatus BringModemUp(std::string& reason);
     // A tick while the modem is lost: one more bring-up, nothing else.
     void RetryModem();
@@ -127,6 +128,9 @@ private:
     void SwitchDeliveryReports();
 
     std::string ModemPIN;       // Modem.PIN read at the last Start
+    // The last PIN the SIM refused: it is not sent again, since each try uses up one of
+    // the SIM's few attempts. A different PIN in the settings is tried.
+    std::string RefusedPIN;
     bool ReportsWanted = false;  // Modem.DSR read at the last Start
 
     std::string status_;

@@ -210,7 +210,7 @@ bool Engine::StartEngine() {
             view.setTimerInterval(poll * 1000);
             view.setTimerEnabled(true);
         } else if (const char* problem = SimProblem(result)) {
-            AddStatus(problem);
+            AddStatus(problem, reason.empty() ? std::vector<std::string>{} : std::vector{reason});
         } else if (result == QuentraSMSAPI6::ModemStatus::Fail) {
             AddStatus("Modem not connected!", reason.empty() ? std::vector<std::string>{} : std::vector{reason});
             Modem().CloseModem();
@@ -236,7 +236,28 @@ QuentraSMSAPI6::ModemStatus Engine::BringModemUp(std::string& reason) {
         WriteErrorLog("frmSMSEngine-InitModem Modem: " + Id(), serial::InvalidPortNumber, reason);
         return QuentraSMSAPI6::ModemStatus::Fail;
     }
-    return ModemPIN.empty() ? Modem().InitModem(ModemPort) : Modem().InitModem(ModemPort, ModemPIN);
+    if (ModemPIN.empty()) return Modem().InitModem(ModemPort);
+    if (ModemPIN == RefusedPIN) {
+        // Only a SIM that wants no PIN (any more) comes up without it.
+        const auto result = Modem().InitModem(ModemPort);
+        if (result != QuentraSMSAPI6::ModemStatus::PINRequired) return result;
+        reason = "The SIM refused this PIN before, so it was not sent again: correct the PIN in Settings > \"SMS "
+                 "Modem Setting\" first.";
+        return QuentraSMSAPI6::ModemStatus::PINWrong;
+    }
+    const auto result = Modem().InitModem(ModemPort, ModemPIN);
+    const int left = Modem().PINAttempts();
+    const std::string attempts = left >= 0 ? " PIN attempts left: " + std::to_string(left) + "." : "";
+    if (result == QuentraSMSAPI6::ModemStatus::PINWrong) {
+        RefusedPIN = ModemPIN;
+        reason = "The SIM refused the PIN; it will not be sent again: correct it in Settings > \"SMS Modem Setting\" "
+                 "first." + attempts;
+    } else if (result == QuentraSMSAPI6::ModemStatus::PINRequired) {
+        // The library keeps the SIM's last attempt back.
+        reason = "The PIN was not sent: only one PIN attempt is left before the SIM locks. Check the PIN and unlock "
+                 "the SIM in a phone.";
+    }
+    return result;
 }
 
 void Engine::SwitchDeliveryReports() {
@@ -359,7 +380,8 @@ void Engine::RetryModem() {
     if (!reason.empty()) details.push_back(reason);
     if (const char* problem = SimProblem(result)) {
         // Another try could use up the SIM's PIN attempts: the engine waits for Stop.
-        AddStatus(problem, {"The engine waits; press Stop to end it."});
+        details.push_back("The engine waits; press Stop to end it.");
+        AddStatus(problem, details);
         view.setTimerEnabled(false);
     } else {
         details.push_back("Trying again at the next tick; press Stop to end.");

@@ -49,6 +49,13 @@ protected:
     TestEngine engine{view};
 
     bool has(const std::string& entry) const { return engine.StatusText().find(" Status : " + entry) != std::string::npos; }
+    // How often the modem got this command line.
+    int sent(const std::string& command) const {
+        const std::string log = sim->dialogue(), line = "<< " + command + "\n";
+        int n = 0;
+        for (auto at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++n;
+        return n;
+    }
     void expectStoppedButtons() {
         EXPECT_TRUE(view.init);
         EXPECT_FALSE(view.stop);
@@ -142,6 +149,49 @@ TEST_F(EngineControl, SimFailuresLeaveOnlyStopAndStopRecovers) {
         expectStoppedButtons();
         EXPECT_FALSE(view.timerOn);
     }
+}
+
+TEST_F(EngineControl, ARefusedPinIsNotSentAgainUntilTheSettingChanges) {
+    setModem("PIN = '4321'");
+    startModem({"--sim=pin", "--pin=1234"});
+    for (int start = 1; start <= 3; ++start) {
+        SCOPED_TRACE(start);
+        engine.SetStatusText("");
+        engine.cmdInit_Click();
+        EXPECT_TRUE(has("Wrong PIN entered!")) << engine.StatusText();
+        EXPECT_NE(engine.StatusText().find("correct"), std::string::npos) << engine.StatusText();
+        EXPECT_NE(engine.StatusText().find("Settings > \"SMS Modem Setting\""), std::string::npos);
+        engine.cmdStop_Click();
+        engine.Timer1_Timer();
+    }
+    EXPECT_EQ(sent("AT+CPIN=4321"), 1);
+    EXPECT_NE(sim->control("status").find("\"sim\":\"pin\""), std::string::npos) << "the SIM is not locked";
+
+    // A corrected PIN goes, and the engine runs.
+    setModem("PIN = '1234'");
+    engine.cmdInit_Click();
+    EXPECT_TRUE(has("SMS engine is running.")) << engine.StatusText();
+}
+
+TEST_F(EngineControl, NoPinIsSentWithTheSimsLastAttempt) {
+    setModem("PIN = '4321'");
+    startModem({"--sim=pin", "--pin=1234", "--cpinr=1", "--pin-tries=2"});
+    engine.cmdInit_Click();
+    EXPECT_TRUE(has("Wrong PIN entered!"));
+    EXPECT_NE(engine.StatusText().find("PIN attempts left: 1."), std::string::npos) << engine.StatusText();
+    engine.cmdStop_Click();
+    engine.Timer1_Timer();
+
+    // Another PIN in the settings, but one more refusal would lock the SIM.
+    setModem("PIN = '5555'");
+    engine.SetStatusText("");
+    engine.cmdInit_Click();
+    EXPECT_TRUE(has("PIN Required!")) << engine.StatusText();
+    EXPECT_NE(engine.StatusText().find("only one PIN attempt is left"), std::string::npos) << engine.StatusText();
+    EXPECT_EQ(sent("AT+CPIN=5555"), 0);
+    EXPECT_NE(sim->control("status").find("\"pin-tries\":1"), std::string::npos);
+    EXPECT_TRUE(view.stop);
+    EXPECT_FALSE(view.timerOn);
 }
 
 TEST_F(EngineControl, CorrectPinStarts) {
