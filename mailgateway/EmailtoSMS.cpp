@@ -1,5 +1,7 @@
 #include "mailgateway/Passes.h"
 
+#include "mailgateway/SeenList.h"
+
 #include "mailgateway/Gateway.h"
 #include "mailgateway/Log.h"
 #include "mailgateway/MailClient.h"
@@ -14,7 +16,6 @@
 #include <cctype>
 #include <memory>
 #include <stdexcept>
-#include <unordered_set>
 
 namespace parlix::gateway {
 
@@ -66,16 +67,23 @@ std::string sEmailSubject;
 std::vector<std::string> arrayRecipientMN;
 std::string sCurrentNumber;
 std::string sSendTime;
+std::string sReportNote;
 
 namespace {
 // New e-mails fetched from the server in one call.
 constexpr std::size_t kFetchBatch = 50;
 
-// Identifiers handled in this run: a seen list that cannot be written does not make
-// the same e-mails go out again at the next tick.
-std::unordered_set<std::string>& SeenThisRun() {
-    static std::unordered_set<std::string> seen;
+// The seen list of this run, the saved one merged in at each pass: a list that cannot
+// be written does not make the same e-mails go out again at the next tick.
+SeenList& SeenThisRun() {
+    static SeenList seen;
     return seen;
+}
+
+bool SaveSeen(std::string& error) {
+    if (Mail().SaveList(SeenListPath(), SeenThisRun().Entries(), error)) return true;
+    WriteErrorLog("EmailtoSMS.CheckEmail() ", 75, "The seen list \"" + SeenListPath() + "\" cannot be written: " + error);
+    return false;
 }
 
 std::string Joined(const std::vector<std::string>& numbers) {
@@ -142,6 +150,11 @@ void HandleEmail(const FetchedEmail& email) {
 
 std::string SeenListPath() { return ProgramPath(kSeenListFile); }
 
+std::string MailboxKey(const MailClient& mailman) {
+    const long port = mailman.PopPort != 0 ? mailman.PopPort : (mailman.PopSsl != 0 ? 995 : 110);
+    return Trim(mailman.PopHost) + ":" + std::to_string(port) + ":" + mailman.PopUsername;
+}
+
 bool IsMobileNumber(const std::string& number) {
     std::size_t digits = 0;
     for (std::size_t i = 0; i < number.size(); ++i) {
@@ -198,8 +211,9 @@ void CheckEmail(MailClient& mailman) {
             DisplayActivity("The list of e-mails already sent cannot be read; see the log.");
             return;
         }
-        std::unordered_set<std::string>& seen = SeenThisRun();
-        seen.insert(seenFile.begin(), seenFile.end());
+        SeenList& seen = SeenThisRun();
+        const std::string mailbox = MailboxKey(mailman);
+        seen.Merge(seenFile, mailbox, SeenList::Today());
         seenFile.clear();
         WriteLog("Completed -- saAlreadySeen.LoadFromFile");
         clock::yield();
@@ -211,9 +225,10 @@ void CheckEmail(MailClient& mailman) {
             return;
         }
         WriteLog("Completed -- mailman.GetUidls()");
+        const bool refreshed = seen.Listed(mailbox, *sa, SeenList::Today());
         std::vector<std::string> toDownload;
         for (const auto& uidl : *sa) {
-            if (seen.contains(uidl)) continue;
+            if (seen.Contains(mailbox, uidl)) continue;
             // Only new identifiers are traced: a large mailbox would fill the log each minute.
             WriteLog("Uidl = sa.GetString(i)");
             toDownload.push_back(uidl);
@@ -221,14 +236,10 @@ void CheckEmail(MailClient& mailman) {
         }
 
         if (toDownload.empty()) {
+            // Days listed and identifiers forgotten reach the file once a day at most.
+            if (refreshed) SaveSeen(error);
             DisplayActivity("There no new e-mails in the inbox.");
         } else {
-            // What is saved: the server's identifiers handled before, then each e-mail's
-            // own once it has been handled (gone from the server: dropped from the list).
-            std::vector<std::string> handled;
-            handled.reserve(sa->size());
-            for (const auto& id : *sa)
-                if (seen.contains(id)) handled.push_back(id);
             // Fetched and handled a batch at a time: a mailbox full of new mail is never
             // held in memory at once, and a transfer that breaks off late keeps the
             // e-mails handled before it.
@@ -271,19 +282,18 @@ void CheckEmail(MailClient& mailman) {
                 for (const auto& [uidl, email] : emails) {
                     WriteLog("Set email = bundle.GetEmail(i)");
                     try {
+                        SendProgress::Begin(MailboxKey(mailman), uidl);
                         HandleEmail(email);
                     } catch (...) {
                         // Not handled: tried again at the next tick; the others go on.
                         LogCurrentException("EmailtoSMS.CheckEmail() ");
                         continue;
                     }
-                    seen.insert(uidl);
-                    handled.push_back(uidl);
-                    if (Mail().SaveList(SeenListPath(), handled, error))
+                    seen.Add(mailbox, uidl, SeenList::Today());
+                    if (SaveSeen(error)) {
                         WriteLog("sa.SaveToFile");
-                    else
-                        WriteErrorLog("EmailtoSMS.CheckEmail() ", 75,
-                                      "The seen list \"" + SeenListPath() + "\" cannot be written: " + error);
+                        SendProgress::End();
+                    }
                 }
                 if (serverDown) return;
             }
@@ -337,14 +347,73 @@ void CheckRecipientSetting() {
     for (const auto& number : arrayRecipientMN) WriteLog("EmailtoSMS.arrayRecipientMN: " + number);
 }
 
+namespace {
+// Why no SMS can be made of the text, or nothing.
+std::string Unsendable(const LongSMS::ModemText& carried) {
+    if (carried.text.find_first_not_of(" \t\r\n\f\v") == std::string::npos)
+        return "The SMS was NOT sent: the e-mail holds no text to send.";
+    if (carried.nothingCarried)
+        return "The SMS was NOT sent: none of its characters can be sent as SMS (the modem sends the GSM alphabet "
+               "only): " + carried.replaced;
+    return {};
+}
+
+// Sends the text to one number, or the rest of it after a restart. True when all of it
+// went out; a long text names the "i/N" of the pieces that did not.
+bool SendToNumber(GatewayModem& modem, const std::string& text, const std::string& number, std::size_t index,
+                  std::vector<std::string>& notSent) {
+    LongSMS::Pieces pieces;
+    pieces.sent = SendProgress::PiecesSent(index, number);
+    pieces.onSent = [&](int sent) { SendProgress::SetPiecesSent(index, number, sent); };
+    if (LongSMS::Septets(text) > 160) {
+        const std::string& limitText = Setting::Loaded.EMail.Limit;
+        auto limit = SettingNumber(limitText);
+        if (!limit || *limit < 1) {
+            WriteErrorLog(std::string("Module.EmailtoSMS.SendSMS() ") + kSource, 13,
+                          "The limit of parts \"" + limitText + "\" in Setting.INI is not a number from 1 to 9; 1 is used");
+            limit = 1;
+        }
+        LongSMS::SendLongSMS(static_cast<std::int16_t>(std::min(*limit, 99L)), text, number, &pieces);
+        notSent = pieces.notSent;
+        return notSent.empty();
+    }
+    if (pieces.sent >= 1) return true;
+    if (!modem.SendSMS(number, LongSMS::ForModem(text).text)) return false;
+    pieces.onSent(1);
+    return true;
+}
+
+std::string Listed(const std::vector<std::string>& items) {
+    std::string all;
+    for (const auto& i : items) all += (all.empty() ? "" : ", ") + i;
+    return all;
+}
+}  // namespace
+
 bool SendSMS(const std::string& text) {
     bool anySent = false;
     try {
+        sReportNote.clear();
         if (arrayRecipientMN.empty()) {
             DisplayActivity("This e-Mail -- " + std::string(vbCrLf) + text + vbCrLf +
                             "has NOT been send as SMS: no mobile number was found for it!");
             sCurrentNumber.clear();
             StatusReport::SendStatusReportByEmail(false);
+            return false;
+        }
+        const LongSMS::ModemText carried = LongSMS::ForModem(text);
+        if (const std::string why = Unsendable(carried); !why.empty()) {
+            // Nothing the handset could read: no SMS, and the sender learns why.
+            for (std::size_t i = 0; i < arrayRecipientMN.size(); ++i) {
+                sCurrentNumber = Trim(arrayRecipientMN[i]);
+                if (SendProgress::Reported(i, sCurrentNumber)) continue;
+                DisplayActivity("This e-Mail -- " + std::string(vbCrLf) + text + vbCrLf + "has NOT been send to " +
+                                sCurrentNumber + " as SMS! " + why);
+                sReportNote = why;
+                StatusReport::SendStatusReportByEmail(false);
+                SendProgress::SetReported(i, sCurrentNumber);
+            }
+            sReportNote.clear();
             return false;
         }
         GatewayModem& modem = SMSObject();
@@ -369,30 +438,27 @@ bool SendSMS(const std::string& text) {
             }
         }
 
-        for (const auto& entry : arrayRecipientMN) {
-            const std::string number = Trim(entry);
+        for (std::size_t i = 0; i < arrayRecipientMN.size(); ++i) {
+            const std::string number = Trim(arrayRecipientMN[i]);
             sCurrentNumber = number;
+            sReportNote.clear();
+            // Sent and reported before the program was ended: nothing goes twice.
+            if (SendProgress::Reported(i, number)) continue;
             bool sent = false;
             if (!IsMobileNumber(number)) {
                 WriteLog("SendSMS() - \"" + number + "\" is not a mobile number; nothing is sent to it.");
             } else {
                 try {
-                    if (parlix::text::lengthUtf16(text) > 160) {
-                        const std::string& limitText = Setting::Loaded.EMail.Limit;
-                        auto limit = SettingNumber(limitText);
-                        if (!limit || *limit < 1) {
-                            WriteErrorLog(std::string("Module.EmailtoSMS.SendSMS() ") + kSource, 13,
-                                          "The limit of parts \"" + limitText +
-                                              "\" in Setting.INI is not a number from 1 to 9; 1 is used");
-                            limit = 1;
-                        }
-                        sent = LongSMS::SendLongSMS(static_cast<std::int16_t>(std::min(*limit, 99L)), text, number);
-                    } else {
-                        sent = modem.SendSMS(number, text);
-                    }
+                    std::vector<std::string> notSent;
+                    sent = SendToNumber(modem, text, number, i, notSent);
+                    if (!notSent.empty()) sReportNote = "These parts of the SMS were NOT sent: " + Listed(notSent);
                 } catch (...) {
                     LogCurrentException(std::string("Module.EmailtoSMS.SendSMS() ") + kSource);
                 }
+                if (!carried.replaced.empty())
+                    sReportNote += std::string(sReportNote.empty() ? "" : "\n") +
+                                   "These characters cannot be sent as SMS and reach the handset as \"?\": " +
+                                   carried.replaced;
             }
             sSendTime = NowText();
             if (sent) {
@@ -401,10 +467,12 @@ bool SendSMS(const std::string& text) {
                 anySent = true;
             } else {
                 DisplayActivity("This e-Mail -- " + std::string(vbCrLf) + text + vbCrLf + "has NOT been send to " +
-                                number + " as SMS!");
+                                number + " as SMS!" + (sReportNote.empty() ? "" : " " + sReportNote));
             }
             StatusReport::SendStatusReportByEmail(sent);
+            SendProgress::SetReported(i, number);
         }
+        sReportNote.clear();
     } catch (...) {
         LogCurrentException(std::string("Module.EmailtoSMS.SendSMS() ") + kSource);
     }
@@ -420,7 +488,8 @@ void Reset() {
     arrayRecipientMN.clear();
     sCurrentNumber.clear();
     sSendTime.clear();
-    SeenThisRun().clear();
+    sReportNote.clear();
+    SeenThisRun().Clear();
 }
 
 }  // namespace EmailtoSMS

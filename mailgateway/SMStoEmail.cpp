@@ -72,21 +72,6 @@ std::vector<std::pair<std::string, ReceivedSMS>>& Waiting() {
     return state.list;
 }
 
-// Writes the whole text and puts it on the disk before it counts as kept.
-bool WriteDurably(const std::string& path, const std::string& text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    const bool ok = done == text.size() && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
-}
-
 // Keeps one SMS in its own file (written beside it, renamed into place, owner only):
 // the modem has already deleted it from the SIM.
 std::string Keep(const ReceivedSMS& sms) {
@@ -95,20 +80,12 @@ std::string Keep(const ReceivedSMS& sms) {
     char name[64];
     std::snprintf(name, sizeof name, "%015lld-%06lu.sms", static_cast<long long>(stamp), state.next++ % 1000000);
     const std::filesystem::path folder(PendingPath());
-    const std::filesystem::path temp = folder / (std::string(name) + ".tmp");
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
-    const bool ok = WriteDurably(temp.string(), Encode(sms));
-    if (ok) std::filesystem::rename(temp, folder / name, ec);
-    if (!ok || ec) {
-        std::filesystem::remove(temp, ec);
+    if (!SaveDurably((folder / name).string(), Encode(sms)))
         WriteErrorLog(kLocation, 75, "The received SMS cannot be kept in \"" + PendingPath() +
                                          "\"; it stays in memory until it has been forwarded");
-    } else if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        ::fsync(dir);  // the rename too
-        ::close(dir);
-    }
     return name;
 }
 }  // namespace

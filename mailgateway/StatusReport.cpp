@@ -96,6 +96,7 @@ void SendStatusReportByEmail(bool sent) {
             email.Subject = "SMS was NOT sent to " + number + " (" + EmailtoSMS::sEmailSubject + ")";
             email.Body = std::string("Content of SMS: ") + "\n" + EmailtoSMS::sSMSText;
         }
+        if (!EmailtoSMS::sReportNote.empty()) email.Body += "\n\n" + EmailtoSMS::sReportNote;
 
         long result = 0;
         if (!email.To.empty() || !email.CC.empty()) {

@@ -234,9 +234,21 @@ std::vector<std::string> frmNewSMS::recipientEntries() const {
     return entries;
 }
 
+std::string frmNewSMS::typedRecipient() const {
+    const QString typed = cbRecipient->currentText();
+    if (IsBlankEntry(typed.toStdString()) || cbRecipient->findText(typed, Qt::MatchExactly) >= 0) return {};
+    return typed.toStdString();
+}
+
 void frmNewSMS::clearRecipients() {
     cbRecipient->clear();
     cbRecipient->setEditText("");
+}
+
+void frmNewSMS::clearRecipientList() {
+    const QString typed = QString::fromStdString(typedRecipient());
+    cbRecipient->clear();
+    cbRecipient->setEditText(typed);
 }
 
 void frmNewSMS::addRecipients(const std::vector<std::string>& entries) {
@@ -288,19 +300,18 @@ void frmNewSMS::cmdSend_Click() {
         if (txtSubject->text().trimmed().isEmpty()) GenerateSubject();
 
         // 3. The edit text is one more entry: typed, or put in by reply, resend or "Send SMS".
-        const QString typed = cbRecipient->currentText();
-        if (!IsBlankEntry(typed.toStdString()) && cbRecipient->findText(typed, Qt::MatchExactly) < 0) {
-            const QSignalBlocker quiet(cbRecipient);
-            cbRecipient->addItem(typed);
-        }
-        RecipientTyped = false;
+        //    It joins the list only when this Send goes through, so a number corrected
+        //    after a refused Send is sent as it stands now, and only that way.
+        std::vector<std::string> entries = recipientEntries();
+        const std::string typed = typedRecipient();
+        if (!typed.empty()) entries.push_back(typed);
 
         if (txtComposeSMS->toPlainText().isEmpty()) {
             ui::msgBox("No message to send !", ui::vbExclamation, kWarningTitle);
             txtComposeSMS->setFocus();
             return;
         }
-        if (cbRecipient->count() == 0) {
+        if (entries.empty()) {
             ui::msgBox("No recipient is selected !", ui::vbExclamation, kWarningTitle);
             txtComposeSMS->setFocus();
             return;
@@ -313,7 +324,7 @@ void frmNewSMS::cmdSend_Click() {
         }
 
         // 6. Queue every entry.
-        const std::vector<std::string> entries = recipientEntries();
+        RecipientTyped = false;
         Broadcast b{txtSubject->text().toStdString(), messageText(), when, chkChinese->isChecked(),
                     cbBroadcastFilter->isChecked()};
         QueueResult result;

@@ -61,6 +61,9 @@ public:
     // The recipient list (cbRecipient's items), as the picker reads and writes it.
     std::vector<std::string> recipientEntries() const;
     void clearRecipients();  // list and edit text
+    void clearRecipientList();  // the list; a number typed in the edit part stays
+    // The edit part's text when it is one more recipient: not blank, not an entry.
+    std::string typedRecipient() const;
     void addRecipients(const std::vector<std::string>& entries);
     std::string messageText() const;
     void setMessageText(const std::string& text);  // as a template or a reply does

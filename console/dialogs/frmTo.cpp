@@ -160,7 +160,8 @@ bool frmTo::SelectGroup() {
                        "Contact Manager - Empty Group");
             return false;
         }
-        composer_->clearRecipients();
+        // A number typed in the composer's box is no tick: it stays for the Send.
+        composer_->clearRecipientList();
         composer_->addRecipients(ticked);
         return true;
     } catch (...) {

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "console/dialogs/frmContact.h"
 #include "console/shell/Help.h"
@@ -60,6 +61,38 @@ protected:
         if (wrap.count(index.column())) option->features |= QStyleOptionViewItem::WrapText;
         else option->features &= ~QStyleOptionViewItem::WrapText;
     }
+};
+
+// The folder tree. Whatever the user does to it, the node it leaves selected is the node
+// whose view is shown: a press that moves the selection and a key that moves it show the
+// new node at once (`chosen`); a right click never moves it by itself (the pop-up's
+// handler shows the node first when it offers a menu for it).
+class FolderTree : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+    std::function<void(QTreeWidgetItem*)> chosen;
+    // True once after a press that showed its node: the click that ends it needs no reload.
+    bool takeShownByPress() { return std::exchange(shownByPress_, false); }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::RightButton) {
+            e->accept();
+            return;
+        }
+        QTreeWidgetItem* before = currentItem();
+        QTreeWidget::mousePressEvent(e);
+        shownByPress_ = currentItem() && currentItem() != before;
+        if (shownByPress_ && chosen) chosen(currentItem());
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        QTreeWidgetItem* before = currentItem();
+        QTreeWidget::keyPressEvent(e);
+        if (currentItem() && currentItem() != before && chosen) chosen(currentItem());
+    }
+
+private:
+    bool shownByPress_ = false;
 };
 
 // The tree's own images: a small coloured plate with a letter.
@@ -146,19 +179,20 @@ void General::buildWidgets() {
     auto* central = new QWidget(this);
     auto* row = new QHBoxLayout(central);
 
-    tvwMessage = new QTreeWidget(central);
+    auto* tree = new FolderTree(central);
+    tvwMessage = tree;
     tvwMessage->setObjectName("tvwMessage");
     tvwMessage->setHeaderHidden(true);
     tvwMessage->setFixedWidth(210);
     tvwMessage->setContextMenuPolicy(Qt::CustomContextMenu);
     row->addWidget(tvwMessage);
+    tree->chosen = [this](QTreeWidgetItem* item) { tvwMessage_NodeClick(item); };
     // Every click counts, so clicking the selected node reloads its view.
-    connect(tvwMessage, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { tvwMessage_NodeClick(item); });
+    connect(tvwMessage, &QTreeWidget::itemClicked, this, [this, tree](QTreeWidgetItem* item, int) {
+        if (!tree->takeShownByPress()) tvwMessage_NodeClick(item);
+    });
     connect(tvwMessage, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        if (QTreeWidgetItem* item = tvwMessage->itemAt(pos)) {
-            tvwMessage->setCurrentItem(item);
-            tvwMessage_MouseDown(item);
-        }
+        if (QTreeWidgetItem* item = tvwMessage->itemAt(pos)) tvwMessage_MouseDown(item);
     });
 
     frmContent = new QGroupBox(central);
@@ -578,19 +612,27 @@ QTreeWidgetItem* General::node(NodeKind kind, const std::string& text) const {
 QTreeWidgetItem* General::selectedNode() const { return tvwMessage->currentItem(); }
 
 void General::tvwMessage_MouseDown(QTreeWidgetItem* item) {
+    if (!item) return;
     trapped("General-twMessage_MouseDown", [&] {
-        const QPoint where = tvwMessage->viewport()->mapToGlobal(tvwMessage->visualItemRect(item).center());
+        QMenu* menu = nullptr;
         switch (kindOf(item)) {
-            case NodeKind::AddressBook: popup(pmnuAllContact, where); break;
+            case NodeKind::AddressBook: menu = pmnuAllContact; break;
             case NodeKind::Group: {
                 // A group whose rows are all gone offers nothing.
                 auto n = DbConnection.scalar("SELECT COUNT(*) FROM Groups WHERE GroupName = ?",
                                              {textOf(item)});
-                if (n && n->asInt() > 0) popup(pmnuGroup, where);
+                if (n && n->asInt() > 0) menu = pmnuGroup;
                 break;
             }
             default: break;  // folders and "Messages" have no pop-up
         }
+        if (!menu) return;  // a right click that offers nothing changes nothing
+        // The menu's items act on the selected node: it is shown first, so the tree, the
+        // view, the menus and the grid's pop-up name the same node.
+        const bool shown = item == selectedNode() && shownView_ == kindOf(item) &&
+                           (kindOf(item) != NodeKind::Group || shownGroup_ == textOf(item));
+        if (!shown) tvwMessage_NodeClick(item);
+        popup(menu, tvwMessage->viewport()->mapToGlobal(tvwMessage->visualItemRect(item).center()));
     });
 }
 

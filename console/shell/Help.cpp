@@ -28,7 +28,12 @@ void OpenUserManual(const std::string& path) {
             ui::msgBox("The User Manual does not exist!", ui::vbCritical, "Warning!");
             return;
         }
-        opener()(path);
+        // No program took it (a desktop without a handler for web pages): say where it is,
+        // so the user can open it another way.
+        if (!opener()(path))
+            ui::msgBox("The User Manual could not be opened: no program to show it was found.\n"
+                       "Open it in a web browser from:\n" + path,
+                       ui::vbExclamation, "Warning!");
     } catch (...) {
         LogCurrentException("Help-OpenUserManual");
     }

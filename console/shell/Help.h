@@ -6,8 +6,8 @@
 
 namespace parlix::console {
 
-// Opens `path`; a missing file shows "The User Manual does not exist!". Other failures
-// of the desktop's handler are silent.
+// Opens `path`; a missing file shows "The User Manual does not exist!"; a file no
+// program of the desktop takes shows a box naming the file's path.
 void OpenUserManual(const std::string& path);
 
 // What opens documents (ui::openDocument unless a test installed another); returns the old one.

@@ -7,10 +7,17 @@
 #include "platform/serial/SerialPort.h"
 #include "tools/modemsim/SimModem.h"
 
-#include <gtest/gtest.h>
+#include "modemapi/v5/SMS.h"
 
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <map>
 #include <set>
+#include <thread>
 
 using namespace gatewaytest;
 namespace mt = parlix::mail::testing;
@@ -137,7 +144,7 @@ TEST_F(GatewayEndToEnd, EmailsReachTheHandsetsOnceAndSendersLearnTheOutcome) {
         {"0144444444", {"First line numbers\n"}},
         {"0155555555", {"Bracket text\n"}},
         {"0166666666", {"Alt text"}},
-        {"0177777777", {"Caf\xC3\xA9 na\xC3\xAFve\n"}},
+        {"0177777777", {"Caf\xC3\xA9 na?ve\n"}},  // the GSM alphabet has no "\xC3\xAF"
         {"0188888888", {"Subject numbers\n"}},
         {"0199999999", {long400.substr(0, 157) + "1/3"}},
         {"0100000000", {long400.substr(0, 157) + "1/3", long400.substr(157, 157) + "2/3", long400.substr(314) + "\n3/3"}},
@@ -254,4 +261,139 @@ TEST_F(GatewayEndToEndTls, MailboxAndStatusOverImplicitTls) {
     EmailtoSMS::ConnectMailServer();
     EXPECT_EQ(Received().size(), 1u);
     EXPECT_NE(rig.Log().find("Notice -- IsNull(sa) = True"), std::string::npos);
+}
+
+namespace {
+
+// The real modem library, stopped for good before send number `stopBefore`: the
+// point where the test kills the program.
+class StoppingModem : public GatewayModem {
+public:
+    StoppingModem(int stopBefore, std::string marker) : stopBefore_(stopBefore), marker_(std::move(marker)) {}
+    ModemStatus ModemInit(int port, const std::string& pin) override { return sms_.ModemInit(port, pin); }
+    bool ConnectToGSM() override { return sms_.ConnectToGSM(); }
+    bool ReadSMS() override { return sms_.ReadSMS(); }
+    std::string MN() const override { return sms_.MN(); }
+    std::string MSG() const override { return sms_.MSG(); }
+    std::string SCTS() const override { return sms_.SCTS(); }
+    bool SendSMS(const std::string& number, const std::string& text) override {
+        if (++sends_ == stopBefore_) {
+            std::ofstream(marker_) << "stopped";
+            for (;;) ::pause();
+        }
+        return sms_.SendSMS(number, text);
+    }
+    bool ModemReset() override { return sms_.ModemReset(); }
+    bool ModemClose() override { return sms_.ModemClose(); }
+
+private:
+    QuentraSMSAPI5::SMS sms_;
+    int stopBefore_, sends_ = 0;
+    std::string marker_;
+};
+
+}  // namespace
+
+// Runs one pass as a program of its own in the folder the parent names; killed from outside.
+TEST(GatewayKilled, DISABLED_ChildPass) {
+    const char* folder = std::getenv("PARLIX_GATEWAY_CHILD_FOLDER");
+    const char* stop = std::getenv("PARLIX_GATEWAY_CHILD_STOP");
+    ASSERT_TRUE(folder && stop);
+    ProgramFolder = folder;
+    parlix::serial::setPortsFolder(std::filesystem::path(folder) / "ports");
+    Rig::View view;
+    StatusCore form(&view);
+    const std::string marker = std::string(folder) + "/stopped";
+    SetModemFactory([&] { return std::make_unique<StoppingModem>(std::atoi(stop), marker); });
+    Setting::GetSettingFromIniFile();
+    EmailtoSMS::ConnectMailServer();
+}
+
+TEST_F(GatewayEndToEnd, AKillInTheMiddleOfAnEmailSendsEachPieceOnceAfterTheRestart) {
+    Set("Line1", "1");
+    const std::vector<std::string> numbers = {"0111111111", "0122222222", "0133333333"};
+    // Three numbers, three pieces each: killed after the first piece, in the middle of
+    // the second number, and before the last piece.
+    for (const int killedAfter : {1, 4, 8}) {
+        std::string text;
+        for (int i = 0; i < 400; ++i) text += static_cast<char>('a' + (i + killedAfter) % 26);
+        servers.pop3().deliver(Message("k" + std::to_string(killedAfter) + "@example.com", "Killed",
+                                       "(" + numbers[0] + "," + numbers[1] + "," + numbers[2] + ")\r\n" + text));
+        ReleaseModem();  // the port is the child's now
+        const std::string marker = rig.folder().string() + "/stopped";
+        std::filesystem::remove(marker);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::setenv("PARLIX_GATEWAY_CHILD_FOLDER", rig.folder().c_str(), 1);
+            ::setenv("PARLIX_GATEWAY_CHILD_STOP", std::to_string(killedAfter + 1).c_str(), 1);
+            ::execl("/proc/self/exe", "gateway-child", "--gtest_also_run_disabled_tests",
+                    "--gtest_filter=GatewayKilled.DISABLED_ChildPass", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (!std::filesystem::exists(marker) && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(std::filesystem::exists(marker)) << "the child never reached send " << killedAfter + 1;
+        ASSERT_EQ(sim.sent().size() % 9, static_cast<std::size_t>(killedAfter));
+
+        // The program starts again.
+        EmailtoSMS::Reset();
+        EmailtoSMS::ConnectMailServer();
+        const auto received = Received();
+        for (const auto& number : numbers) {
+            std::vector<std::string> last(received.at(number).end() - 3, received.at(number).end());
+            EXPECT_EQ(last, (std::vector<std::string>{text.substr(0, 157) + "1/3", text.substr(157, 157) + "2/3",
+                                                      text.substr(314) + "\n3/3"}))
+                << "killed after " << killedAfter << ", " << number;
+        }
+        EXPECT_EQ(sim.sent().size() % 9, 0u) << "killed after " << killedAfter;
+        ASSERT_TRUE(servers.smtp().waitForMessages(3 * (1 + (killedAfter == 1 ? 0 : killedAfter == 4 ? 1 : 2))));
+        std::multiset<std::string> expected;
+        for (const auto& number : numbers) expected.insert("SMS was sent to " + number + " (Killed)");
+        EXPECT_EQ(StatusMails()["k" + std::to_string(killedAfter) + "@example.com"], expected);
+    }
+    EXPECT_EQ(sim.sent().size(), 27u);
+}
+
+TEST_F(GatewayEndToEnd, PiecesAreSizedBySeptetsSoTheModemTakesEveryOne) {
+    // Extension characters take two septets each: every piece boundary falls inside a
+    // run of them, on both sides of a pair, and one sits just past a full piece.
+    Set("Recipient", "0111111111");
+    const std::string ext = "\xE2\x82\xAC[]{}~|^\\";
+    std::string all;
+    for (int i = 0; i < 40; ++i) all += ext;
+    const std::vector<std::string> texts = {all, "a" + all, std::string(156, 'a') + "\xE2\x82\xAC" + std::string(20, 'b')};
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        servers.pop3().deliver(Message("s" + std::to_string(i) + "@example.com", "Ext " + std::to_string(i),
+                                       texts[i] + "\r\n", "Content-Type: text/plain; charset=utf-8\r\n"));
+    EmailtoSMS::ConnectMailServer();
+    ASSERT_TRUE(servers.smtp().waitForMessages(3));
+    const auto status = StatusMails();
+    const auto got = sim.sent();
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(status.at("s" + std::to_string(i) + "@example.com"),
+                  std::multiset<std::string>{"SMS was sent to 0111111111 (Ext " + std::to_string(i) + ")"});
+        // The pieces, their "i/N" taken off, join up to the whole text.
+        std::string joined;
+        for (; at < got.size(); ++at) {
+            const std::string& piece = got[at].text;
+            const auto slash = piece.rfind('/');
+            ASSERT_NE(slash, std::string::npos) << piece;
+            auto start = slash;
+            while (start > 0 && std::isdigit(static_cast<unsigned char>(piece[start - 1]))) --start;
+            joined += piece.substr(0, start);
+            EXPECT_LE(got[at].length, 160);
+            if (piece.substr(slash + 1) == piece.substr(start, slash - start)) {
+                ++at;
+                break;
+            }
+        }
+        EXPECT_EQ(joined, texts[i] + "\n") << i;
+    }
+    EXPECT_EQ(at, got.size());
 }

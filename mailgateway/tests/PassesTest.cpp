@@ -1,6 +1,7 @@
 // The passes against the scripted modem and the in-memory mail server.
 #include "mailgateway/tests/Fakes.h"
 
+#include "mailgateway/SeenList.h"
 #include "platform/text/Text.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,14 @@ std::vector<std::string> Subjects(const FakeMail& mail) {
     std::vector<std::string> out;
     for (const auto& d : mail.delivered) out.push_back(d.Subject);
     return out;
+}
+
+// The seen list as saved; the rig's mailbox is pop.example.com, port 110, no user.
+const std::string kBox = "pop.example.com:110:";
+SeenList Saved(FakeMail& mail) {
+    SeenList list;
+    list.Merge(mail.files[EmailtoSMS::SeenListPath()], "(older form)", SeenList::Today());
+    return list;
 }
 
 }  // namespace
@@ -124,7 +133,8 @@ TEST(GatewayEmailToSms, EveryEmailOfAFetchIsSentOnceAndMarkedSeenWhenHandled) {
     EmailtoSMS::ConnectMailServer();
     ASSERT_EQ(rig.Modem().sent.size(), 3u);
     EXPECT_EQ(rig.modem->sent[2].text, "text m3");
-    EXPECT_EQ(rig.mail.files[EmailtoSMS::SeenListPath()], (std::vector<std::string>{"old", "m1", "m2", "m3"}));
+    for (const char* id : {"old", "m1", "m2", "m3"}) EXPECT_TRUE(Saved(rig.mail).Contains(kBox, id)) << id;
+    EXPECT_EQ(Saved(rig.mail).Count(kBox), 4u);
     EXPECT_EQ(rig.mail.saveCalls, 3);  // saved as each e-mail was handled
 
     EmailtoSMS::ConnectMailServer();
@@ -139,7 +149,7 @@ TEST(GatewayEmailToSms, EveryEmailOfAFetchIsSentOnceAndMarkedSeenWhenHandled) {
     EmailtoSMS::ConnectMailServer();
     ASSERT_EQ(rig.modem->sent.size(), 4u);
     EXPECT_EQ(rig.modem->sent[3].text, "text m3b");
-    EXPECT_EQ(rig.mail.files[EmailtoSMS::SeenListPath()].back(), "m3b");
+    EXPECT_TRUE(Saved(rig.mail).Contains(kBox, "m3b"));
     rig.mail.vanished.clear();
     rig.mail.mailbox.erase(rig.mail.mailbox.end() - 2);
 
@@ -160,6 +170,50 @@ TEST(GatewayEmailToSms, EveryEmailOfAFetchIsSentOnceAndMarkedSeenWhenHandled) {
     EXPECT_NE(rig.Log().find("cannot be read (not a list); no e-mail is sent until it can."), std::string::npos);
 }
 
+TEST(GatewayEmailToSms, SeenEmailsAreKeptPerMailboxAndForgottenOnlyAfterThirtyDaysUnlisted) {
+    Rig rig;
+    Setting::Loaded.EMail.Recipient = "0111";
+    Setting::Loaded.EMail.Line1 = "0";
+    // A list saved in the older form: identifiers only, of the mailbox read now.
+    rig.mail.files[EmailtoSMS::SeenListPath()] = {"old"};
+    const std::vector<FakeMail::Stored> boxA = {{"old", Email("a", "old")}, {"a1", Email("a", "a1")}};
+    const std::vector<FakeMail::Stored> boxB = {{"old", Email("b", "same id elsewhere")}, {"b1", Email("b", "b1")}};
+    const auto pass = [&](const std::string& server, const std::string& user,
+                          const std::vector<FakeMail::Stored>& box) {
+        Setting::Loaded.EMail.Server = server;
+        Setting::Loaded.EMail.UserName = user;
+        rig.mail.mailbox = box;
+        rig.Modem().sent.clear();
+        EmailtoSMS::ConnectMailServer();
+        std::vector<std::string> texts;
+        for (const auto& s : rig.modem->sent) texts.push_back(s.text);
+        return texts;
+    };
+    const auto day = [&](int days) { rig.clock_.advance(std::chrono::hours(24 * days)); };
+    using Texts = std::vector<std::string>;
+    EXPECT_EQ(pass("pop.example.com", "", boxA), Texts{"a1"});
+    // Another server, then the same server with another user: each its own mailbox.
+    EXPECT_EQ(pass("pop.other.com", "", boxB), (Texts{"same id elsewhere", "b1"}));
+    EXPECT_EQ(pass("pop.example.com", "ali", boxB), (Texts{"same id elsewhere", "b1"}));
+    // Back to the first, also after a restart and after a day it listed nothing.
+    EmailtoSMS::Reset();
+    EXPECT_EQ(pass("pop.example.com", "", {}), Texts{});
+    day(29);
+    EXPECT_EQ(pass("pop.example.com", "", boxA), Texts{});
+    // Not listed for 30 days: still known. For 31: forgotten.
+    EXPECT_EQ(pass("pop.example.com", "", {boxA[1]}), Texts{});
+    day(30);
+    EXPECT_EQ(pass("pop.example.com", "", {boxA[1]}), Texts{});
+    EXPECT_TRUE(Saved(rig.mail).Contains(kBox, "old"));
+    day(1);
+    EXPECT_EQ(pass("pop.example.com", "", {boxA[1]}), Texts{});
+    EXPECT_FALSE(Saved(rig.mail).Contains(kBox, "old"));
+    EmailtoSMS::Reset();
+    EXPECT_EQ(pass("pop.example.com", "", boxA), Texts{"old"});
+    // The other mailboxes were not read meanwhile: nothing of theirs was forgotten.
+    EXPECT_EQ(pass("pop.other.com", "", boxB), Texts{});
+}
+
 TEST(GatewayEmailToSms, AFullMailboxIsFetchedInBatchesAndOneBadEmailHoldsUpNoOther) {
     Rig rig;
     Setting::Loaded.EMail.Recipient = "0111";
@@ -170,7 +224,7 @@ TEST(GatewayEmailToSms, AFullMailboxIsFetchedInBatchesAndOneBadEmailHoldsUpNoOth
     EmailtoSMS::ConnectMailServer();
     EXPECT_LE(rig.mail.largestFetch, 50u);
     EXPECT_EQ(rig.Modem().sent.size(), 119u);
-    EXPECT_EQ(rig.mail.files[EmailtoSMS::SeenListPath()].size(), 119u);
+    EXPECT_EQ(Saved(rig.mail).Count(kBox), 119u);
     EXPECT_NE(rig.Log().find("The e-mail \"n60\" could not be fetched; it is tried again at the next pass: the server "
                              "closed the connection"),
               std::string::npos);
@@ -206,7 +260,7 @@ TEST(GatewayEmailToSms, OwnReportsComingBackAreNotSentAgain) {
     ASSERT_EQ(rig.Modem().sent.size(), 1u);
     EXPECT_EQ(rig.modem->sent[0].text, "A person's own words");
     EXPECT_EQ(rig.mail.delivered.size(), 1u);
-    EXPECT_EQ(rig.mail.files[EmailtoSMS::SeenListPath()].size(), 3u);
+    EXPECT_EQ(Saved(rig.mail).Count(kBox), 3u);
 }
 
 TEST(GatewayEmailToSms, FailedBringUpReportsThisEmailsOwnNumbers) {
@@ -223,7 +277,7 @@ TEST(GatewayEmailToSms, FailedBringUpReportsThisEmailsOwnNumbers) {
               (std::vector<std::string>{"SMS was NOT sent to 0111,0122 (First)", "SMS was NOT sent to 0133 (Second)"}));
     EXPECT_NE(rig.form.txtLog().find("Incorrect PIN entered! Warning: after 3 tries"), std::string::npos);
     // The e-mails still count as handled.
-    EXPECT_EQ(rig.mail.files[EmailtoSMS::SeenListPath()].size(), 2u);
+    EXPECT_EQ(Saved(rig.mail).Count(kBox), 2u);
 }
 
 TEST(GatewayLongSms, PiecesCoverTheWholeTextAndFitOneMessage) {
@@ -258,6 +312,42 @@ TEST(GatewayLongSms, PiecesCoverTheWholeTextAndFitOneMessage) {
     for (int i = 0; i < 100; ++i) emoji += "\xF0\x9F\x98\x80";
     for (const auto& piece : LongSMS::PlanPieces(emoji, 9).texts)
         EXPECT_EQ(parlix::text::toUtf8(parlix::text::toUtf16(piece)), piece);
+}
+
+TEST(GatewayLongSms, PiecesCountSeptetsAndNeverSplitAnEscapePair) {
+    // One extension character (two septets) at every place around the first two
+    // piece boundaries, each of them in turn.
+    for (const std::string ext : {"[", "]", "{", "}", "~", "|", "^", "\\", "\xE2\x82\xAC"}) {
+        for (std::size_t at = 150; at < 320; at += (at == 162 ? 145 : 1)) {
+            std::string text(at, 'a');
+            text += ext + std::string(400 - at, 'b');
+            const auto plan = LongSMS::PlanPieces(text, 9);
+            std::string joined;
+            for (const auto& piece : plan.texts) {
+                EXPECT_LE(LongSMS::Septets(piece), 160u) << ext << " at " << at;
+                joined += piece.substr(0, piece.size() - 3);
+            }
+            EXPECT_EQ(joined, text) << ext << " at " << at;
+        }
+    }
+    std::string ext(160, '[');
+    EXPECT_EQ(LongSMS::Septets(ext.substr(0, 80)), 160u);
+    EXPECT_EQ(LongSMS::PlanPieces(ext, 9).texts[0], ext.substr(0, 78) + "1/3");
+}
+
+TEST(GatewayLongSms, APieceThatStillFailsMakesTheStatusSayWhichDidNotGo) {
+    Rig rig;
+    Setting::Loaded.EMail.Line1 = "0";
+    Setting::Loaded.EMail.Recipient = "0111,0122";
+    Setting::Loaded.EMail.Limit = "9";
+    rig.modemTemplate.sendResults = {true, false, false};  // 0111: piece 2 fails twice
+    rig.mail.add("long", Email("Long", std::string(400, 'x')));
+    EmailtoSMS::ConnectMailServer();
+    EXPECT_EQ(Subjects(rig.mail),
+              (std::vector<std::string>{"SMS was NOT sent to 0111 (Long)", "SMS was sent to 0122 (Long)"}));
+    EXPECT_NE(rig.mail.delivered[0].Body.find("These parts of the SMS were NOT sent: 2/3, 3/3"), std::string::npos)
+        << rig.mail.delivered[0].Body;
+    EXPECT_EQ(rig.mail.delivered[1].Body.find("NOT"), std::string::npos);
 }
 
 TEST(GatewayLongSms, OneRetryPerTextWithResetAndBringUpWhileConnected) {

@@ -1,5 +1,6 @@
 #include "platform/currency/Currency.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace parlix {
@@ -60,6 +61,51 @@ std::optional<Currency> Currency::parse(std::string_view s) {
     if (units > limit) return std::nullopt;
     if (negative) return Currency(static_cast<std::int64_t>(-static_cast<__int128>(units)));
     return Currency(static_cast<std::int64_t>(units));
+}
+
+std::optional<Currency> Currency::fromNumber(std::string_view s) {
+    const std::size_t e = s.find_first_of("eE");
+    if (e == std::string_view::npos) return parse(s);
+    // Mantissa as parse() reads it; the exponent moves its decimal point.
+    std::string_view mantissa = s.substr(0, e), exponent = s.substr(e + 1);
+    while (!mantissa.empty() && (mantissa.front() == ' ' || mantissa.front() == '\t')) mantissa.remove_prefix(1);
+    while (!exponent.empty() && (exponent.back() == ' ' || exponent.back() == '\t')) exponent.remove_suffix(1);
+    std::string sign;
+    if (!mantissa.empty() && (mantissa.front() == '-' || mantissa.front() == '+')) {
+        sign = mantissa.front() == '-' ? "-" : "";
+        mantissa.remove_prefix(1);
+    }
+    bool expNegative = false;
+    if (!exponent.empty() && (exponent.front() == '-' || exponent.front() == '+')) {
+        expNegative = exponent.front() == '-';
+        exponent.remove_prefix(1);
+    }
+    if (exponent.empty()) return std::nullopt;
+    long long shift = 0;
+    for (char c : exponent) {
+        if (c < '0' || c > '9') return std::nullopt;
+        shift = std::min<long long>(shift * 10 + (c - '0'), 100000);  // beyond any value that fits
+    }
+    if (expNegative) shift = -shift;
+    std::string digits;
+    long long point = -1;
+    for (char c : mantissa) {
+        if (c == '.' && point < 0) point = static_cast<long long>(digits.size());
+        else if (c >= '0' && c <= '9') digits += c;
+        else return std::nullopt;
+    }
+    if (digits.empty()) return std::nullopt;
+    if (point < 0) point = static_cast<long long>(digits.size());
+    if (digits.find_first_not_of('0') == std::string::npos) return Currency();
+    point += shift;
+    const long long size = static_cast<long long>(digits.size());
+    if (point > size + 40) return std::nullopt;  // far more than 64 bits hold
+    if (point < -40) return Currency();          // far below half a ten-thousandth
+    std::string plain;
+    if (point <= 0) plain = "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    else if (point >= size) plain = digits + std::string(static_cast<std::size_t>(point - size), '0');
+    else plain = digits.substr(0, static_cast<std::size_t>(point)) + "." + digits.substr(static_cast<std::size_t>(point));
+    return parse(sign + plain);
 }
 
 std::string Currency::text() const {

@@ -29,6 +29,11 @@ public:
     // does not fit.
     static std::optional<Currency> parse(std::string_view text);
 
+    // A number in any text form a database gives back: what parse() takes, or the same
+    // with an exponent ("1e-05", "2.5E+3", as a REAL column prints values). Read exactly,
+    // then rounded to four places like parse().
+    static std::optional<Currency> fromNumber(std::string_view text);
+
     std::int64_t units() const { return v_; }
     bool isZero() const { return v_ == 0; }
 

@@ -28,7 +28,8 @@ const std::vector<Network>& networks() {
 
 std::optional<Currency> rate(const db::Value& v) {
     if (v.isNull()) return std::nullopt;
-    auto c = Currency::parse(v.asText());
+    // A REAL column gives small rates back as "1e-05": read the number, not the text.
+    auto c = Currency::fromNumber(v.asText());
     if (!c) throw std::runtime_error("rate \"" + v.asText() + "\" is no currency value");
     if (c->isZero()) return std::nullopt;
     return c;

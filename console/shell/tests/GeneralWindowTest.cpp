@@ -6,12 +6,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QTableView>
+#include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <filesystem>
@@ -454,6 +456,13 @@ TEST_F(GeneralTest, HelpSaysWhenTheManualIsMissingAndOpensItOtherwise) {
     std::ofstream(root / "Help" / "UserManual.html") << "<html></html>";
     w->mnuHelp->trigger();
     EXPECT_EQ(opened, std::vector<std::string>{(root / "Help" / "UserManual.html").string()});
+    EXPECT_EQ(boxes.calls.size(), 1u) << "an opened manual needs no word";
+    // A desktop without a program for web pages: the user is told where the manual is.
+    SetDocumentOpener([](const std::string&) { return false; });
+    w->mnuHelp->trigger();
+    ASSERT_EQ(boxes.calls.size(), 2u);
+    EXPECT_NE(boxes.calls[1].prompt.find("could not be opened"), std::string::npos) << boxes.calls[1].prompt;
+    EXPECT_NE(boxes.calls[1].prompt.find((root / "Help" / "UserManual.html").string()), std::string::npos);
     SetDocumentOpener(nullptr);
 }
 
@@ -467,6 +476,68 @@ TEST_F(GeneralTest, HiddenItemsAreBuiltButNotOffered) {
     EXPECT_EQ(w->mnuUserPW->text(), "User Password");
     EXPECT_EQ(w->Toolbar->actions().size(), 5);
     EXPECT_EQ(w->Toolbar->actions().at(3)->toolTip(), "Import Contacts from Excel into Address Book");
+}
+
+TEST_F(GeneralTest, TreeSelectionShownViewMenusAndPopupsAgreeWhateverTheMouseOrKeysDo) {
+    make();
+    queue("S", "0100");
+    queue("S", "0200");
+    queue("P", "0300");
+    contact("Ann", "0111", "Staff");
+    open();
+    w->show();
+    QWidget* tree = w->tvwMessage->viewport();
+    auto at = [&](QTreeWidgetItem* item) { return w->tvwMessage->visualItemRect(item).center(); };
+    auto rightClick = [&](QTreeWidgetItem* item) {
+        QTest::mousePress(tree, Qt::RightButton, {}, at(item));
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at(item), tree->mapToGlobal(at(item)));
+        QApplication::sendEvent(tree, &menu);
+        QTest::mouseRelease(tree, Qt::RightButton, {}, at(item));
+    };
+    auto agree = [&](NodeKind kind, const std::string& text) {
+        EXPECT_EQ(General::kindOf(w->selectedNode()), kind);
+        EXPECT_EQ(General::textOf(w->selectedNode()), text);
+        EXPECT_EQ(w->shownView(), kind);
+        EXPECT_EQ(w->mnuInbox->isEnabled(), kind == NodeKind::Inbox);
+        EXPECT_EQ(w->mnuOutbox->isEnabled(), kind == NodeKind::Outbox);
+        EXPECT_EQ(w->mnuSentItems->isEnabled(), kind == NodeKind::SentItems);
+        EXPECT_EQ(w->mnuSearch->isEnabled(), kind == NodeKind::AddressBook || kind == NodeKind::Group);
+    };
+    QTest::mouseClick(tree, Qt::LeftButton, {}, at(w->node(NodeKind::SentItems)));
+    agree(NodeKind::SentItems, "Sent Items");
+
+    // A folder node offers no pop-up: a right click on it changes nothing.
+    rightClick(w->node(NodeKind::Outbox));
+    EXPECT_TRUE(popups.empty());
+    agree(NodeKind::SentItems, "Sent Items");
+    EXPECT_EQ(caption(), "Sent Items (2 records)");
+    // So the grid's Delete and the folder's filter act on the folder shown.
+    w->DataGrid_RightMenu({});
+    EXPECT_EQ(popups, std::vector<std::string>{"pmnuMailSent"});
+    w->DataGrid->setCurrentIndex(w->DataGridModel->index(0, 2));
+    boxes.answer(ui::vbYes);
+    w->pmnuDeleteSent->trigger();
+    EXPECT_EQ(boxes.prompts(), (std::vector<std::string>{"Are you sure you want to delete the selected record?",
+                                                         "Selected record is deleted."}));
+    EXPECT_EQ(c.scalar("SELECT group_concat(Mobile) FROM Outbox WHERE SentStatus = 'S'")->asText(), "0200");
+    boxes.answerText("02");
+    w->mnuSentFMobile->trigger();
+    agree(NodeKind::SentItems, "Sent Items");
+    EXPECT_EQ(caption(), "Filtered Sent Items by Mobile = 02 (1 of 1 records)");
+    EXPECT_FALSE(w->rsOutbox.filtered());
+
+    // A node with a pop-up is chosen and shown first; its pop-up and the grid's follow.
+    popups.clear();
+    rightClick(w->node(NodeKind::Group, "Staff"));
+    agree(NodeKind::Group, "Staff");
+    EXPECT_EQ(caption(), "Address Book (1 contacts in group Staff)");
+    w->DataGrid_RightMenu({});
+    EXPECT_EQ(popups, (std::vector<std::string>{"pmnuGroup", "pmnuGroupContact"}));
+
+    // The keys move the selection and the view with it.
+    QTest::keyClick(w->tvwMessage, Qt::Key_Up);
+    agree(NodeKind::AddressBook, "Address Book");
+    EXPECT_EQ(caption(), "Address Book (1 records)");
 }
 
 }  // namespace

@@ -256,6 +256,17 @@ TEST_F(GroupsDb, BillingCountsTheModemsSentMessagesByItsNetwork) {
     EXPECT_FALSE(BillModem(db, 7).modemFound);
     modem("0133456789", "abc", 0.1);
     EXPECT_THROW(BillModem(db, 1), std::runtime_error);
+    // Rates below a ten-thousandth come back from the column in exponent form; they are
+    // numbers all the same, rounded to the currency's four places.
+    modem("0133456789", 6e-05, 1e-05);
+    b = BillModem(db, 1);
+    ASSERT_TRUE(b.rate1);
+    EXPECT_EQ(b.rate1->text(), "0.0001");
+    EXPECT_FALSE(b.rate2) << "1e-05 rounds to nothing: the rate is not entered";
+    modem("0133456789", "1.5E-4", 2.5e-4);
+    b = BillModem(db, 1);
+    ASSERT_TRUE(b.rate1 && b.rate2);
+    EXPECT_EQ(b.amount.text(), "0.0006") << "3 messages at 0.0002";
 
     // More sent messages than a 16-bit counter holds.
     db.execute("WITH RECURSIVE i(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM i WHERE k < 39997) "

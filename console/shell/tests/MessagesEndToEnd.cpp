@@ -6,8 +6,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTableView>
+#include <QTest>
 
 #include "console/dialogs/frmNewSMS.h"
+#include "console/dialogs/frmTo.h"
 #include "console/dialogs/tests/HeadlessEngine.h"
 #include "console/shell/tests/MainWindowDb.h"
 #include "tools/modemsim/SimModem.h"
@@ -123,6 +125,46 @@ TEST_F(MessagesEndToEnd, FailedMessagesAreSentAgainAndEveryPreFilledComposerReac
     w->pmnuSaveToContact->trigger();
     EXPECT_EQ(n("SELECT count(*) FROM AddressBook WHERE Name = 'Sara' AND Mobile = ?", {sender}), 1);
     EXPECT_EQ(c.scalar("SELECT Name FROM Inbox")->asText(), "Sara");
+}
+
+TEST_F(MessagesEndToEnd, ATypedNumberIsSentAsItStandsWhenSendGoesThroughAndThePickerKeepsIt) {
+    const auto ali = contact("Ali", "0121111111");
+    frmNewSMS* composer = frmNewSMS::instance();
+    composer->showWindow();
+    QLineEdit* box = composer->cbRecipient->lineEdit();
+    auto retype = [&](const char* number) {
+        box->selectAll();
+        QTest::keyClicks(box, number);
+    };
+    // Refused twice (no text, then too long), corrected each time: only the last number goes.
+    retype("0129999999");
+    composer->cmdSend_Click();
+    retype("0128888888");
+    composer->setMessageText(std::string(1561, 'x'));
+    composer->cmdSend_Click();
+    retype("0127777777");
+    send("First notice");
+    EXPECT_EQ(boxes.prompts().at(0), "No message to send !");
+    EXPECT_EQ(boxes.prompts().at(1), "160 character number exceeded!");
+    // A number typed, then a contact picked: OK keeps the typed number.
+    retype("0196666666");
+    whenModal([&] {
+        frmTo* to = frmTo::instance(composer);
+        for (int i = 0; i < to->contacts->count(); ++i)
+            if (to->contacts->text(i) == std::to_string(ali) + ":Ali:0121111111") to->contacts->setChecked(i, true);
+        to->cmdOK_Click();
+    });
+    composer->cmdTo_Click();
+    EXPECT_EQ(composer->cbRecipient->currentText().toStdString(), "0196666666");
+    send("Second notice");
+    EXPECT_EQ(n("SELECT count(*) FROM Outbox"), 3);
+
+    engine = std::make_unique<testing::Engine>(folder);
+    ASSERT_TRUE(waitFor([&] { return n("SELECT count(*) FROM Outbox WHERE SentStatus = 'S'") == 3; }));
+    EXPECT_EQ(arrived("0127777777", "First notice"), 1);
+    EXPECT_EQ(arrived("0121111111", "Second notice"), 1);
+    EXPECT_EQ(arrived("0196666666", "Second notice"), 1);
+    EXPECT_EQ(modemsim::reassemble(sim->sent()).size(), 3u) << "nothing for 0129999999 or 0128888888";
 }
 
 }  // namespace

@@ -29,6 +29,28 @@ TEST(Currency, ParsesPlainDecimalsAndRoundsBeyondFourPlacesHalfToEven) {
     }
 }
 
+// Numbers as a database gives them back: a REAL column prints small and large values
+// with an exponent. They are read exactly, then rounded to four places as above.
+TEST(Currency, NumbersInExponentFormAreReadExactlyAndRounded) {
+    const struct {
+        const char* in;
+        std::optional<std::int64_t> units;
+    } cases[] = {
+        {"1e-05", 0},          {"6e-05", 1},           {"1.5e-4", 2},        {"2.5E-04", 2},
+        {"1.2345e+2", 1234500}, {"-7.5e-05", -1},      {" 1E3 ", 10000000},  {"0.05", 500},
+        {"12", 120000},        {"0e999999", 0},        {"1e-999999", 0},     {"9.2e14", 9200000000000000000},
+        {"1e15", std::nullopt}, {"1e99999", std::nullopt}, {"1e", std::nullopt}, {"e5", std::nullopt},
+        {"1e+-2", std::nullopt}, {"abc", std::nullopt}, {"inf", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        auto v = Currency::fromNumber(c.in);
+        ASSERT_EQ(v.has_value(), c.units.has_value()) << c.in;
+        if (v) {
+            EXPECT_EQ(v->units(), *c.units) << c.in;
+        }
+    }
+}
+
 TEST(Currency, TextHasNoTrailingZerosNorSeparators) {
     const struct {
         std::int64_t units;
