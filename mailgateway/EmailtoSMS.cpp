@@ -222,6 +222,11 @@ void CheckEmail(MailClient& mailman) {
         if (!sa) {
             WriteLog("Notice -- IsNull(sa) = True");
             WriteLog(mailman.LastErrorText());
+            // The reason is shown as well: a refused login or an untrusted certificate
+            // would otherwise be seen in the log only.
+            std::string reason = mailman.LastErrorText();
+            std::replace_if(reason.begin(), reason.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+            DisplayActivity("The mailbox cannot be read: " + (reason.empty() ? std::string("no reason given") : reason));
             return;
         }
         WriteLog("Completed -- mailman.GetUidls()");

@@ -193,12 +193,15 @@ void frmNewSMS::Form_Load() {
         txtCharsRemained->setText(QString::number(kTextLimit));
         txtCharsTyped->setText("0");
         RecipientTyped = false;
+        lastSend_.reset();
         GenerateSubject();
     });
     loaded_ = true;
 }
 
-void frmNewSMS::GenerateSubject() { txtSubject->setText(Q(console::GenerateSubject(clock::now()))); }
+std::string frmNewSMS::freshSubject() { return subjects_.next(clock::now()); }
+
+void frmNewSMS::GenerateSubject() { txtSubject->setText(Q(freshSubject())); }
 
 void frmNewSMS::chkChinese_Click() {
     txtCharsRemained->setText(QString::number(chkChinese->isChecked() ? kUnicodeLimit : kTextLimit));
@@ -323,9 +326,14 @@ void frmNewSMS::cmdSend_Click() {
             return;
         }
 
-        // 6. Queue every entry.
+        // 6. Queue every entry. A new text needs a subject of its own: under the last
+        //    Send's subject the engine would call it a duplicate of that message and never
+        //    send it. The same text again keeps the subject, so a double press sends once.
         RecipientTyped = false;
-        Broadcast b{txtSubject->text().toStdString(), messageText(), when, chkChinese->isChecked(),
+        const std::string text = messageText();
+        if (lastSend_ && lastSend_->text != text && txtSubject->text().toStdString() == lastSend_->subject)
+            GenerateSubject();
+        Broadcast b{txtSubject->text().toStdString(), text, when, chkChinese->isChecked(),
                     cbBroadcastFilter->isChecked()};
         QueueResult result;
         bool notStarted = false;
@@ -339,6 +347,7 @@ void frmNewSMS::cmdSend_Click() {
         }
         TotalQueued = result.queued;
         TotalNotQueued = result.notQueued;
+        if (!notStarted) lastSend_ = SentBefore{text, b.subject};
 
         // 7. The report, and a warning when anything was left out.
         ui::msgBox(" Total number of messages queued: " + std::to_string(TotalQueued) +

@@ -68,9 +68,12 @@ public:
     std::string messageText() const;
     void setMessageText(const std::string& text);  // as a template or a reply does
 
+    // A subject no earlier subject of this window had.
+    std::string freshSubject();
+
     // Event procedures.
     void Form_Load();
-    void GenerateSubject();
+    void GenerateSubject();  // a fresh subject into txtSubject
     void chkChinese_Click();
     void txtComposeSMS_Change();
     void cbRecipient_KeyPress();
@@ -93,6 +96,12 @@ private:
 
     bool loaded_ = false;
     std::optional<TimePoint> schedule_;
+    SubjectClock subjects_;
+    // Text and subject of the last Send that went through.
+    struct SentBefore {
+        std::string text, subject;
+    };
+    std::optional<SentBefore> lastSend_;
 };
 
 }  // namespace parlix::console

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QTableView>
 
-#include "console/dialogs/core/Compose.h"
 #include "console/dialogs/frmContact.h"
 #include "console/dialogs/frmNewSMS.h"
 #include "console/shell/General.h"
@@ -15,7 +14,6 @@
 #include "console/shell/core/Main1.h"
 #include "console/shell/core/Messages.h"
 #include "console/shell/core/Trap.h"
-#include "platform/clock/Clock.h"
 #include "platform/db/Statement.h"
 #include "platform/db/qt/RecordsetModel.h"
 #include "platform/ui/Dialogs.h"
@@ -111,9 +109,8 @@ void General::replyOrResend(NodeKind folder, db::Recordset& rs, const char* loca
         // A fresh subject: under the subject it went out with, the engine would take the
         // message for a duplicate and never send it.
         frmNewSMS* composer = frmNewSMS::instance();
-        std::string subject = GenerateSubject(clock::now());
-        if (subject == oldSubject || subject == composer->txtSubject->text().toStdString())
-            subject = GenerateSubject(clock::now() + std::chrono::seconds(1));
+        std::string subject = composer->freshSubject();
+        if (subject == oldSubject) subject = composer->freshSubject();
         composer->txtSubject->setText(QString::fromStdString(subject));
     });
 }

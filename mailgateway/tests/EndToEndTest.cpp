@@ -236,6 +236,11 @@ TEST_F(GatewayEndToEnd, BadInputIsReportedAndThePassGoesOn) {
     EmailtoSMS::ConnectMailServer();
     EXPECT_NE(rig.Log().find("Notice -- IsNull(sa) = True"), std::string::npos);
     EXPECT_FALSE(EmailtoSMS::Busy);
+    // The reason is in the activity box too, as one line.
+    const std::string box = rig.form.txtLog();
+    const auto reason = box.find("The mailbox cannot be read: POP3 server 127.0.0.1:");
+    ASSERT_NE(reason, std::string::npos) << box;
+    EXPECT_NE(box.substr(reason, box.find('\r', reason) - reason).find("Login denied"), std::string::npos) << box;
 
     // A server that breaks off in the middle of a message: logged, tried again next time.
     mt::CutOffServer cut(mt::CutOffServer::Protocol::Pop3);
@@ -261,6 +266,8 @@ TEST_F(GatewayEndToEndTls, MailboxAndStatusOverImplicitTls) {
     EmailtoSMS::ConnectMailServer();
     EXPECT_EQ(Received().size(), 1u);
     EXPECT_NE(rig.Log().find("Notice -- IsNull(sa) = True"), std::string::npos);
+    EXPECT_NE(rig.form.txtLog().find("the server's certificate cannot be trusted"), std::string::npos)
+        << rig.form.txtLog();
 }
 
 namespace {

@@ -249,6 +249,48 @@ TEST(GatewayEmailToSms, AFullMailboxIsFetchedInBatchesAndOneBadEmailHoldsUpNoOth
     EXPECT_EQ(rig.modem->sent.size(), 120u);
 }
 
+TEST(GatewayEmailToSms, TheStatusSaysWhatDidNotReachTheHandsetAndNothingEmptyIsSent) {
+    struct Case {
+        std::string body;
+        std::vector<std::string> sent;  // what the modem was given
+        std::string subject, note;      // the note the status e-mail adds ("" = none)
+    };
+    const std::vector<Case> cases = {
+        {"Price 5\xE2\x82\xAC [ok] caf\xC3\xA9", {"Price 5\xE2\x82\xAC [ok] caf\xC3\xA9"}, "SMS was sent to 0111 (s)", ""},
+        {"\xE6\x97\xA5\xE6\x9C\xAC and \xD0\x96\xE6\x97\xA5 \xF0\x9F\x98\x80\t!",
+         {"?? and ?? ?" "?!"},
+         "SMS was sent to 0111 (s)",
+         "These characters cannot be sent as SMS and reach the handset as \"?\": \xE6\x97\xA5 \xE6\x9C\xAC "
+         "\xD0\x96 \xF0\x9F\x98\x80 U+0009"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \r\n", {}, "SMS was NOT sent to 0111 (s)",
+         "The SMS was NOT sent: none of its characters can be sent as SMS (the modem sends the GSM alphabet only): "
+         "\xE6\x97\xA5 \xE6\x9C\xAC \xE8\xAA\x9E"},
+        {" \r\n\r\n \n", {}, "SMS was NOT sent to 0111 (s)", "The SMS was NOT sent: the e-mail holds no text to send."},
+        {"", {}, "SMS was NOT sent to 0111 (s)", "The SMS was NOT sent: the e-mail holds no text to send."},
+    };
+    Rig rig;
+    Setting::Loaded.EMail.Line1 = "0";
+    Setting::Loaded.EMail.Recipient = "0111";
+    int n = 0;
+    for (const auto& c : cases) {
+        rig.mail.mailbox.clear();
+        rig.mail.delivered.clear();
+        rig.mail.add("c" + std::to_string(++n), Email("s", c.body));
+        rig.Modem().sent.clear();
+        EmailtoSMS::ConnectMailServer();
+        std::vector<std::string> sent;
+        for (const auto& s : rig.modem->sent) sent.push_back(s.text);
+        EXPECT_EQ(sent, c.sent) << n;
+        ASSERT_EQ(rig.mail.delivered.size(), 1u) << n;
+        EXPECT_EQ(rig.mail.delivered[0].Subject, c.subject) << n;
+        const std::string& body = rig.mail.delivered[0].Body;
+        if (c.note.empty())
+            EXPECT_EQ(body.find("\n\n"), std::string::npos) << n << body;
+        else
+            EXPECT_EQ(body.substr(body.size() - c.note.size()), c.note) << n;
+    }
+}
+
 TEST(GatewayEmailToSms, OwnReportsComingBackAreNotSentAgain) {
     Rig rig;
     Setting::Loaded.EMail.Recipient = "0111";

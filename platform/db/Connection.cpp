@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "platform/db/Fold.h"
 #include "platform/db/Internal.h"
 
 namespace parlix::db {
@@ -150,6 +151,8 @@ void Connection::open(const std::string& path, const std::string& key, const Con
         bail(p == SQLITE_BUSY || p == SQLITE_LOCKED ? OpenError::Kind::Locked : OpenError::Kind::Other,
              "cannot switch database to WAL mode: " + path + ": " + m, rc);
     }
+    if (!RegisterFoldFunctions(db))
+        bail(OpenError::Kind::Other, "cannot register the text functions: " + path, SQLITE_ERROR);
     // NORMAL is durable across program crashes in WAL mode and much faster than FULL.
     sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
     h_->db = db;

@@ -49,7 +49,7 @@ Criteria Criteria::like(std::string f, std::string pattern) {
 }
 
 Criteria Criteria::contains(std::string f, const std::string& text) {
-    return Criteria(Op::Like, std::move(f), Value("%" + escapeLike(text) + "%"));
+    return Criteria(Op::Contains, std::move(f), Value(text));
 }
 Criteria Criteria::startsWith(std::string f, const std::string& text) {
     return Criteria(Op::Like, std::move(f), Value(escapeLike(text) + "%"));
@@ -92,6 +92,12 @@ std::string RenderCriteria(const Criteria& c, Params& out,
     }
     case Op::IsNull: return name(c.field()) + " IS NULL";
     case Op::NotNull: return name(c.field()) + " IS NOT NULL";
+    case Op::Contains: {
+        // Folded on both sides (Fold.h): letter case counts in no script.
+        std::string s = "contains_folded(" + name(c.field()) + ", ?)";
+        out.push_back(c.value());
+        return s;
+    }
     case Op::Like: {
         std::string s = name(c.field()) + " LIKE ? ESCAPE '\\'";
         out.push_back(c.value());

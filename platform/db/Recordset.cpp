@@ -1,5 +1,7 @@
 #include "platform/db/Recordset.h"
 
+#include "platform/db/Fold.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -295,6 +297,7 @@ struct Recordset::Impl {
         if (c.op() == Op::IsNull) return v.isNull();
         if (c.op() == Op::NotNull) return !v.isNull();
         if (c.op() == Op::Like) return !v.isNull() && likeMatch(v.asText().c_str(), c.value().asText().c_str());
+        if (c.op() == Op::Contains) return !v.isNull() && ContainsFolded(v.asText(), FoldCase(c.value().asText()));
         auto r = compareValues(v, c.value());
         if (!r) return false;
         switch (c.op()) {

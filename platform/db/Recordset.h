@@ -69,10 +69,11 @@ namespace parlix::db {
 
 // A condition on the fields of an open set, for filters and finds. Values are
 // always bound, never pasted into SQL. Text comparison ignores trailing blanks;
-// like() is case-insensitive for ASCII letters, as the database's LIKE is.
+// like() is case-insensitive for ASCII letters, as the database's LIKE is;
+// contains() ignores letter case in every script (Unicode case folding, Fold.h).
 class Criteria {
 public:
-    enum class Op { Eq, Ne, Lt, Le, Gt, Ge, Like, IsNull, NotNull, And, Or, True };
+    enum class Op { Eq, Ne, Lt, Le, Gt, Ge, Like, IsNull, NotNull, And, Or, True, Contains };
 
     Criteria();  // matches every row
     static Criteria equals(std::string field, Value v);
@@ -105,7 +106,7 @@ private:
     Criteria(Op op, std::string field, Value v);
     Op op_ = Op::True;
     std::string field_;
-    Value value_;  // for Like: the pattern in SQL form ('%', '_', escape '\')
+    Value value_;  // for Like: the pattern in SQL form ('%', '_', escape '\'); Contains: the text
     std::vector<Criteria> kids_;
 };
 

@@ -55,6 +55,13 @@ std::string GenerateSubject(TimePoint t) {
     return s;
 }
 
+std::string SubjectClock::next(TimePoint now) {
+    auto second = std::chrono::floor<std::chrono::seconds>(now);
+    if (last_ && second <= *last_) second = *last_ + std::chrono::seconds(1);
+    last_ = second;
+    return GenerateSubject(second);
+}
+
 int QuarterHourMinutes(std::size_t index) {
     if (index >= 96) return -1;
     return static_cast<int>((8 * 60 + 15 * index) % (24 * 60));

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,16 @@ std::string LengthRefusal(std::int64_t length, bool unicode);
 
 // "ddmmyyhhnnss" of a moment in local time.
 std::string GenerateSubject(TimePoint t);
+
+// The subjects one composer makes: each of a later second than the one before, so two
+// subjects of it never meet, however quickly they are asked for.
+class SubjectClock {
+public:
+    std::string next(TimePoint now);
+
+private:
+    std::optional<std::chrono::sys_seconds> last_;
+};
 
 // The scheduler's 96 quarter hours, from "08:00 AM" round to "07:45 AM".
 const std::vector<std::string>& QuarterHourTimes();

@@ -53,6 +53,15 @@ TEST(Compose, SubjectIsTheMomentAsTwelveDigits) {
     EXPECT_EQ(GenerateSubject(t), "071226220509");
 }
 
+TEST(Compose, SubjectsOfOneComposerNeverMeet) {
+    const TimePoint t = LocalMoment(2026, 12, 7, 22 * 60 + 5) + std::chrono::seconds(9);
+    SubjectClock subjects;
+    EXPECT_EQ(subjects.next(t + std::chrono::milliseconds(900)), "071226220509");
+    EXPECT_EQ(subjects.next(t), "071226220510") << "same second: the next one";
+    EXPECT_EQ(subjects.next(t - std::chrono::hours(1)), "071226220511") << "a clock set back";
+    EXPECT_EQ(subjects.next(t + std::chrono::minutes(1)), "071226220609");
+}
+
 TEST(Compose, QuarterHoursRunFromEightRoundTheClock) {
     const auto& t = QuarterHourTimes();
     ASSERT_EQ(t.size(), 96u);

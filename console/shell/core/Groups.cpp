@@ -3,6 +3,8 @@
 #include <set>
 
 #include "console/shell/core/Validate.h"
+#include "platform/db/Fold.h"
+#include "platform/db/Recordset.h"
 #include "platform/db/Statement.h"
 #include "platform/db/Transaction.h"
 
@@ -30,11 +32,22 @@ bool GroupExists(db::Connection& db, const std::string& name) {
     return db::Statement(db, "SELECT 1 FROM Groups WHERE GroupName = ? LIMIT 1").exists({name});
 }
 
+bool GroupNameTaken(db::Connection& db, const std::string& name) {
+    // Over the distinct names (the index on GroupName), each folded as the searches fold.
+    const std::string folded = db::FoldCase(GroupNameOf(name));
+    bool taken = false;
+    db::Statement(db, "SELECT DISTINCT GroupName FROM Groups").each({}, [&](const std::vector<db::Value>& row) {
+        taken = db::FoldCase(GroupNameOf(row[0].asText())) == folded;
+        return !taken;
+    });
+    return taken;
+}
+
 GroupNameCheck CheckGroupName(db::Connection& db, const std::string& typed) {
     if (HasApostrophe(typed)) return GroupNameCheck::Apostrophe;
     const std::string name = GroupNameOf(typed);
     if (name.empty()) return GroupNameCheck::Empty;
-    if (IsFolderName(name) || GroupExists(db, name)) return GroupNameCheck::Duplicate;
+    if (IsFolderName(name) || GroupNameTaken(db, name)) return GroupNameCheck::Duplicate;
     if (CharacterCount(name) > kGroupNameMax) return GroupNameCheck::TooLong;
     return GroupNameCheck::Ok;
 }
@@ -98,20 +111,13 @@ RemoveResult RemoveMembers(db::Connection& db, const std::string& name,
 
 namespace {
 
-// "ContactID IN (members whose field contains ?)" and its bound pattern: the text
-// literally, wildcards escaped.
-std::string searchedMembers(SearchField field) {
+// "ContactID IN (members whose field contains the text)", matched as the group view's
+// search matches (db::Criteria::contains); the parameters are the name, then the text.
+std::string searchedMembers(SearchField field, const std::string& name, const std::string& text, db::Params& p) {
     const char* column = field == SearchField::Company ? "CompanyName" : field == SearchField::Mobile ? "Mobile" : "Name";
-    return std::string("GroupName = ? AND ContactID IN (SELECT ContactID FROM AddressBook WHERE ") + column +
-           " LIKE ? ESCAPE '\\')";
-}
-std::string containsPattern(const std::string& text) {
-    std::string pattern = "%";
-    for (char ch : text) {
-        if (ch == '%' || ch == '_' || ch == '\\') pattern += '\\';
-        pattern += ch;
-    }
-    return pattern + "%";
+    p = {name};
+    return "GroupName = ? AND ContactID IN (SELECT ContactID FROM AddressBook WHERE " +
+           db::RenderCriteria(db::Criteria::contains(column, text), p) + ")";
 }
 
 }  // namespace
@@ -119,14 +125,18 @@ std::string containsPattern(const std::string& text) {
 std::int64_t RemoveSearchedMembers(db::Connection& db, const std::string& name, SearchField field,
                                    const std::string& text) {
     db::Transaction tx(db);
-    const std::int64_t n = db.execute("DELETE FROM Groups WHERE " + searchedMembers(field), {name, containsPattern(text)});
+    db::Params p;
+    const std::string where = searchedMembers(field, name, text, p);
+    const std::int64_t n = db.execute("DELETE FROM Groups WHERE " + where, p);
     tx.commit();
     return n;
 }
 
 std::int64_t CountSearchedMembers(db::Connection& db, const std::string& name, SearchField field,
                                   const std::string& text) {
-    return db.scalar("SELECT count(*) FROM Groups WHERE " + searchedMembers(field), {name, containsPattern(text)})->asInt();
+    db::Params p;
+    const std::string where = searchedMembers(field, name, text, p);
+    return db.scalar("SELECT count(*) FROM Groups WHERE " + where, p)->asInt();
 }
 
 std::int64_t RemoveAllMembers(db::Connection& db, const std::string& name) {

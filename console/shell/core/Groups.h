@@ -27,8 +27,11 @@ bool IsFolderName(const std::string& name);
 
 // True when a group of this name exists (any row, placeholder or member).
 bool GroupExists(db::Connection& db, const std::string& name);
+// True when a group's name equals `name` but for letter case (in any script) and
+// trailing blanks: the names that would be taken for the same group.
+bool GroupNameTaken(db::Connection& db, const std::string& name);
 // Checks a typed name against the table (never against a filtered record set). A
-// folder's name counts as a duplicate.
+// folder's name and a group's name in other letter case count as duplicates.
 GroupNameCheck CheckGroupName(db::Connection& db, const std::string& typed);
 
 // Distinct group names in the table's order.
@@ -52,7 +55,7 @@ struct RemoveResult {
 RemoveResult RemoveMembers(db::Connection& db, const std::string& name,
                            const std::vector<std::int64_t>& contactIds);
 // Deletes the memberships of the members whose field contains `text` literally (quotes,
-// "%", "*", "_" stand for themselves; letters match in either case), as the group
+// "%", "*", "_" stand for themselves; letter case counts in no script), as the group
 // view's search shows them; the memberships removed.
 enum class SearchField { Company, Mobile, Name };
 std::int64_t RemoveSearchedMembers(db::Connection& db, const std::string& name, SearchField field,

@@ -96,6 +96,9 @@ std::vector<FilterCase> filterCases() {
         {"SentMessage", kSentSql, TextCriteria("Message", "nobody wrote this")},
         {"SentName", kSentSql, TextCriteria("Name", "Contact")},
         {"SentSubject", kSentSql, TextCriteria("Subject", "2025-03-1")},
+        // The same scans with SQLite's LIKE (letter case of ASCII only), for comparison.
+        {"SentMessageAsciiLike", kSentSql, db::Criteria::like("Message", "*nobody wrote this*")},
+        {"SentNameAsciiLike", kSentSql, db::Criteria::like("Name", "*Contact*")},
         {"SentDate", kSentSql, DateRangeCriteria(Folder::Sent, "2025-03-01", "2025-03-08")},
         {"SentStatus", kSentSql, SentStatusCriteria(3)},
         {"SentModem", kSentSql, ModemCriteria("2")},

@@ -48,6 +48,8 @@ protected:
 TEST_F(GroupsDb, NewGroupNamesAreCheckedAgainstTheTableInTheAskedOrder) {
     CreateGroup(db, "Staff");
     CreateGroup(db, "A_C");
+    CreateGroup(db, "\xc3\x84pfel");                      // "Äpfel"
+    CreateGroup(db, "\xcf\x83\xce\xbf\xcf\x86\xce\xb9\xce\xb1");  // "σοφια"
     const std::string fifty(50, 'x'), fiftyWide = [] {
         std::string s;
         for (int i = 0; i < 50; ++i) s += "\xc3\xa9";  // 50 characters, 100 bytes
@@ -65,7 +67,13 @@ TEST_F(GroupsDb, NewGroupNamesAreCheckedAgainstTheTableInTheAskedOrder) {
         {"Outbox", GroupNameCheck::Duplicate},  {fifty, GroupNameCheck::Ok},
         {fifty + "x", GroupNameCheck::TooLong}, {fiftyWide, GroupNameCheck::Ok},
         {"ABC", GroupNameCheck::Ok},            {"%", GroupNameCheck::Ok},
-        {"*", GroupNameCheck::Ok},              {"staff", GroupNameCheck::Ok},
+        {"*", GroupNameCheck::Ok},
+        // Names that differ only in letter case are one name, in every script.
+        {"staff", GroupNameCheck::Duplicate},   {"STAFF ", GroupNameCheck::Duplicate},
+        {"\xc3\xa4pfel", GroupNameCheck::Duplicate},  // "äpfel" beside "Äpfel"
+        {"\xce\xa3\xce\x9f\xce\xa6\xce\x99\xce\x91", GroupNameCheck::Duplicate},  // "ΣΟΦΙΑ" beside "σοφια"
+        {"apfel", GroupNameCheck::Ok},          {"a_c", GroupNameCheck::Duplicate},
+        {"abc_", GroupNameCheck::Ok},
     };
     for (const auto& c : cases) EXPECT_EQ(CheckGroupName(db, c.name), c.check) << "[" << c.name << "]";
     EXPECT_EQ(GroupNameOf("Staff  "), "Staff");

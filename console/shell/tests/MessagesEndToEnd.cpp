@@ -167,5 +167,20 @@ TEST_F(MessagesEndToEnd, ATypedNumberIsSentAsItStandsWhenSendGoesThroughAndThePi
     EXPECT_EQ(modemsim::reassemble(sim->sent()).size(), 3u) << "nothing for 0129999999 or 0128888888";
 }
 
+TEST_F(MessagesEndToEnd, ANewTextToTheSameNumberIsSentAndTheSameTextAgainIsNot) {
+    frmNewSMS* composer = frmNewSMS::instance();
+    composer->showWindow();
+    for (const char* text : {"Meeting at 9", "Meeting moved to 10", "Meeting moved to 10"}) {
+        composer->cbRecipient->setEditText("0121111111");
+        send(text);
+    }
+    engine = std::make_unique<testing::Engine>(folder);
+    ASSERT_TRUE(waitFor([&] { return n("SELECT count(*) FROM Outbox WHERE SentStatus IN ('S', 'D')") == 3; }));
+    EXPECT_EQ(arrived("0121111111", "Meeting at 9"), 1);
+    EXPECT_EQ(arrived("0121111111", "Meeting moved to 10"), 1);
+    EXPECT_EQ(n("SELECT count(*) FROM Outbox WHERE SentStatus = 'D' AND Message = 'Meeting moved to 10'"), 1)
+        << "a second press of the same Send is the engine's duplicate";
+}
+
 }  // namespace
 }  // namespace parlix::console

@@ -112,6 +112,42 @@ TEST_P(RecordsetTest, FiltersLikeEqualityDateRangeReplaceAndClear) {
     EXPECT_EQ(rs.recordCount(), 5);
 }
 
+// Typed texts find their matches in any letter case, in every script, the same in a
+// filter, a find, and a statement built from the filter (what a delete takes).
+TEST_P(RecordsetTest, ContainsIgnoresLetterCaseInEveryScript) {
+    for (const char* n : {"\xc3\x84pfel",                                // Äpfel
+                          "\xce\xa3\xce\x9f\xce\xa6\xce\x99\xce\x91",  // ΣΟΦΙΑ
+                          "\xd0\x94\xd0\x9e\xd0\x9c",                    // ДОМ
+                          "Apfel", "MARIA", "\xe4\xb8\xad\xe6\x96\x87"})   // 中文
+        queue("0123", n, "2026-01-01 00:00:00");
+    Recordset rs(db, "SELECT * FROM Outbox ORDER BY MsgID", {}, GetParam());
+    const struct {
+        const char* typed;
+        std::vector<std::string> found;
+    } cases[] = {
+        {"\xc3\xa4", {"\xc3\x84pfel"}},                         // "ä" finds "Äpfel", not "Apfel"
+        {"\xc3\x84PFEL", {"\xc3\x84pfel"}},                     // "ÄPFEL"
+        {"apf", {"Apfel"}},
+        {"\xcf\x83\xce\xbf\xcf\x86", {"\xce\xa3\xce\x9f\xce\xa6\xce\x99\xce\x91"}},  // "σοφ"
+        {"\xd0\xb4\xd0\xbe\xd0\xbc", {"\xd0\x94\xd0\x9e\xd0\x9c"}},                // "дом"
+        {"maria", {"MARIA"}},
+        {"\xe4\xb8\xad", {"\xe4\xb8\xad\xe6\x96\x87"}},  // no case at all
+        {"\xc3\xa9", {}},                                     // "é" is no "e"
+    };
+    for (const auto& c : cases) {
+        rs.setFilter(Criteria::contains("Name", c.typed));
+        EXPECT_EQ(column(rs, "Name"), c.found) << c.typed;
+        Params p;
+        const std::string where = RenderCriteria(rs.filter(), p);
+        EXPECT_EQ(db.scalar("SELECT count(*) FROM Outbox WHERE " + where, p)->asInt(),
+                  static_cast<std::int64_t>(c.found.size()))
+            << c.typed;
+        rs.clearFilter();
+        rs.moveFirst();
+        EXPECT_EQ(rs.find(Criteria::contains("Name", c.typed)), !c.found.empty()) << c.typed;
+    }
+}
+
 TEST_P(RecordsetTest, FindSearchesForwardFromTheCurrentRow) {
     for (const char* n : {"Ali", "Abu", "Ali", "Siti"}) queue("0123", n, "2026-01-01 00:00:00");
     Recordset rs(db, "SELECT * FROM Outbox ORDER BY MsgID", {}, GetParam());
