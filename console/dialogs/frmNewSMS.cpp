@@ -181,6 +181,9 @@ void frmNewSMS::showWindow() {
         resetControls();
         Form_Load();
     }
+    // A minimised composer comes back (as it was before: normal or maximised), so what
+    // a Reply puts into it is seen.
+    if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
@@ -276,6 +279,11 @@ void frmNewSMS::setMessageText(const std::string& text) { txtComposeSMS->setPlai
 void frmNewSMS::setSchedule(TimePoint when, const std::string& shown) {
     schedule_ = when;
     txtSchedule->setText(Q(shown));
+}
+
+void frmNewSMS::setScheduleNow() {
+    schedule_.reset();
+    txtSchedule->setText("Now");
 }
 
 // ---- Send ----------------------------------------------------------------------------
@@ -448,6 +456,9 @@ void ShowNewSMSTo(const std::string& recipient, const std::string& message) {
         }
         w->cbRecipient->setEditText(Q(recipient));
         if (!message.empty()) w->setMessageText(message);
+        // An answer goes now, as from a fresh composer, never at a time chosen for an
+        // earlier broadcast.
+        w->setScheduleNow();
         w->showWindow();
     });
 }

@@ -56,6 +56,7 @@ public:
 
     // The scheduler's choice: the moment and how txtSchedule shows it.
     void setSchedule(TimePoint when, const std::string& shown);
+    void setScheduleNow();  // "Now", as a fresh composer has
     std::optional<TimePoint> scheduleValue() const { return schedule_; }
 
     // The recipient list (cbRecipient's items), as the picker reads and writes it.

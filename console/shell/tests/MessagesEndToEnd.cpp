@@ -182,5 +182,62 @@ TEST_F(MessagesEndToEnd, ANewTextToTheSameNumberIsSentAndTheSameTextAgainIsNot) 
         << "a second press of the same Send is the engine's duplicate";
 }
 
+// The main window's ways into a pre-filled composer, each on its folder's first row.
+struct WayIn {
+    const char* name;
+    NodeKind folder;
+    QAction* General::*item;
+};
+const WayIn kWaysIn[] = {{"Reply", NodeKind::Inbox, &General::pmnuReply},
+                         {"Resend", NodeKind::SentItems, &General::pmnuResend},
+                         {"Send SMS", NodeKind::AddressBook, &General::pmnuSMS}};
+
+TEST_F(MessagesEndToEnd, ReplyResendAndSendSmsSendNowWhateverTheLastSendWasScheduledFor) {
+    contact("Ali", "0121111111");
+    c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES ('Hi', 'Unknown', '0195555555', "
+              "'New', '2026-01-01 10:00:00')");
+    c.execute("INSERT INTO Outbox (Subject, Name, Mobile, Message, DateTimeQueue, SentStatus, MsgType) "
+              "VALUES ('s', 'Bob', '0122222222', 'Old notice', '2026-01-01 10:00:00', 'S', 1)");
+    open();
+    frmNewSMS* composer = frmNewSMS::instance();
+    composer->showWindow();
+    for (const WayIn& way : kWaysIn) {
+        SCOPED_TRACE(way.name);
+        composer->setSchedule(std::chrono::system_clock::now() + std::chrono::hours(24 * 9), "in nine days");
+        composer->cbRecipient->setEditText("0170000000");
+        send(std::string("Scheduled before ") + way.name);
+        click(way.folder);
+        current(0);
+        (w.get()->*way.item)->trigger();
+        EXPECT_EQ(composer->txtSchedule->text().toStdString(), "Now");
+        send(std::string("Sent by ") + way.name);
+        EXPECT_EQ(n("SELECT count(*) FROM Outbox WHERE Message = ? AND DateTimeQueue <= ?",
+                    {std::string("Sent by ") + way.name, db::formatDateTime(std::chrono::system_clock::now())}),
+                  1);
+    }
+}
+
+TEST_F(MessagesEndToEnd, NewSmsReplyAndSendSmsBringAMinimisedComposerBack) {
+    contact("Ali", "0121111111");
+    c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES ('Hi', 'Unknown', '0195555555', "
+              "'New', '2026-01-01 10:00:00')");
+    open();
+    frmNewSMS* composer = frmNewSMS::instance();
+    composer->showWindow();
+    const std::vector<std::pair<std::string, std::function<void()>>> ways = {
+        {"New SMS", [&] { w->mnuSMS->trigger(); }},
+        {"Reply", [&] { click(NodeKind::Inbox), current(0), w->pmnuReply->trigger(); }},
+        {"Send SMS", [&] { click(NodeKind::AddressBook), current(0), w->pmnuSMS->trigger(); }}};
+    for (const auto& [name, way] : ways) {
+        SCOPED_TRACE(name);
+        composer->showMinimized();
+        ASSERT_TRUE(composer->isMinimized());
+        way();
+        EXPECT_FALSE(composer->isMinimized());
+        EXPECT_TRUE(composer->isVisible());
+    }
+    EXPECT_EQ(composer->cbRecipient->currentText().toStdString(), "0121111111");
+}
+
 }  // namespace
 }  // namespace parlix::console
