@@ -70,6 +70,10 @@ public:
     virtual bool SendSMS0();
     virtual bool ReadSMS();
     virtual void GetDeliveryStatusReport();
+    // Applies the delivery reports kept on disk (taken from the modem, not yet in the
+    // Outbox); false when the database refused one. The report step does this first;
+    // a tick without a report step does it on its own.
+    bool ApplyHeldReports();
     // One pass of the dispatcher over every due row, or over the rows of the routed
     // prefixes; SendSMS0 picks one by frmModem's "All" box (EngineWork.cpp).
     bool SendSMSAll();

@@ -329,6 +329,7 @@ void Engine::Tick() {
     if (send && !SendSMS0() && !AfterFailedStep("Send")) return;
     if (read && !ReadSMS() && !AfterFailedStep("Read")) return;
     if (send && DeliveryReportActive) GetDeliveryStatusReport();
+    else ApplyHeldReports();
 
     if (bStop) StopEngine();
 }

@@ -19,6 +19,7 @@
 #include "engine/schema/Schema.h"
 #include "platform/clock/Clock.h"
 #include "platform/db/Recordset.h"
+#include "platform/text/Text.h"
 
 #include <stdexcept>
 #include <utility>
@@ -125,7 +126,8 @@ bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
     if (rs.eof()) return true;
 
     const std::int64_t id = rs.integer("MsgID");
-    const std::string mobile = rs.text("Mobile");
+    // Blanks and "-" never reach the modem, whoever wrote the row.
+    const std::string mobile = text::cleanNumber(rs.text("Mobile"));
     const std::string message = rs.text("Message");
     // A row without a type is sent as text rather than stopping every pass.
     const auto type = static_cast<std::int16_t>(rs.isNull("MsgType") ? 1 : rs.integer("MsgType"));
@@ -148,6 +150,20 @@ bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
     claim.held = true;
     claim.id = id;
     claim.mobile = mobile;
+
+    // A row that cannot become a message is no modem failure, and trying it again
+    // would change nothing: it fails for good, and the rows behind it go out.
+    if (const std::string why = CannotBeSent(mobile, message); !why.empty()) {
+        e.AddStatus("Send fail!", {"Send to : " + mobile, "Message : " + message});
+        WriteErrorLog(label, 0,
+                      "Message cannot be sent:-\r\nMsgID:" + std::to_string(id) + "\r\nMobile Number:" + mobile +
+                          "\r\nReason:" + why);
+        Increment(e.FailCount);
+        Finish(e, claim, {{"SentStatus", "F"}}, label);
+        ReportSendResult(mobile, "F", 0);
+        e.ShowCounters();
+        return true;
+    }
 
     e.AddStatus("Sending. Please wait...");
     auto& modem = e.Modem();
@@ -228,17 +244,11 @@ void StoreInbox(Engine& e, const HeldMessage& m) {
         {name, m.mobile, when ? *when : db::formatDateTime(clock::now()), m.text, EngineModemID, "New", 0});
 }
 
-// Stores the messages held from earlier ticks; false when the database refused.
-bool StoreHeld(Engine& e, const InboxSpool& spool, const std::string& label) {
-    if (spool.Empty()) return true;
+// Runs `work`; an error is logged under `label` and answers false.
+template <class Work>
+bool Logged(const std::string& label, Work work) {
     try {
-        auto held = spool.Load();
-        while (!held.empty()) {
-            StoreInbox(e, held.front());
-            held.erase(held.begin());
-            spool.Save(held);
-        }
-        spool.Save(held);
+        work();
         return true;
     } catch (...) {
         LogCurrentException(label);
@@ -246,15 +256,44 @@ bool StoreHeld(Engine& e, const InboxSpool& spool, const std::string& label) {
     }
 }
 
-void Forget(const InboxSpool& spool, const HeldMessage& m) {
-    auto held = spool.Load();
-    for (auto it = held.end(); it != held.begin();) {
-        if (*--it == m) {
-            held.erase(it);
-            break;
+// Stores the records held from earlier ticks, oldest first, each taken off the file
+// once stored; false when the database refused one (it and those behind it stay).
+template <class Record, class Store>
+bool StoreHeld(const Spool<Record>& spool, const std::string& label, Store store) {
+    return spool.Empty() || Logged(label, [&] {
+               auto held = spool.Load();
+               while (!held.empty()) {
+                   store(held.front());
+                   held.erase(held.begin());
+                   spool.Save(held);
+               }
+               spool.Save(held);
+           });
+}
+
+// Keeps a record that the modem no longer has; false when the file could not take it.
+template <class Record>
+bool Keep(const Spool<Record>& spool, const Record& r, const std::string& label) {
+    return Logged(label, [&] {
+        auto held = spool.Load();
+        held.push_back(r);
+        spool.Save(held);
+    });
+}
+
+// Takes a stored record off the file again.
+template <class Record>
+void Forget(const Spool<Record>& spool, const Record& r, const std::string& label) {
+    Logged(label, [&] {
+        auto held = spool.Load();
+        for (auto it = held.end(); it != held.begin();) {
+            if (*--it == r) {
+                held.erase(it);
+                break;
+            }
         }
-    }
-    spool.Save(held);
+        spool.Save(held);
+    });
 }
 
 // The report's reference as the number it stands for; a reference that is no number
@@ -266,6 +305,30 @@ db::Value ReferenceParam(const std::string& reference) {
     const std::string digits = reference.substr(first, last - first + 1);
     if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return db::Value(reference);
     return db::Value(static_cast<long long>(ReferenceValue(digits)));
+}
+
+// Records a report in the engine's own sent row that it speaks of. A report that
+// matches no open row is logged; one held on disk that the row already carries (the
+// engine ended between the write and taking it off the file) changes nothing.
+void ApplyReport(Engine& e, const HeldReport& r, bool held) {
+    EnsureConnected(e.DbConnection);
+    const db::Params match{ReferenceParam(r.reference), EngineModemID, LastChars(r.recipient, 10)};
+    db::Recordset rs(e.DbConnection, schema::kReportMatchSql, match, {db::Cursor::Live, db::Lock::Optimistic, 1});
+    if (!rs.eof()) {
+        rs.setField("DeliveryStatus", r.code);
+        if (r.code == "D") {
+            // A delivered report whose time cannot be read still counts as delivered.
+            const auto moment = ReportMoment(r.reportTime);
+            rs.setField("DateTimeDeliver", moment ? db::Value(db::formatDateTime(*moment)) : db::Value());
+        }
+        rs.update();
+        return;
+    }
+    rs.close();
+    if (held && e.DbConnection.scalar(schema::kReportAppliedSql, match)) return;
+    WriteErrorLog("frmSMSEngine-GetDeliveryStatusReport Modem: " + Id(), 0,
+                  "Unable to update record with this report:-\r\nMessage Reference:" + r.reference +
+                      "\r\nMobile Number:" + r.recipient + "\r\nDelivery Status:" + r.code + ".");
 }
 
 }  // namespace
@@ -291,7 +354,7 @@ bool Engine::ReadSMS() {
         RecoverClaims(*this);
         const InboxSpool spool(EnginePath(kInboxPendingName));
         // While the database refuses earlier messages, new ones stay in the modem.
-        if (!StoreHeld(*this, spool, label)) return true;
+        if (!StoreHeld(spool, label, [this](const HeldMessage& m) { StoreInbox(*this, m); })) return true;
 
         auto& modem = Modem();
         if (!modem.ReadSMS()) return true;
@@ -301,23 +364,9 @@ bool Engine::ReadSMS() {
         ShowCounters();
 
         // The modem no longer has it: kept on disk until the Inbox has it.
-        bool kept = false;
-        try {
-            auto held = spool.Load();
-            held.push_back(m);
-            spool.Save(held);
-            kept = true;
-        } catch (...) {
-            LogCurrentException(label);
-        }
+        const bool kept = Keep(spool, m, label);
         StoreInbox(*this, m);
-        if (kept) {
-            try {
-                Forget(spool, m);
-            } catch (...) {
-                LogCurrentException(label);
-            }
-        }
+        if (kept) Forget(spool, m, label);
         return true;
     } catch (...) {
         LogCurrentException(label);
@@ -326,54 +375,48 @@ bool Engine::ReadSMS() {
     }
 }
 
+bool Engine::ApplyHeldReports() {
+    const ReportSpool spool(EnginePath(kReportPendingName));
+    return StoreHeld(spool, "frmSMSEngine-GetDeliveryStatusReport Modem: " + Id(),
+                     [this](const HeldReport& r) { ApplyReport(*this, r, true); });
+}
+
 void Engine::GetDeliveryStatusReport() {
     const std::string label = "frmSMSEngine-GetDeliveryStatusReport Modem: " + Id();
     try {
+        // While the database refuses earlier reports, new ones stay in the modem.
+        if (!ApplyHeldReports()) return;
         auto& modem = Modem();
         if (!modem.GetDeliveryReport()) return;
-        const std::string reference = modem.DRMsgRef();
-        const std::string recipient = modem.DRMNRecipient();
-        const std::string reportTime = modem.DRFDate() + " " + modem.DRFTime();
-        std::string code;
+        HeldReport report{modem.DRMsgRef(), modem.DRMNRecipient(), modem.DRFDate() + " " + modem.DRFTime(), ""};
+        const std::string& reference = report.reference;
+        const std::string& recipient = report.recipient;
         switch (modem.DRStatus()) {
         case QuentraSMSAPI6::DeliveryStatus::Delivered: {
-            const std::string shown = FormatReportDateTime(reportTime);
+            const std::string shown = FormatReportDateTime(report.reportTime);
             AddStatus("Delivery Status Report", {"Message Reference no.: " + reference,
                                                  "The message was successfully delivered to: " + recipient,
-                                                 "Message delivered on: " + (shown.empty() ? reportTime : shown)});
-            code = "D";
+                                                 "Message delivered on: " + (shown.empty() ? report.reportTime : shown)});
+            report.code = "D";
             break;
         }
         case QuentraSMSAPI6::DeliveryStatus::Undelivered:
             AddStatus("Delivery Status Report", {"Message Reference no.: " + reference,
                                                  "The message was NOT successfully delivered to: " + recipient});
-            code = "F";
+            report.code = "F";
             break;
         case QuentraSMSAPI6::DeliveryStatus::Unknown:
             AddStatus("Delivery Status Report",
                       {"Message Reference no.: " + reference, "The message has an unknown delivery status!"});
-            code = "U";
+            report.code = "U";
             break;
         }
 
-        EnsureConnected(DbConnection);
-        db::Recordset rs(DbConnection, schema::kReportMatchSql,
-                         {ReferenceParam(reference), EngineModemID, LastChars(recipient, 10)},
-                         {db::Cursor::Live, db::Lock::Optimistic, 1});
-        if (!rs.eof()) {
-            rs.setField("DeliveryStatus", code);
-            if (code == "D") {
-                // A delivered report whose time cannot be read still counts as delivered.
-                const auto moment = ReportMoment(reportTime);
-                rs.setField("DateTimeDeliver", moment ? db::Value(db::formatDateTime(*moment)) : db::Value());
-            }
-            rs.update();
-        } else {
-            WriteErrorLog(label, 0,
-                          "Unable to update record with this report:-\r\nMessage Reference:" + reference +
-                              "\r\nMobile Number:" + recipient + "\r\nDelivery Status:" + code + ".");
-        }
-        rs.close();
+        // The modem no longer has it: kept on disk until the Outbox has it.
+        const ReportSpool spool(EnginePath(kReportPendingName));
+        const bool kept = Keep(spool, report, label);
+        ApplyReport(*this, report, false);
+        if (kept) Forget(spool, report, label);
     } catch (...) {
         LogCurrentException(label);
     }

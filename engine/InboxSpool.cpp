@@ -51,8 +51,9 @@ std::optional<std::string> Unescape(const std::string& s) {
     throw std::runtime_error(what + " " + path + ": " + std::strerror(errno));
 }
 
-void WriteAll(const std::string& path, const std::string& data) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+// The file holds senders and texts: readable by its owner only.
+void WriteAll(const std::string& path, const std::string& data, int mode = O_TRUNC) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | mode | O_CLOEXEC, 0600);
     if (fd < 0) Fail("cannot write", path);
     std::size_t done = 0;
     while (done < data.size()) {
@@ -70,58 +71,69 @@ void WriteAll(const std::string& path, const std::string& data) {
 
 }  // namespace
 
-std::string EncodeHeld(const HeldMessage& m) {
-    return Escape(m.mobile) + '\t' + Escape(m.timeStamp) + '\t' + Escape(m.text);
+std::string EncodeFields(const HeldFields& fields) {
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "\t" : "") + Escape(fields[i]);
+    return line;
 }
+
+std::optional<HeldFields> DecodeFields(const std::string& line, std::size_t count) {
+    HeldFields fields;
+    std::size_t from = 0;
+    for (;;) {
+        const auto tab = line.find('\t', from);
+        auto field = Unescape(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
+        if (!field) return std::nullopt;
+        fields.push_back(std::move(*field));
+        if (tab == std::string::npos) break;
+        from = tab + 1;
+    }
+    if (fields.size() != count) return std::nullopt;
+    return fields;
+}
+
+std::string EncodeHeld(const HeldMessage& m) { return EncodeFields(m.Fields()); }
 
 std::optional<HeldMessage> DecodeHeld(const std::string& line) {
-    const auto a = line.find('\t');
-    if (a == std::string::npos) return std::nullopt;
-    const auto b = line.find('\t', a + 1);
-    if (b == std::string::npos || line.find('\t', b + 1) != std::string::npos) return std::nullopt;
-    auto mobile = Unescape(line.substr(0, a));
-    auto stamp = Unescape(line.substr(a + 1, b - a - 1));
-    auto text = Unescape(line.substr(b + 1));
-    if (!mobile || !stamp || !text) return std::nullopt;
-    return HeldMessage{*mobile, *stamp, *text};
+    auto fields = DecodeFields(line, HeldMessage::kFields);
+    if (!fields) return std::nullopt;
+    return HeldMessage::From(std::move(*fields));
 }
 
-std::vector<HeldMessage> InboxSpool::Load() const {
-    std::vector<HeldMessage> held;
+std::vector<HeldFields> FieldSpool::LoadFields() const {
+    std::vector<HeldFields> held;
     std::ifstream in(path_, std::ios::binary);
     if (!in) return held;
     std::string line;
     bad_.clear();
     while (std::getline(in, line)) {
         if (line.empty()) continue;
-        if (auto m = DecodeHeld(line)) held.push_back(std::move(*m));
+        if (auto f = DecodeFields(line, fields_)) held.push_back(std::move(*f));
         else bad_ += line + "\n";
     }
     return held;
 }
 
-void InboxSpool::Save(const std::vector<HeldMessage>& messages) const {
+void FieldSpool::SaveFields(const std::vector<HeldFields>& records) const {
     if (!bad_.empty()) {
         // Lines that could not be read leave the list here, once, but are not lost.
-        std::ofstream aside(path_ + ".bad", std::ios::binary | std::ios::app);
-        aside << bad_;
-        if (!aside.flush()) throw std::runtime_error("cannot write " + path_ + ".bad");
+        WriteAll(path_ + ".bad", bad_, O_APPEND);
         bad_.clear();
     }
-    if (messages.empty()) {
+    if (records.empty()) {
         std::error_code ec;
         std::filesystem::remove(path_, ec);
         if (ec) throw std::runtime_error("cannot remove " + path_ + ": " + ec.message());
         return;
     }
     std::string data;
-    for (const auto& m : messages) data += EncodeHeld(m) + "\n";
+    for (const auto& r : records) data += EncodeFields(r) + "\n";
     const std::string next = path_ + ".new";
     WriteAll(next, data);
     if (std::rename(next.c_str(), path_.c_str()) != 0) Fail("cannot replace", path_);
 }
 
-bool InboxSpool::Empty() const {
+bool FieldSpool::Empty() const {
     std::error_code ec;
     return !std::filesystem::exists(path_, ec);
 }

@@ -16,6 +16,14 @@ SendKind KindOf(int msgType, const std::string& text) {
     return GSM::SeptetCount(text::toUtf16(text)) > 160 ? SendKind::Long : SendKind::Single;
 }
 
+std::string CannotBeSent(const std::string& number, const std::string& text) {
+    if (text.empty()) return "the message is empty";
+    if (number.empty() || number == "+") return "the number is empty";
+    if (number.find_first_not_of("0123456789", number[0] == '+' ? 1 : 0) != std::string::npos)
+        return "the number is not digits";
+    return {};
+}
+
 std::string DueRowsSql(const std::array<std::string, 7>& prefixes, bool routed, const std::string& moment,
                        db::Params& params) {
     params.clear();

@@ -16,6 +16,11 @@ namespace parlix::engine {
 enum class SendKind { Unicode, Long, Single };
 SendKind KindOf(int msgType, const std::string& text);
 
+// Why a queued row cannot become a message, or empty when it can: an empty text, an
+// empty number, or a number that is not digits (an optional leading "+"). `number`
+// is the cleaned number (text::cleanNumber).
+std::string CannotBeSent(const std::string& number, const std::string& text);
+
 // The due-row query of one pass and its parameters: rows "P" or "R" queued no later
 // than `moment` ("YYYY-MM-DD HH:MM:SS"), oldest first. With `routed`, only numbers
 // that begin with a non-empty prefix slot, in slot order; a routing without any

@@ -1,15 +1,15 @@
 #include "mailgateway/Passes.h"
 
-#include "mailgateway/SeenList.h"
-
 #include "mailgateway/Gateway.h"
 #include "mailgateway/Log.h"
 #include "mailgateway/MailClient.h"
 #include "mailgateway/Modem.h"
+#include "mailgateway/SeenList.h"
 #include "mailgateway/Setting.h"
 #include "mailgateway/StatusCore.h"
 #include "mailgateway/StatusReport.h"
 #include "platform/clock/Clock.h"
+#include "platform/text/Text.h"
 #include "platform/text/Text.h"
 
 #include <algorithm>
@@ -287,7 +287,7 @@ void CheckEmail(MailClient& mailman) {
                 for (const auto& [uidl, email] : emails) {
                     WriteLog("Set email = bundle.GetEmail(i)");
                     try {
-                        SendProgress::Begin(MailboxKey(mailman), uidl);
+                        SendProgress::Begin(mailbox, uidl);
                         HandleEmail(email);
                     } catch (...) {
                         // Not handled: tried again at the next tick; the others go on.
@@ -504,7 +504,8 @@ namespace ExtractMobileNumber {
 std::string CleanMobileNumbers(const std::string& list) {
     std::string clean;
     for (char c : list)
-        if (c != '-' && c != ' ' && c != '\r' && c != '\n') clean += c;
+        if (c != '\r' && c != '\n') clean += c;
+    clean = parlix::text::cleanNumber(clean);
     try {
         WriteLog("CleanMobileNumbers: " + clean);
     } catch (...) {

@@ -385,6 +385,13 @@ bool NeedsUnicode(std::u16string_view text) {
   return false;
 }
 
+bool FitsGsmAlphabet(std::u16string_view text) {
+  for (char16_t c : text) {
+    if (GsmCodeOf(c) < 0) return false;
+  }
+  return true;
+}
+
 std::u16string Encode7Bit(std::u16string_view text, std::size_t* septetCount) {
   if (text.empty()) throw std::runtime_error("Encode7Bit: an empty text cannot be packed as 7-bit septets");
   const std::string septets = ToSeptets(text);

@@ -58,6 +58,9 @@ std::string ShiftBitsLeft7(std::string_view s, int k);
 std::string ShiftBitsRight8(std::string_view s, int k);
 
 bool NeedsUnicode(std::u16string_view text);
+// True when every character has a GSM code (the default alphabet or its extension
+// table), so that the text goes as 7-bit without a "?" in it.
+bool FitsGsmAlphabet(std::u16string_view text);
 // Septets of the text packed as hexadecimal octets; septetCount, when given, gets
 // their number (the user-data length). Throws std::runtime_error for an empty text.
 std::u16string Encode7Bit(std::u16string_view text, std::size_t* septetCount = nullptr);

@@ -11,7 +11,7 @@ PACKAGES=(
   # windows (Qt 6 Widgets), screenshots and offscreen window tests
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev xvfb xauth x11-apps imagemagick
   # shared database
-  libsqlcipher-dev sqlcipher
+  libsqlcipher-dev sqlcipher libicu-dev
   # e-mail gateway: POP3/SMTP and MIME; HTML-only mail read as text
   libcurl4-openssl-dev libgmime-3.0-dev libxml2-dev
   # workbooks

@@ -4,11 +4,11 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 
 #include "console/dialogs/core/Compose.h"
 #include "console/dialogs/frmNewSMS.h"
+#include "console/shell/core/DateText.h"
 #include "console/shell/core/Error.h"
 #include "platform/ui/Dialogs.h"
 
@@ -69,11 +69,10 @@ void frmCalendar::cmdOK_Click() {
             ui::msgBox("Please select a specific sending time.", ui::vbExclamation, "Sending Time");
             return;
         }
-        // The moment is kept as a value; the text only shows it (short date, blank, time).
+        // The moment is kept as a value; the text only shows it, as the console shows dates.
         const QDate d = CalendarVB1->selectedDate();
         const auto when = LocalMoment(d.year(), d.month(), d.day(), QuarterHourMinutes(static_cast<std::size_t>(index)));
-        const QString shown = QLocale().toString(d, QLocale::ShortFormat) + " " + cbTime->currentText();
-        composer_->setSchedule(when, shown.toStdString());
+        composer_->setSchedule(when, DateTimeText(when));
         close();
     } catch (...) {
         LogCurrentException("frmCalendar-cmdOK_Click");

@@ -228,7 +228,7 @@ void frmContact::groupDeleted(const std::string& name) {
 void frmContact::cmdOK_Click() {
     Trap("frmContact-CmdOK_Click", [this] {
         contactVariant();
-        if (QString::fromStdString(contactMobile).trimmed().isEmpty()) {
+        if (StoredMobile(contactMobile).empty()) {  // "---" is no number either
             ui::msgBox("Mobile number is empty. Please enter the mobile number.", ui::vbExclamation,
                        "Contact Manager - Incomplete record");
             return;

@@ -21,10 +21,10 @@
 #include "console/shell/General.h"
 #include "console/shell/Windows.h"
 #include "console/shell/core/ConnectDB.h"
+#include "console/shell/core/DateText.h"
 #include "console/shell/core/Error.h"
 #include "platform/clock/Clock.h"
 #include "platform/db/Statement.h"
-#include "platform/errorlog/ErrorLog.h"
 #include "platform/ui/Dialogs.h"
 
 namespace parlix::console {
@@ -33,6 +33,10 @@ namespace {
 
 constexpr const char* kWarningTitle = "Vovivaded Ezovaro - Warning";
 constexpr const char* kQueueTitle = "Vovivaded Ezovaro - Message Queue";
+constexpr const char* kUnicodeTitle = "Vovivaded Ezovaro - Unicode";
+constexpr const char* kUnicodeQuestion =
+    "The message holds characters that a text message cannot carry: they would arrive as \"?\".\r\n"
+    "Send it as Unicode (\"Chinese \" ticked, at most 70 characters)?";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -212,16 +216,21 @@ void frmNewSMS::chkChinese_Click() {
 
 void frmNewSMS::txtComposeSMS_Change() {
     Trapped("New SMS : Count SMS message", [this] {
-        // QString counts UTF-16 units, as the message does.
-        const auto c = CountMessage(txtComposeSMS->toPlainText().size(), chkChinese->isChecked());
-        txtComposeSMS->setMaxLength(c.maxLength);
-        txtCharsRemained->setText(QString::number(c.remained));
-        txtCharsTyped->setText(QString::number(c.typed));
-        if (!c.warning.empty()) {
-            ui::msgBox(c.warning, ui::vbExclamation, kLengthWarningTitle);
+        const std::string warning = showCount();
+        if (!warning.empty()) {
+            ui::msgBox(warning, ui::vbExclamation, kLengthWarningTitle);
             txtComposeSMS->setFocus();
         }
     });
+}
+
+std::string frmNewSMS::showCount() {
+    // QString counts UTF-16 units, as the message does.
+    const auto c = CountMessage(txtComposeSMS->toPlainText().size(), chkChinese->isChecked());
+    txtComposeSMS->setMaxLength(c.maxLength);
+    txtCharsRemained->setText(QString::number(c.remained));
+    txtCharsTyped->setText(QString::number(c.typed));
+    return c.warning;
 }
 
 void frmNewSMS::cbRecipient_KeyPress() { RecipientTyped = true; }
@@ -302,7 +311,7 @@ void frmNewSMS::cmdSend_Click() {
             if (!(shown == "Now" || shown.isEmpty()))
                 WriteErrorLog("New SMS : Send", 0, "send time \"" + shown.toStdString() + "\" not chosen here; sent now");
             schedule_ = when;
-            txtSchedule->setText(Q(errorlog::GeneralDate(when)));
+            txtSchedule->setText(Q(DateTimeText(when)));
         } else {
             when = *schedule_;
         }
@@ -327,6 +336,14 @@ void frmNewSMS::cmdSend_Click() {
             txtComposeSMS->setFocus();
             return;
         }
+        // A text the 7-bit alphabet cannot carry would arrive with "?" in it: the
+        // operator chooses Unicode (and its 70 characters) or the text as it is.
+        const std::string text = messageText();
+        if (!chkChinese->isChecked() && !FitsTextMessage(text) &&
+            ui::msgBox(kUnicodeQuestion, ui::vbYesNo + ui::vbQuestion, kUnicodeTitle) == ui::vbYes) {
+            chkChinese->setChecked(true);
+            showCount();  // the refusal below is the one warning
+        }
         const std::string refusal = LengthRefusal(txtComposeSMS->toPlainText().size(), chkChinese->isChecked());
         if (!refusal.empty()) {
             ui::msgBox(refusal, ui::vbExclamation, kLengthWarningTitle);
@@ -338,7 +355,6 @@ void frmNewSMS::cmdSend_Click() {
         //    Send's subject the engine would call it a duplicate of that message and never
         //    send it. The same text again keeps the subject, so a double press sends once.
         RecipientTyped = false;
-        const std::string text = messageText();
         if (lastSend_ && lastSend_->text != text && txtSubject->text().toStdString() == lastSend_->subject)
             GenerateSubject();
         Broadcast b{txtSubject->text().toStdString(), text, when, chkChinese->isChecked(),
@@ -353,23 +369,29 @@ void frmNewSMS::cmdSend_Click() {
             LogCurrentException("New SMS : Send");
             notStarted = true;
         }
+        if (notStarted) {
+            // Nothing was written: the error alone, and every recipient stays for the next
+            // try (a list of 100,000 picked entries is not to be picked again).
+            ui::msgBox(std::string("No message was queued: the database could not be written.\r\nDetails are in \"") +
+                           kErrorLogName + "\".",
+                       ui::vbExclamation, kWarningTitle);
+            return;
+        }
         TotalQueued = result.queued;
         TotalNotQueued = result.notQueued;
-        if (!notStarted) lastSend_ = SentBefore{text, b.subject};
+        lastSend_ = SentBefore{text, b.subject};
 
         // 7. The report, and a warning when anything was left out.
         ui::msgBox(" Total number of messages queued: " + std::to_string(TotalQueued) +
                        "\r\nTotal messages not queued because recipient's number cannot be delivered: " +
                        std::to_string(TotalNotQueued),
                    ui::vbInformation, kQueueTitle);
-        if (notStarted || !result.failed.empty()) {
+        if (!result.failed.empty()) {
             std::string which;
             for (std::size_t i = 0; i < result.failed.size() && i < 5; ++i)
                 which += "\r\n" + (result.failed[i].empty() ? std::string("(empty entry)") : result.failed[i]);
             if (result.failed.size() > 5) which += "\r\n...";
-            ui::msgBox(std::string(notStarted ? "No message was queued: the database could not be written."
-                                              : "Some recipients were not queued:") +
-                           which + "\r\nDetails are in \"" + kErrorLogName + "\".",
+            ui::msgBox("Some recipients were not queued:" + which + "\r\nDetails are in \"" + kErrorLogName + "\".",
                        ui::vbExclamation, kWarningTitle);
         }
 

@@ -94,6 +94,7 @@ protected:
 private:
     void buildWidgets();
     void resetControls();  // design values
+    std::string showCount();  // the counters and the box's limit; returns the warning due
 
     bool loaded_ = false;
     std::optional<TimePoint> schedule_;

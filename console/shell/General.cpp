@@ -28,6 +28,7 @@
 #include "console/shell/Help.h"
 #include "console/shell/Windows.h"
 #include "console/shell/core/ConnectDB.h"
+#include "console/shell/core/DateText.h"
 #include "console/shell/core/Error.h"
 #include "console/shell/core/Groups.h"
 #include "console/shell/core/Main1.h"
@@ -201,6 +202,7 @@ void General::buildWidgets() {
     DataGrid = new QTableView(frmContent);
     DataGrid->setObjectName("DataGrid");
     DataGridModel = new db::RecordsetModel(DataGrid);
+    DataGridModel->setDateText([](const QString& stored) { return q(DateTimeText(stored.toStdString())); });
     DataGrid->setModel(DataGridModel);
     DataGrid->setItemDelegate(new WrapDelegate(DataGrid));
     DataGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -564,6 +566,9 @@ void General::summary(std::vector<db::Recordset*> opened) {
     mnuInbox->setEnabled(false);
     mnuOutbox->setEnabled(false);
     mnuSentItems->setEnabled(false);
+    // The summary is the view of "Messages": the tree highlights it, with its menus.
+    mnuSearch->setEnabled(false);
+    if (QTreeWidgetItem* messages = node(NodeKind::Messages)) tvwMessage->setCurrentItem(messages);
     shownView_ = NodeKind::Messages;
     trapped("General-Status", [&] {
         if (!EnsureDbConnection()) {
@@ -711,6 +716,16 @@ void General::applyLayout(const ViewLayout& l) {
     for (int c = 0; c < columns; ++c) DataGrid->setColumnHidden(c, l.hidden.count(c) != 0);
     for (const auto& [c, twips] : l.widthsTwips)
         if (c < columns) DataGrid->setColumnWidth(c, TwipsToPixels(twips));
+    // Date columns show a whole date-time.
+    const int dateWidth = DataGrid->fontMetrics().horizontalAdvance(q(WidestDateTimeText())) + 16;
+    for (int c : l.dateColumns)
+        if (c < columns) DataGrid->setColumnWidth(c, std::max(DataGrid->columnWidth(c), dateWidth));
+    // The view's column order (the table's unless it says otherwise).
+    QHeaderView* header = DataGrid->horizontalHeader();
+    for (int at = 0; at < columns; ++at) {
+        const int c = at < static_cast<int>(l.order.size()) ? l.order[static_cast<size_t>(at)] : at;
+        if (c < columns && header->visualIndex(c) != at) header->moveSection(header->visualIndex(c), at);
+    }
     static_cast<WrapDelegate*>(DataGrid->itemDelegate())->wrap = l.wordWrap;
     DataGrid->verticalHeader()->setDefaultSectionSize(std::max(TwipsToPixels(l.rowHeightTwips), 18));
     DataGrid->viewport()->update();
@@ -718,7 +733,12 @@ void General::applyLayout(const ViewLayout& l) {
 
 void General::restorePosition(db::Recordset& rs, const db::Bookmark& saved) {
     const std::int64_t count = rs.recordCount();
-    if (!saved.valid() || count == 0) return;
+    if (!saved.valid() || count == 0) {
+        // Nothing remembered: the view starts at its top, whatever the view before it showed.
+        DataGrid->scrollToTop();
+        DataGrid->horizontalScrollBar()->setValue(0);
+        return;
+    }
     std::int64_t at = std::min(saved.position, count - 1);  // rows deleted meanwhile: the last row
     if (saved.position < count && saved.rowid != 0) {
         // New messages shift rows by a few places: look for the row near where it was,
@@ -773,6 +793,11 @@ void General::InboxDataGrid() {
         bindGrid(rsInbox);
         restorePosition(rsInbox, InboxPosition);
         applyLayout(LayoutOf(View::Inbox, rsInbox.fieldCount()));
+        // No caption procedure resets the Inbox's headers: the sorted column keeps its mark.
+        std::vector<std::string> fields;
+        for (int c = 0; c < rsInbox.fieldCount(); ++c) fields.push_back(rsInbox.fieldName(c));
+        for (const auto& [c, caption] : SortMarks(View::Inbox, fields, rsInbox.sort()))
+            DataGridModel->setHeader(c, q(caption));
         if (!rsInbox.filtered()) {
             Counts.InboxTotal = rsInbox.recordCount();
             setViewCaption(FolderCaption(Folder::Inbox, Counts.InboxTotal));
@@ -881,6 +906,8 @@ void General::GroupDataGrid(const std::string& groupName) {
         rsGroupMembers.open(DbConnection, kGroupMembersSql, {groupName},
                             {db::Cursor::Live, db::Lock::Optimistic, 0});
         bindGrid(rsGroupMembers);
+        // The remembered row belongs to the group it was taken in.
+        restorePosition(rsGroupMembers, groupPositionOf_ == groupName ? GroupPosition : db::Bookmark{});
         applyLayout(LayoutOf(View::Group, rsGroupMembers.fieldCount()));
         Counts.GroupTotal = rsGroupMembers.recordCount();
         setViewCaption(GroupCaption(groupName, Counts.GroupTotal));
@@ -981,8 +1008,10 @@ void General::DataGrid_RightMenu(const QPoint& globalPos) {
         db::Recordset* rs = viewRecordset(shownView_);
         db::Bookmark* saved = viewPosition(shownView_);
         const QModelIndex current = DataGrid->currentIndex();
-        if (rs && saved && rs->isOpen() && current.isValid() && DataGridModel->setCurrentRow(current.row()))
+        if (rs && saved && rs->isOpen() && current.isValid() && DataGridModel->setCurrentRow(current.row())) {
             *saved = rs->bookmark();
+            if (shownView_ == NodeKind::Group) groupPositionOf_ = shownGroup_;
+        }
         switch (shownView_) {
             case NodeKind::Inbox: popup(pmnuMailInbox, globalPos); break;
             case NodeKind::Outbox: popup(pmnuMailOutbox, globalPos); break;

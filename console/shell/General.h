@@ -263,6 +263,7 @@ private:
 
     NodeKind shownView_ = NodeKind::Messages;
     std::string shownGroup_;
+    std::string groupPositionOf_;  // the group GroupPosition was taken in
     bool databaseMessageShown_ = false;
     bool closing_ = false;
 

@@ -104,6 +104,9 @@ inline constexpr const char* kDuplicateCheckSql =
 inline constexpr const char* kReportMatchSql =
     "SELECT * FROM Outbox WHERE MsgRef = ? AND ModemID = ? AND DeliveryStatus IS NULL AND instr(Mobile, ?) > 0 "
     "ORDER BY DateTimeSent DESC";
+// Same parameters: a row that already carries a delivery status.
+inline constexpr const char* kReportAppliedSql =
+    "SELECT 1 FROM Outbox WHERE MsgRef = ? AND ModemID = ? AND DeliveryStatus IS NOT NULL AND instr(Mobile, ?) > 0";
 // Sender's name by the last seven characters of the number (? = those 7 characters,
 // served by the index on substr(Mobile, -7)). For a number shorter than seven
 // characters use kNameByEndingSql with ? = "%" + number.

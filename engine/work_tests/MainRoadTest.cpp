@@ -266,6 +266,8 @@ TEST_F(MainRoad, MessageThatCannotBeStoredIsKeptAcrossARestart) {
     EXPECT_FALSE(engine.ReadSMS());  // the step failed: the tick reconnects
     EXPECT_EQ(sim->count("sm"), 0);  // gone from the modem ...
     EXPECT_EQ(InboxSpool(EnginePath(kInboxPendingName)).Load().size(), 1u);  // ... but kept
+    EXPECT_EQ(std::filesystem::status(EnginePath(kInboxPendingName)).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_NE(errorLog().find("frmSMSEngine-ReadSMS Modem: 1"), std::string::npos);
 
     // While the database refuses, later messages stay in the modem.
@@ -419,4 +421,97 @@ TEST_F(MainRoad, ARowWithABlobInATextColumnDoesNotStallTheQueue) {
     EXPECT_EQ(row(next)["SentStatus"], "S");
     ASSERT_EQ(sim->sent().size(), 2u);
     EXPECT_EQ(sim->sent()[0].text, "Hello");
+}
+
+// A delivery report is off the modem once read: until the Outbox has it, it is kept on
+// disk, applied first by the next report step (also after a restart), and once only.
+TEST_F(MainRoad, ReportTheDatabaseRefusedIsAppliedOnceLater) {
+    startEngine("Direction = 2, DSR = 1");
+    const auto first = queue(kLocal, "report me later");
+    db.execute("CREATE TRIGGER Held BEFORE UPDATE OF DeliveryStatus ON Outbox "
+               "BEGIN SELECT RAISE(ABORT, 'database is locked'); END");
+    engine.Timer1_Timer();  // sent; its report read while the database refuses it
+    ASSERT_EQ(row(first)["SentStatus"], "S");
+    EXPECT_EQ(row(first)["DeliveryStatus"], "<null>");
+    EXPECT_EQ(sim->count("sr"), 0);
+    const auto pending = EnginePath(kReportPendingName);
+    ASSERT_EQ(ReportSpool(pending).Load().size(), 1u);
+    EXPECT_EQ(std::filesystem::status(pending).permissions(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    // While the database refuses, later reports stay in the modem.
+    const auto second = queue("0161234567", "and me");
+    ASSERT_TRUE(engine.SendSMS0());
+    engine.GetDeliveryStatusReport();
+    EXPECT_EQ(sim->count("sr"), 1);
+
+    // The engine ends and runs again: the kept report goes first, then the modem's.
+    db.execute("DROP TRIGGER Held");
+    HeadlessView otherView;
+    Engine restarted(otherView);
+    restarted.objSMS = std::move(engine.objSMS);
+    restarted.GetDeliveryStatusReport();
+    EXPECT_EQ(row(first)["DeliveryStatus"], "D");
+    EXPECT_EQ(row(second)["DeliveryStatus"], "D");
+    EXPECT_EQ(sim->count("sr"), 0);
+    EXPECT_FALSE(std::filesystem::exists(pending));
+
+    // Ended after the write but before the file let go of it: applied again, nothing changes.
+    auto before = row(first);
+    const auto held = HeldReport{before["MsgRef"], "+" + kIntl, "26/12/08 10:00:00", "F"};
+    ReportSpool(pending).Save({held});
+    restarted.GetDeliveryStatusReport();
+    EXPECT_EQ(row(first), before);
+    EXPECT_FALSE(std::filesystem::exists(pending));
+    EXPECT_EQ(errorLog().find("Unable to update record"), std::string::npos) << errorLog();
+}
+
+// Rows that no writer of the console makes (scripts, peers, old databases): one that
+// cannot become a message ends "F" with its reason in the error log, without reaching
+// the modem, and the rows behind it go out. Numbers are sent as digits, whatever
+// blanks and "-" they were written with.
+TEST_F(MainRoad, RowsThatCannotBeSentEndFailedAndTheQueueGoesOn) {
+    startEngine("Direction = 2, DSR = 0");
+    struct Bad {
+        const char* mobile;  // nullptr: NULL
+        const char* text;
+        int type;  // -1: NULL
+        const char* reason;
+    };
+    const Bad bad[] = {
+        {"0123456789", "", 1, "the message is empty"},
+        {"0123456789", nullptr, 1, "the message is empty"},
+        {"0123456789", nullptr, 0, "the message is empty"},
+        {nullptr, "no number", 1, "the number is empty"},
+        {" - - ", "blanks only", 1, "the number is empty"},
+        {"01234S6789", "a letter", 1, "the number is not digits"},
+    };
+    std::vector<std::int64_t> badIds;
+    for (const auto& b : bad) {
+        const auto id = queue("0", "x", 1, "bad" + std::to_string(badIds.size()));
+        db.execute("UPDATE Outbox SET Mobile = ?, Message = ?, MsgType = ? WHERE MsgID = ?",
+                   {b.mobile ? db::Value(b.mobile) : db::Value(), b.text ? db::Value(b.text) : db::Value(),
+                    b.type < 0 ? db::Value() : db::Value(b.type), static_cast<long long>(id)});
+        badIds.push_back(id);
+    }
+    const auto spaced = queue("012 345 6789", "spaced");
+    const auto mixed = queue(" 016-123\t4567 ", "mixed", 0);
+    const auto untyped = queue("+60171234567", "no type");
+    db.execute("UPDATE Outbox SET MsgType = NULL WHERE MsgID = ?", {static_cast<long long>(untyped)});
+
+    for (int pass = 0; pass < 12; ++pass) ASSERT_TRUE(engine.SendSMS0()) << engine.StatusText();
+    const std::string log = errorLog();
+    for (std::size_t i = 0; i < badIds.size(); ++i) {
+        auto r = row(badIds[i]);
+        EXPECT_EQ(r["SentStatus"], "F") << i;
+        EXPECT_EQ(r["Lock"], "0") << i;
+        EXPECT_NE(log.find("MsgID:" + std::to_string(badIds[i]) + "\r\n"), std::string::npos) << i << log;
+        EXPECT_NE(log.find(std::string("Reason:") + bad[i].reason), std::string::npos) << i;
+    }
+    EXPECT_EQ(engine.FailCount, static_cast<std::int16_t>(badIds.size()));
+    for (auto id : {spaced, mixed, untyped}) EXPECT_EQ(row(id)["SentStatus"], "S") << id;
+    const auto sent = sim->sent();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0].number, "60123456789");
+    EXPECT_EQ(sent[1].number, "60161234567");
+    EXPECT_EQ(sent[2].number, "60171234567");
 }

@@ -158,6 +158,13 @@ TEST_F(GatewayEndToEnd, EmailsReachTheHandsetsOnceAndSendersLearnTheOutcome) {
     EXPECT_EQ(status.at("c@example.com"), (std::multiset<std::string>{"SMS was sent to 0133333333 (Brackets)",
                                                                       "SMS was sent to 0155555555 (Brackets)"}));
     EXPECT_EQ(status.at("e@example.com"), std::multiset<std::string>{"SMS was sent to 0177777777 (Caf\xC3\xA9)"});
+    // Its status e-mail names what reached the handset as "?".
+    for (const auto& r : servers.smtp().received()) {
+        if (r.rcptTo != std::vector<std::string>{"e@example.com"}) continue;
+        EXPECT_NE(parlix::mail::MailMessage::parse(r.data).Body().find(
+                      "These characters cannot be sent as SMS and reach the handset as \"?\": \xC3\xAF"),
+                  std::string::npos);
+    }
     EXPECT_EQ(status.at("f@example.com"), std::multiset<std::string>{"SMS was sent to 0188888888 (0188888888)"});
     EXPECT_EQ(status.at("h@example.com"), std::multiset<std::string>{"SMS was sent to 0100000000 (Long 9)"});
     EXPECT_EQ(status.size(), 8u);
@@ -346,6 +353,9 @@ TEST_F(GatewayEndToEnd, AKillInTheMiddleOfAnEmailSendsEachPieceOnceAfterTheResta
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(std::filesystem::exists(marker)) << "the child never reached send " << killedAfter + 1;
         ASSERT_EQ(sim.sent().size() % 9, static_cast<std::size_t>(killedAfter));
+        // What was sent is on the disk, for the owner's eyes only.
+        EXPECT_EQ(std::filesystem::status(SendProgress::Path()).permissions(),
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
         // The program starts again.
         EmailtoSMS::Reset();
@@ -364,6 +374,27 @@ TEST_F(GatewayEndToEnd, AKillInTheMiddleOfAnEmailSendsEachPieceOnceAfterTheResta
         EXPECT_EQ(StatusMails()["k" + std::to_string(killedAfter) + "@example.com"], expected);
     }
     EXPECT_EQ(sim.sent().size(), 27u);
+}
+
+TEST_F(GatewayEndToEnd, MailWithoutAUsableBodyIsReadAsOtherMailProgramsReadIt) {
+    const auto fixture = [](const std::string& name) {
+        return ReadFile(std::filesystem::path(PARLIX_MAIL_MESSAGES) / name);
+    };
+    Set("Recipient", "0111111111");
+    // One at a time: the handset's texts then come in a known order.
+    for (const char* name : {"mail-no-header.eml", "mail-missing-separator.eml", "mail-no-subtype.eml"}) {
+        servers.pop3().deliver(fixture(name));
+        EmailtoSMS::ConnectMailServer();
+    }
+    // Only blank lines: no SMS, and the sender learns why.
+    servers.pop3().deliver(Message("blank@example.com", "Blank", "\r\n \r\n\r\n"));
+    EmailtoSMS::ConnectMailServer();
+    const std::string plain = "Plain email.\n\nHope it works well!\n\nMikel\n";
+    EXPECT_EQ(Received().at("0111111111"), (std::vector<std::string>{plain, plain, "foo bar\n"}));
+    ASSERT_TRUE(servers.smtp().waitForMessages(2));
+    EXPECT_EQ(StatusMails().at("blank@example.com"), std::multiset<std::string>{"SMS was NOT sent to 0111111111 (Blank)"});
+    EXPECT_EQ(StatusMails().at("test@lindsaar.net"),
+              std::multiset<std::string>{"SMS was sent to 0111111111 (Testing 123)"});
 }
 
 TEST_F(GatewayEndToEnd, PiecesAreSizedBySeptetsSoTheModemTakesEveryOne) {

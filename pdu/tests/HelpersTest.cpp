@@ -146,6 +146,10 @@ TEST(Helpers, PackAndUnpackWithFillBits) {
 }
 
 TEST(Helpers, UnicodeTestAndUCS2) {
+  // Fits the alphabet: every character has a code, the extension table's included;
+  // small Greek letters, Cyrillic, a tab and a surrogate pair do not.
+  EXPECT_TRUE(FitsGsmAlphabet(u"Price 5\u20AC [ok] ~ \u0394\u03A6 \u00E9\r\n"));
+  for (std::u16string_view no : {u"\u03BA", u"\u0416", u"a\tb", u"\U0001F600"}) EXPECT_FALSE(FitsGsmAlphabet(no));
   EXPECT_FALSE(NeedsUnicode(u""));
   EXPECT_FALSE(NeedsUnicode(u"caf\u00E9\u00FF"));
   EXPECT_TRUE(NeedsUnicode(u"a\u0100"));

@@ -91,10 +91,29 @@ std::string partBytes(GMimePart* part) {
     return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
 }
 
+// "Content-Type: text" without a subtype: GMime reads it as application/octet-stream and
+// drops its parameters; other mail programs read it as text/plain.
+void mendMissingSubtype(GMimeObject* obj) {
+    std::string raw = rawHeader(obj, "Content-Type");
+    if (raw.size() < 4 || g_ascii_strncasecmp(raw.c_str(), "text", 4) != 0) return;
+    const std::string rest = raw.substr(4);
+    if (!rest.empty() && rest.find_first_not_of(" \t") != std::string::npos &&
+        rest[rest.find_first_not_of(" \t")] != ';')
+        return;
+    GMimeContentType* type = g_mime_content_type_parse(parserOptions(), ("text/plain" + rest).c_str());
+    if (!type) return;
+    g_mime_object_set_content_type(obj, type);
+    g_object_unref(type);
+}
+
+// GMime builds 1024 levels of parts; below them it leaves the rest of the mail as the
+// prologue of a multipart without parts, starting with that multipart's own boundary.
+constexpr int kDeepest = 1100;
+
 // The first text/<subtype> part that belongs to the message's own text: attached
 // files and attached mails are passed over.
 GMimePart* findText(GMimeObject* obj, const char* subtype, bool top, int depth) {
-    if (!obj || depth > 64) return nullptr;
+    if (!obj || depth > kDeepest) return nullptr;
     if (GMIME_IS_MULTIPART(obj)) {
         GMimeMultipart* mp = GMIME_MULTIPART(obj);
         for (int i = 0; i < g_mime_multipart_get_count(mp); ++i)
@@ -102,10 +121,26 @@ GMimePart* findText(GMimeObject* obj, const char* subtype, bool top, int depth) 
         return nullptr;
     }
     if (!GMIME_IS_PART(obj)) return nullptr;
+    mendMissingSubtype(obj);
     GMimeContentType* type = g_mime_object_get_content_type(obj);
     if (!type || !g_mime_content_type_is_type(type, "text", subtype)) return nullptr;
     if (!top && g_mime_part_is_attachment(GMIME_PART(obj))) return nullptr;
     return GMIME_PART(obj);
+}
+
+// The rest of a mail nested deeper than GMime goes (see kDeepest), or nothing.
+std::string nestedBeyondParser(GMimeObject* obj, int depth = 0) {
+    if (!obj || !GMIME_IS_MULTIPART(obj) || depth > kDeepest) return {};
+    GMimeMultipart* mp = GMIME_MULTIPART(obj);
+    const int count = g_mime_multipart_get_count(mp);
+    if (count > 0) return nestedBeyondParser(g_mime_multipart_get_part(mp, count - 1), depth + 1);
+    const char* boundary = g_mime_multipart_get_boundary(mp);
+    const char* prologue = g_mime_multipart_get_prologue(mp);
+    if (!boundary || !prologue) return {};
+    const std::string text = prologue, delimiter = std::string("--") + boundary;
+    if (!text.starts_with(delimiter)) return {};
+    const auto lineEnd = text.find('\n');
+    return lineEnd == std::string::npos ? std::string() : text.substr(lineEnd + 1);
 }
 
 std::string charsetOf(GMimePart* part) {
@@ -113,9 +148,7 @@ std::string charsetOf(GMimePart* part) {
     return cs ? cs : "";
 }
 
-std::string bodyOf(GMimeMessage* msg) {
-    GMimeObject* top = g_mime_message_get_mime_part(msg);
-    if (!top) return {};
+std::string textOf(GMimeObject* top) {
     if (GMimePart* plain = findText(top, "plain", true, 0))
         return detail::unixLines(toUtf8(partBytes(plain), charsetOf(plain)));
     if (GMimePart* html = findText(top, "html", true, 0)) {
@@ -125,12 +158,60 @@ std::string bodyOf(GMimeMessage* msg) {
         bool detect = charset.empty() && !g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), nullptr);
         return detail::htmlToText(detect ? bytes : toUtf8(bytes, charset), detect);
     }
+    return {};
+}
+
+std::string bodyOf(GMimeMessage* msg) {
+    GMimeObject* top = g_mime_message_get_mime_part(msg);
+    if (!top) return {};
+    std::string text = textOf(top);
+    if (!text.empty()) return text;
+    // Nested deeper than GMime goes: the rest is read as a part of its own, a bounded
+    // number of times.
+    std::string rest = nestedBeyondParser(top);
+    for (int round = 0; round < 16 && !rest.empty(); ++round) {
+        Ref<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(rest.data(), rest.size()));
+        Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
+        Ref<GMimeObject> part(g_mime_parser_construct_part(parser, parserOptions()));
+        if (!part.p) break;
+        text = textOf(part);
+        if (!text.empty()) return text;
+        rest = nestedBeyondParser(part);
+    }
     // A multipart whose boundary never occurs has no parts; its text is all prologue.
     if (GMIME_IS_MULTIPART(top) && g_mime_multipart_get_count(GMIME_MULTIPART(top)) == 0) {
         const char* prologue = g_mime_multipart_get_prologue(GMIME_MULTIPART(top));
         if (prologue) return detail::unixLines(trim(toUtf8(prologue, "")));
     }
     return {};
+}
+
+// A header that ends without a blank line ends at the first line that is no header
+// field (nor its continuation, nor an mbox "From " line); a mail that begins with such a
+// line has no header at all. GMime would read on to the next blank line and drop those
+// lines, so the blank line is put in where it is missing.
+std::string withHeaderEnd(const std::string& bytes) {
+    std::size_t at = 0;
+    for (bool first = true; at < bytes.size(); first = false) {
+        const std::size_t end = std::min(bytes.find('\n', at), bytes.size());
+        std::string_view line(bytes.data() + at, end - at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) return bytes;  // the header's own end
+        bool header = (first && line.starts_with("From ")) || (!first && (line[0] == ' ' || line[0] == '\t'));
+        if (!header) {
+            std::size_t n = 0;
+            while (n < line.size() && line[n] > ' ' && line[n] < 127 && line[n] != ':') ++n;
+            std::size_t colon = n;
+            while (colon < line.size() && (line[colon] == ' ' || line[colon] == '\t')) ++colon;
+            header = n > 0 && colon < line.size() && line[colon] == ':';
+        }
+        if (!header) {
+            const bool crlf = end > at && end < bytes.size() && bytes[end - 1] == '\r';
+            return bytes.substr(0, at) + (crlf ? "\r\n" : "\n") + bytes.substr(at);
+        }
+        at = end + 1;
+    }
+    return bytes;
 }
 
 std::string localText(GDateTime* dt) {
@@ -237,7 +318,8 @@ void MailMessage::ClearCC() { cc_.clear(); }
 MailMessage MailMessage::parse(const std::string& bytes) {
     detail::initMime();
     MailMessage m;
-    Ref<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
+    const std::string mail = withHeaderEnd(bytes);
+    Ref<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(mail.data(), mail.size()));
     Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
     g_mime_parser_set_format(parser, GMIME_FORMAT_MESSAGE);
     Ref<GMimeMessage> msg(g_mime_parser_construct_message(parser, parserOptions()));

@@ -159,4 +159,19 @@ std::string ansiToUtf8(std::string_view ansi) { return toUtf8(fromAnsi(ansi)); }
 
 std::size_t lengthUtf16(std::string_view utf8) { return toUtf16(utf8).size(); }
 
+std::string cleanNumber(std::string_view number) {
+    std::string out;
+    out.reserve(number.size());
+    for (std::size_t i = 0; i < number.size(); ++i) {
+        const char c = number[i];
+        if (c == ' ' || c == '\t' || c == '-') continue;
+        if (c == '\xC2' && i + 1 < number.size() && number[i + 1] == '\xA0') {  // U+00A0 in UTF-8
+            ++i;
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
 }  // namespace parlix::text

@@ -32,4 +32,8 @@ std::string ansiToUtf8(std::string_view ansi);
 // Number of UTF-16 code units of a UTF-8 text (how the system counts characters).
 std::size_t lengthUtf16(std::string_view utf8);
 
+// A mobile number as it is stored and sent, wherever it was typed or read: every
+// blank (space, tab, no-break space) and every "-" removed; nothing else changes.
+std::string cleanNumber(std::string_view number);
+
 }  // namespace parlix::text

@@ -5,7 +5,9 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace parlix::ui {
@@ -132,6 +134,22 @@ std::vector<std::string> ScriptedDialogs::prompts() const {
     return out;
 }
 
-bool openDocument(const std::string& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(q(path))); }
+bool openDocument(const std::string& path) {
+    const QUrl url = QUrl::fromLocalFile(q(path));
+    // xdg-open ends at once with an error (3: no program for it, 4: it failed) when
+    // nothing takes the document, an error Qt's own call never sees. It is waited for a
+    // moment; one still at work has handed the document over, and is left running.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) return QDesktopServices::openUrl(url);
+    auto* p = new QProcess;
+    QObject::connect(p, &QProcess::finished, p, &QObject::deleteLater);
+    QObject::connect(p, &QProcess::errorOccurred, p, [p](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart) p->deleteLater();
+    });
+    p->start(opener, {url.toString()});
+    if (!p->waitForStarted(3000)) return false;
+    if (!p->waitForFinished(1000)) return true;
+    return p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
+}
 
 }  // namespace parlix::ui

@@ -99,7 +99,8 @@ private:
     DialogService* previous_;
 };
 
-// Opens a document with the desktop's handler; false when none took it.
+// Opens a document with the desktop's handler; false when none took it (xdg-open that
+// ends with an error within a second counts as none; it is waited for that long).
 bool openDocument(const std::string& path);
 
 }  // namespace parlix::ui

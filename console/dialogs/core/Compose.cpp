@@ -3,6 +3,7 @@
 #include <ctime>
 #include <limits>
 
+#include "pdu/Helpers.h"
 #include "platform/text/Text.h"
 
 namespace parlix::console {
@@ -20,6 +21,8 @@ MessageCount CountMessage(std::int64_t length, bool unicode) {
     if (unicode ? length > kUnicodeLimit : length == kTextLimit) c.warning = unicode ? kUnicodeWarning : kTextWarning;
     return c;
 }
+
+bool FitsTextMessage(const std::string& utf8) { return GSM::FitsGsmAlphabet(text::toUtf16(utf8)); }
 
 std::string LengthRefusal(std::int64_t length, bool unicode) {
     if (unicode && length > kUnicodeLimit) return kUnicodeWarning;
@@ -97,11 +100,7 @@ TimePoint LocalMoment(int year, int month, int day, int minutes) {
     return std::chrono::system_clock::from_time_t(std::mktime(&tm));
 }
 
-bool IsBlankEntry(const std::string& entry) {
-    for (char c : entry)
-        if (c != ' ' && c != '\t' && c != '-') return false;
-    return true;
-}
+bool IsBlankEntry(const std::string& entry) { return text::cleanNumber(entry).empty(); }
 
 bool ContactIdOf(const std::string& entry, std::int64_t& id) {
     const auto colon = entry.find(':');
@@ -117,12 +116,6 @@ bool ContactIdOf(const std::string& entry, std::int64_t& id) {
     return true;
 }
 
-std::string CleanNumber(const std::string& entry) {
-    std::string s;
-    s.reserve(entry.size());
-    for (char c : entry)
-        if (c != '-') s += c;
-    return s;
-}
+std::string CleanNumber(const std::string& entry) { return text::cleanNumber(entry); }
 
 }  // namespace parlix::console

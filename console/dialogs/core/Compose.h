@@ -31,6 +31,10 @@ struct MessageCount {
 };
 MessageCount CountMessage(std::int64_t length, bool unicode);
 
+// True when a text message (7-bit) carries the text as it is: every character is in the
+// GSM alphabet or its extension table. Otherwise it would arrive with "?" in it.
+bool FitsTextMessage(const std::string& utf8);
+
 // The warning that refuses a Send of this text, or "" when it may be queued.
 std::string LengthRefusal(std::int64_t length, bool unicode);
 
@@ -58,7 +62,7 @@ TimePoint LocalMoment(int year, int month, int day, int minutes);
 bool IsBlankEntry(const std::string& entry);
 // Contact ID of a contact entry ("12:Name:Mobile"): digits before the first ":".
 bool ContactIdOf(const std::string& entry, std::int64_t& id);
-// A typed number as queued: every "-" removed, nothing else.
+// A typed number as queued: blanks and "-" removed (text::cleanNumber).
 std::string CleanNumber(const std::string& entry);
 
 }  // namespace parlix::console

@@ -1,5 +1,7 @@
 #include "console/dialogs/core/Import.h"
 
+#include "platform/text/Text.h"
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -9,13 +11,7 @@
 
 namespace parlix::console {
 
-std::string CleanMobile(const std::string& raw) {
-    std::string out;
-    out.reserve(raw.size());
-    for (char ch : raw)
-        if (ch != '-' && ch != ' ') out += ch;
-    return out;
-}
+std::string CleanMobile(const std::string& raw) { return text::cleanNumber(raw); }
 
 std::vector<ImportContact> ContactsFromSheet(const workbook::Sheet& sheet, bool hasHeadings, SheetShape& shape) {
     std::vector<ImportContact> out;

@@ -92,7 +92,7 @@ TEST(Compose, EntriesTellContactsFromNumbers) {
             EXPECT_EQ(got, id);
         }
     }
-    EXPECT_EQ(CleanNumber("012-345 6789"), "012345 6789");
+    EXPECT_EQ(CleanNumber("012-345 6789"), "0123456789");
     EXPECT_TRUE(IsBlankEntry(" - "));
     EXPECT_FALSE(IsBlankEntry("0"));
 }

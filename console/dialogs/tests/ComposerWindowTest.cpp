@@ -19,6 +19,7 @@
 #include "console/dialogs/ComposeBox.h"
 #include "console/dialogs/frmCalendar.h"
 #include "console/dialogs/frmNewSMS.h"
+#include "console/shell/core/DateText.h"
 #include "console/dialogs/frmTemplate.h"
 #include "console/dialogs/frmTo.h"
 #include "console/dialogs/tests/ComposerDb.h"
@@ -30,9 +31,6 @@
 
 namespace parlix::console::testing {
 namespace {
-
-const std::string kReport0 =
-    " Total number of messages queued: 0\r\nTotal messages not queued because recipient's number cannot be delivered: 0";
 
 std::string Report(int queued, int notQueued) {
     return " Total number of messages queued: " + std::to_string(queued) +
@@ -104,7 +102,7 @@ TEST_F(Composer, SendQueuesGroupContactAndTypedNumberThenEmptiesTheList) {
     EXPECT_EQ(prompts(), std::vector<std::string>{Report(4, 0)});
     EXPECT_EQ(boxes.calls[0].title, "Vovivaded Ezovaro - Message Queue");
     EXPECT_EQ(pending(), (std::vector<std::string>{"Ali|0121111111", "Badu|0122222222", "Chen|0133333333",
-                                                   "Unknown|019876 5432"}));
+                                                   "Unknown|0198765432"}));
     EXPECT_EQ(count("Subject = ? AND Message = 'Meeting at 9' AND MsgType = 1", {w->txtSubject->text().toStdString()}),
               4);
     EXPECT_EQ(w->cbRecipient->count(), 0);
@@ -194,6 +192,52 @@ TEST_F(Composer, TextsTheEngineCannotSendAreRefused) {
     EXPECT_EQ(count("MsgType = 0"), 1);
 }
 
+TEST_F(Composer, TextsOutsideTheGsmAlphabetAskToGoAsUnicode) {
+    std::string emoji;
+    for (int i = 0; i < 36; ++i) emoji += "\xF0\x9F\x98\x80";  // 72 UTF-16 units
+    const std::string greek = "\xCE\xBA\xCE\xB1\xCE\xBB\xCE\xB7";  // small letters: not in the alphabet
+    struct Case {
+        const char* name;
+        std::string text;
+        bool tickedBefore;
+        int answer;  // 0: no question expected
+        int msgType;  // -1: nothing queued (refused)
+    } cases[] = {
+        {"alphabet, extension table, Greek capitals", "Price 5\xE2\x82\xAC [ok] ~ \xCE\x94\xCE\xA6 \xC3\xA9", false, 0, 1},
+        {"Greek, No: sent as it is", greek, false, ui::vbNo, 1},
+        {"Arabic, Yes: sent as Unicode", "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7", false, ui::vbYes, 0},
+        {"emoji, Yes: over 70 characters", emoji, false, ui::vbYes, -1},
+        {"Unicode ticked already", greek, true, 0, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        db.execute("DELETE FROM Outbox");
+        boxes.calls.clear();
+        w->chkChinese->setChecked(k.tickedBefore);
+        w->chkChinese_Click();
+        w->clearRecipients();
+        compose(k.text, {"0121111111"});
+        if (k.answer) boxes.answer(k.answer);
+        w->cmdSend_Click();
+        ASSERT_FALSE(boxes.calls.empty());
+        const bool asked = (boxes.calls[0].buttons & ui::vbYesNo) == ui::vbYesNo;
+        EXPECT_EQ(asked, k.answer != 0);
+        if (asked) {
+            EXPECT_NE(boxes.calls[0].prompt.find("Unicode"), std::string::npos);
+        }
+        EXPECT_EQ(w->chkChinese->isChecked(), k.tickedBefore || k.answer == ui::vbYes);
+        if (k.msgType < 0) {
+            EXPECT_EQ(prompts().back(), "70 character number exceeded!");
+            EXPECT_EQ(prompts().size(), 2u) << "one warning after the question";
+            EXPECT_EQ(count(), 0);
+            EXPECT_EQ(w->txtCharsRemained->text(), "-2");
+        } else {
+            EXPECT_EQ(count("MsgType = ? AND Message = ?", {k.msgType, k.text}), 1);
+        }
+        EXPECT_EQ(w->messageText(), k.text);
+    }
+}
+
 TEST_F(Composer, TheMessageBoxStopsTypingAndPastingAtTheLimit) {
     w->chkChinese->setChecked(true);
     w->setMessageText(std::string(68, 'a'));
@@ -235,17 +279,49 @@ TEST_F(Composer, ABroadcastBeyondSixteenBitsAndAnOrphanAreReportedTruly) {
     EXPECT_NE(errorLog().find("Error Location: frmNewSMS : QueueSMSToGroup"), std::string::npos);
 }
 
-TEST_F(Composer, AClosedDatabaseIsToldAndNothingCarriesOver) {
-    DbConnection.close();
-    std::filesystem::rename(root / "Database", root / "Moved");
-    compose("Hi", {"0121111111"});
-    w->cmdSend_Click();
-    ASSERT_EQ(prompts().size(), 2u);
-    EXPECT_EQ(prompts()[0], kReport0);
-    EXPECT_NE(prompts()[1].find("No message was queued"), std::string::npos);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+TEST_F(Composer, ADatabaseThatCannotBeWrittenIsToldAloneAndTheRecipientsStay) {
+    auto a = contact("Ali", "0121111111");
+    group("Staff", {a});
+    const std::string path = schema::databasePath(root.string());
+    struct Case {
+        const char* name;
+        std::function<void()> block, unblock;
+    } cases[] = {
+        {"held by another program",
+         [&] {
+             DbConnection.close();
+             DbConnection.open(path, schema::kDatabaseKey, {false, 200});
+             db.execute("BEGIN IMMEDIATE");
+         },
+         [&] { db.execute("ROLLBACK"); }},
+        {"moved away",
+         [&] {
+             DbConnection.close();
+             std::filesystem::rename(root / "Database", root / "Moved");
+         },
+         [&] { std::filesystem::rename(root / "Moved", root / "Database"); }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        boxes.calls.clear();
+        compose("Hi", {"Staff"});
+        w->cbRecipient->setEditText("0195555555");
+        k.block();
+        w->cmdSend_Click();
+        k.unblock();
+        ASSERT_EQ(prompts().size(), 1u) << "the error alone, no report of 0 queued";
+        EXPECT_NE(prompts()[0].find("No message was queued"), std::string::npos);
+        EXPECT_EQ(w->recipientEntries(), std::vector<std::string>{"Staff"});
+        EXPECT_EQ(w->cbRecipient->currentText(), "0195555555");
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        // Once the database can be written, the same Send goes through.
+        w->cmdSend_Click();
+        EXPECT_EQ(prompts().back(), Report(2, 0));
+        EXPECT_EQ(count(), 2);
+        EXPECT_EQ(w->cbRecipient->count(), 0);
+        db.execute("DELETE FROM Outbox");
+    }
     EXPECT_NE(errorLog().find("Error Location: New SMS : Send"), std::string::npos);
-    std::filesystem::rename(root / "Moved", root / "Database");
 }
 
 TEST_F(Composer, SaveAsTemplateAndTheCloseQuestion) {
@@ -286,7 +362,8 @@ TEST_F(Composer, SchedulerSetsMidnightAndNoonInTheUsersLocale) {
     for (auto [time, stored] : {std::pair{"12:00 AM", "2026-12-07 00:00:00"}, {"12:00 PM", "2026-12-07 12:00:00"}}) {
         cal.cbTime->setCurrentIndex(cal.cbTime->findText(time));
         cal.cmdOK_Click();
-        EXPECT_EQ(w->txtSchedule->text().toStdString(), std::string("12/7/26 ") + time);
+        // Shown as every date-time of the console is.
+        EXPECT_EQ(w->txtSchedule->text().toStdString(), DateTimeText(stored));
         compose("Scheduled", {"0121111111"});
         w->cmdSend_Click();
         EXPECT_EQ(count("DateTimeQueue = ?", {stored}), 1) << time;

@@ -58,17 +58,21 @@ TEST_F(ContactEditor, AddModeSavesTheCleanedNumberWithTheTickedGroupsAndAsksInOr
     EXPECT_EQ(editor()->windowTitle().toStdString(), "Contact Manager");
     EXPECT_EQ(items(), (std::vector<std::string>{"A", "B", "C"}));
 
-    // Blank number: the window keeps everything.
-    type("Ali", "   ");
-    editor()->cmdOK_Click();
-    ASSERT_EQ(boxes.calls.size(), 1u);
-    EXPECT_EQ(boxes.calls[0].prompt, "Mobile number is empty. Please enter the mobile number.");
-    EXPECT_EQ(boxes.calls[0].buttons, ui::vbExclamation);
-    EXPECT_EQ(boxes.calls[0].title, "Contact Manager - Incomplete record");
+    // A number that is empty once blanks and "-" are gone: the window keeps everything.
+    for (const char* blank : {"   ", "---", " - \t-"}) {
+        boxes.calls.clear();
+        type("Ali", blank);
+        editor()->cmdOK_Click();
+        ASSERT_EQ(boxes.calls.size(), 1u) << blank;
+        EXPECT_EQ(boxes.calls[0].prompt, "Mobile number is empty. Please enter the mobile number.");
+        EXPECT_EQ(boxes.calls[0].buttons, ui::vbExclamation);
+        EXPECT_EQ(boxes.calls[0].title, "Contact Manager - Incomplete record");
+    }
+    EXPECT_EQ(n("SELECT count(*) FROM AddressBook"), 0);
 
     tick("A");
     tick("C");
-    type("Ali", "012-3456789", "Acme");
+    type("Ali", "012 345-6789", "Acme");
     boxes.calls.clear();
     boxes.answer(ui::vbYes);  // save the new contact
     boxes.answer(ui::vbNo);   // no other one

@@ -37,22 +37,28 @@ ViewLayout LayoutOf(View view, int fieldCount) {
             l.widthsTwips[1] = 7000;
             l.wordWrap = {1};
             l.rowHeightTwips = 900;
+            l.dateColumns = {6};
             break;
         case View::Outbox:
             l.hidden = {0, 1, 3, 8, 9, 10, 11, 12, 13};
             l.captions = SortCaptions(view);
             widths(l, 1, last, 1600);
-            l.widthsTwips[4] = 4500;
+            l.widthsTwips[4] = 3500;  // narrower than the design's 4500: the queue time fits beside it
             wrap(l, 1, last);
             l.rowHeightTwips = 650;
+            l.dateColumns = {7};
             break;
         case View::Sent:
             l.hidden = {0, 1, 3, 12, 13};
             l.captions = SortCaptions(view);
             widths(l, 1, last, 1600);
-            l.widthsTwips[4] = 6500;
+            l.widthsTwips[4] = 5500;  // narrower than the design's 6500: the statuses fit beside it
             l.wordWrap = {4};
             l.rowHeightTwips = 900;
+            l.dateColumns = {7, 8, 10};
+            // The two statuses beside the message, so a window of the default size shows
+            // them; the times follow the names.
+            l.order = {0, 1, 2, 3, 4, 9, 11, 5, 6, 7, 8, 10, 12, 13};
             break;
         case View::AddressBook:
         case View::Group:
@@ -64,6 +70,17 @@ ViewLayout LayoutOf(View view, int fieldCount) {
             break;
     }
     return l;
+}
+
+std::map<int, std::string> SortMarks(View view, const std::vector<std::string>& fieldNames, const std::string& sort) {
+    std::map<int, std::string> marks;
+    for (const auto& [pos, base] : SortCaptions(view)) {
+        if (pos >= static_cast<int>(fieldNames.size())) continue;
+        const std::string& field = fieldNames[static_cast<size_t>(pos)];
+        if (sort == field + " ASC") marks[pos] = base + " (A->Z)";
+        else if (sort == field + " DESC") marks[pos] = base + " (Z->A)";
+    }
+    return marks;
 }
 
 std::optional<SortStep> NextSort(View view, int column, const std::string& columnCaption,

@@ -37,6 +37,8 @@ struct ViewLayout {
     std::map<int, int> widthsTwips;       // position -> width
     std::set<int> wordWrap;
     int rowHeightTwips = 0;
+    std::set<int> dateColumns;  // at least as wide as a whole date-time (DateText.h)
+    std::vector<int> order;     // the columns as the grid shows them, left to right; empty: table order
 };
 
 // The layout of a view over a record set of `fieldCount` fields.
@@ -53,6 +55,10 @@ struct SortStep {
 };
 std::optional<SortStep> NextSort(View view, int column, const std::string& columnCaption,
                                  const std::string& fieldName, const std::string& currentSort);
+
+// The captions with a sort mark for the columns `sort` ("Field ASC" / "Field DESC", as
+// NextSort sets it) sorts on; `fieldNames` are the set's fields by position.
+std::map<int, std::string> SortMarks(View view, const std::vector<std::string>& fieldNames, const std::string& sort);
 
 // Twips to pixels at the desktop's 96 dots per inch.
 inline int TwipsToPixels(int twips) { return (twips + 7) / 15; }

@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -22,6 +25,7 @@
 #include "console/shell/General.h"
 #include "console/shell/Help.h"
 #include "console/shell/core/ConnectDB.h"
+#include "console/shell/core/DateText.h"
 #include "console/shell/core/Error.h"
 #include "console/shell/core/Main1.h"
 #include "console/shell/tests/TestRoot.h"
@@ -223,7 +227,7 @@ TEST_F(GeneralTest, ViewsShowTheirColumnsCaptionsAndWidths) {
     EXPECT_EQ(header(4), "Message");
     for (int hidden : {0, 1, 3, 8, 9, 10, 11, 12, 13}) EXPECT_TRUE(w->DataGrid->isColumnHidden(hidden)) << hidden;
     EXPECT_FALSE(w->DataGrid->isColumnHidden(5));
-    EXPECT_EQ(w->DataGrid->columnWidth(4), TwipsToPixels(4500));
+    EXPECT_EQ(w->DataGrid->columnWidth(4), TwipsToPixels(3500));
     EXPECT_EQ(w->DataGrid->columnWidth(5), TwipsToPixels(1600));
 
     w->tvwMessage_NodeClick(w->node(NodeKind::SentItems));
@@ -231,7 +235,7 @@ TEST_F(GeneralTest, ViewsShowTheirColumnsCaptionsAndWidths) {
     EXPECT_EQ(header(11), "Delivery Status");
     EXPECT_EQ(cell(0, 9), "S");
     EXPECT_EQ(cell(0, 11), "D");
-    EXPECT_EQ(w->DataGrid->columnWidth(4), TwipsToPixels(6500));
+    EXPECT_EQ(w->DataGrid->columnWidth(4), TwipsToPixels(5500));
     EXPECT_EQ(w->DataGrid->verticalHeader()->defaultSectionSize(), TwipsToPixels(900));
 
     w->tvwMessage_NodeClick(w->node(NodeKind::AddressBook));
@@ -301,6 +305,153 @@ TEST_F(GeneralTest, HeaderClicksSortAndMarkOnlyTheClickedColumn) {
     w->OutboxDataGrid();
     EXPECT_EQ(header(6), "Name");
     EXPECT_EQ(cell(0, 6), "Ann");
+
+    // The Inbox has no caption procedure: its mark stays with its sort.
+    receive("0111", "Read", "2026-01-02 00:00:00", "Zed");
+    receive("0222", "Read", "2026-01-01 00:00:00", "Abe");
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
+    w->DataGrid_HeadClick(2);
+    w->DataGrid_HeadClick(2);
+    ASSERT_EQ(header(2), "Name (Z->A)");
+    w->InboxDataGrid();
+    EXPECT_EQ(header(2), "Name (Z->A)");
+    EXPECT_EQ(cell(0, 2), "Zed");
+    w->tvwMessage_NodeClick(w->node(NodeKind::Outbox));
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
+    EXPECT_EQ(header(2), "Name (Z->A)");
+    EXPECT_EQ(header(6), "DateTime") << "one mark";
+}
+
+// A view never takes over the scroll position of the view shown before it: without a
+// saved position it starts at its top; a group's position is its own.
+// Date-times show whole in the console's one format, their columns sized to it, and a
+// window of the default size shows the two statuses of Sent Items.
+TEST_F(GeneralTest, DateTimesShowWholeAndSentItemsShowTheirStatusesAtTheDefaultSize) {
+    make();
+    queue("S", "0123", "D", "Ann", "2026-12-28 22:58:58");
+    c.execute("UPDATE Outbox SET DateTimeSent = '2026-12-28 22:59:07', DateTimeDeliver = '2026-12-28 23:00:01'");
+    receive("0456", "New", "2026-12-09 06:08:33");
+    open();
+    w->show();
+    const QLocale before;
+    const struct {
+        NodeKind view;
+        std::vector<int> dates;
+    } views[] = {{NodeKind::Inbox, {6}}, {NodeKind::Outbox, {7}}, {NodeKind::SentItems, {7, 8, 10}}};
+    for (const char* locale : {"en_US", "de_DE", "ja_JP"}) {
+        QLocale::setDefault(QLocale(locale));
+        c.execute("UPDATE Outbox SET SentStatus = ?", {std::string("P")});
+        for (const auto& v : views) {
+            c.execute("UPDATE Outbox SET SentStatus = ?", {std::string(v.view == NodeKind::Outbox ? "P" : "S")});
+            w->tvwMessage_NodeClick(w->node(v.view));
+            ASSERT_EQ(w->DataGridModel->rowCount(), 1);
+            for (int col : v.dates) {
+                const std::string stored = w->DataGridModel->recordset()->valueAt(0, col).asText();
+                EXPECT_EQ(cell(0, col), DateTimeText(stored)) << locale << " column " << col;
+                EXPECT_GT(w->DataGrid->columnWidth(col),
+                          w->DataGrid->fontMetrics().horizontalAdvance(QString::fromStdString(cell(0, col))) + 8)
+                    << locale << " column " << col;
+            }
+        }
+        const int visible = w->DataGrid->viewport()->width();
+        for (int status : {9, 11})
+            EXPECT_LE(w->DataGrid->columnViewportPosition(status) + w->DataGrid->columnWidth(status), visible)
+                << locale << " " << header(status);
+    }
+    QLocale::setDefault(before);
+}
+
+// Pictures of the main window's views for the user manual (PARLIX_SCREENSHOT_DIR; the
+// window as it opens, or maximized with PARLIX_SCREENSHOT_MAXIMIZED under xvfb-run).
+TEST_F(GeneralTest, ManualPictures) {
+    const char* dir = std::getenv("PARLIX_SCREENSHOT_DIR");
+    if (!dir) GTEST_SKIP() << "PARLIX_SCREENSHOT_DIR not set";
+    make();
+    const char* people[] = {"Aisha Rahman", "Ben Carter", "Chen Wei", "Devi Nair", "Emma Lopez", "Farid Hassan"};
+    for (int i = 0; i < 6; ++i)
+        contact(people[i], "+6012345670" + std::to_string(i + 1), i < 2 ? "Board" : i < 5 ? "Customers" : "Sales Team");
+    contact("Grace Tan", "+60123456707", "Sales Team");
+    const std::string promo = "Dear customer, 20% off all items until 24 December. Reply STOP to opt out.";
+    for (int i = 0; i < 7; ++i) {
+        c.execute("INSERT INTO Outbox (Subject, Name, Mobile, Message, DateTimeQueue, DateTimeSent, SentStatus, "
+                  "DateTimeDeliver, DeliveryStatus, MsgType) VALUES ('December promotion', ?, ?, ?, "
+                  "'2026-12-01 09:00:00', ?, ?, ?, ?, 1)",
+                  {people[i % 6], "+6012345670" + std::to_string(i % 6 + 1), promo,
+                   "2026-12-01 09:0" + std::to_string(i) + ":1" + std::to_string(i), i == 5 ? "F" : "S",
+                   i == 5 ? db::Value() : db::Value("2026-12-01 09:1" + std::to_string(i) + ":4" + std::to_string(i)),
+                   i == 5 ? db::Value() : db::Value(i == 3 ? "U" : "D")});
+        queue("P", "+6012345670" + std::to_string(i % 6 + 1), "", people[i % 6],
+              "2026-12-24 08:" + std::to_string(10 + i) + ":00");
+    }
+    c.execute("UPDATE Outbox SET Subject = 'Christmas hours', Message = 'Our shops close at 3 pm on 24 December. "
+              "Merry Christmas!' WHERE SentStatus = 'P'");
+    receive("+60123456701", "Read", "2026-12-01 09:30:12", "Aisha Rahman");
+    receive("+60123456703", "Read", "2026-12-01 10:02:45", "Chen Wei");
+    receive("+60198887766", "Read", "2026-12-01 11:15:03");
+    receive("+60123456707", "New", "2026-12-02 08:41:27", "Grace Tan");
+    receive("+60112223344", "New", "2026-12-02 09:05:59");
+    c.execute("UPDATE Inbox SET Message = CASE Mobile WHEN '+60123456701' THEN 'Can we move the delivery to Friday?' "
+              "WHEN '+60123456703' THEN 'Thanks, payment sent this morning.' WHEN '+60198887766' THEN 'STOP' "
+              "WHEN '+60123456707' THEN 'Please call me about the new price list.' "
+              "ELSE 'Is the shop open on Sunday?' END");
+    open();
+    // Without a window manager a maximized window keeps its size: it is given the screen's.
+    if (std::getenv("PARLIX_SCREENSHOT_MAXIMIZED")) w->setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    w->show();
+    QApplication::processEvents();
+    auto save = [&](const char* name) {
+        QApplication::processEvents();
+        EXPECT_TRUE(w->grab().save(QString(dir) + "/" + name + ".png")) << name;
+    };
+    save("summary");
+    const std::pair<NodeKind, const char*> views[] = {{NodeKind::Inbox, "inbox"},
+                                                      {NodeKind::Outbox, "outbox"},
+                                                      {NodeKind::SentItems, "sent"},
+                                                      {NodeKind::AddressBook, "addressbook"}};
+    for (const auto& [kind, name] : views) {
+        w->tvwMessage_NodeClick(w->node(kind));
+        save(name);
+    }
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "Customers"));
+    save("group");
+}
+
+TEST_F(GeneralTest, AViewWithoutASavedPositionStartsAtItsTop) {
+    make();
+    c.begin();
+    for (int i = 0; i < 300; ++i) {
+        receive("01" + std::to_string(i), "Read", "2026-01-01 10:00:00");
+        queue("P", "02" + std::to_string(i));
+        contact("c" + std::to_string(i), "03" + std::to_string(i), i % 2 ? "Odd" : "Even");
+    }
+    c.commit();
+    open();
+    w->resize(1000, 640);
+    w->show();
+    auto top = [&] { return w->DataGrid->verticalScrollBar()->value(); };  // first row shown
+    auto atRow = [&](int row) {
+        w->DataGrid->setCurrentIndex(w->DataGridModel->index(row, 2));
+        w->DataGrid->scrollTo(w->DataGridModel->index(row, 2));
+    };
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
+    atRow(299);
+    w->DataGrid_MouseUp();
+    ASSERT_GT(top(), 200);
+    for (NodeKind kind : {NodeKind::Outbox, NodeKind::SentItems, NodeKind::AddressBook}) {
+        w->tvwMessage_NodeClick(w->node(kind));
+        EXPECT_EQ(top(), 0) << static_cast<int>(kind);
+    }
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "Odd"));
+    EXPECT_EQ(top(), 0);
+    atRow(120);
+    w->DataGrid_RightMenu(QPoint());  // remembers the group's row
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "Even"));
+    EXPECT_EQ(top(), 0) << "another group starts at its top";
+    w->tvwMessage_NodeClick(w->node(NodeKind::Group, "Odd"));
+    EXPECT_EQ(w->DataGrid->currentIndex().row(), 120);
+    EXPECT_GT(top(), 0);
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
+    EXPECT_EQ(w->DataGrid->currentIndex().row(), 299) << "the Inbox's own position";
 }
 
 TEST_F(GeneralTest, ASavedPositionPastTheEndShowsTheLastRow) {

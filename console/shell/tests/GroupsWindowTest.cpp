@@ -1,6 +1,7 @@
 // The main window's group, contact and message actions offscreen with scripted boxes:
 // what the boxes ask, and what the tables, the tree and the captions show afterwards.
 #include <QAction>
+#include <functional>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -102,6 +103,44 @@ TEST_F(GroupActions, RenameRefusesQuotesFoldersAndExistingNamesEvenUnderASearch)
     w->pmnuGroup_Rename_Click();  // Cancel
     EXPECT_EQ(boxes.prompts(), std::vector<std::string>{"You haven't enter any group name"});
     EXPECT_EQ(rows("G2"), 3);
+}
+
+// Actions that end on the summary leave "Messages" highlighted, with its menus: the
+// node that stays highlighted is the one shown.
+TEST_F(GroupActions, TheSummaryAfterAGroupChangeOrAnImportHighlightsMessages) {
+    const auto a = contact("Ali", "011");
+    group("G", {a});
+    group("H", {a});
+    open();
+    const struct {
+        const char* name;
+        std::function<void()> act;
+    } actions[] = {
+        {"add group", [&] {
+             boxes.answerText("New");
+             w->pmnuGroup_AddGroup->trigger();
+         }},
+        {"delete group", [&] {
+             boxes.answer(ui::vbYes);
+             boxes.answer(ui::vbOK);
+             w->pmnuGroup_DeleteGroup->trigger();
+         }},
+        {"import", [&] {  // what the import does once it has written the contacts
+             w->AddBookDataGrid();
+             w->Status();
+         }},
+    };
+    for (const auto& action : actions) {
+        click(NodeKind::Group, action.name == std::string("delete group") ? "G" : "H");
+        ASSERT_TRUE(w->mnuSearch->isEnabled()) << action.name;
+        action.act();
+        EXPECT_EQ(w->selectedNode(), w->node(NodeKind::Messages)) << action.name;
+        EXPECT_FALSE(w->frmStatus->isHidden()) << action.name;
+        EXPECT_FALSE(w->mnuSearch->isEnabled()) << action.name;
+        EXPECT_FALSE(w->mnuInbox->isEnabled() || w->mnuOutbox->isEnabled() || w->mnuSentItems->isEnabled())
+            << action.name;
+    }
+    EXPECT_EQ(groupNodes(), (std::vector<std::string>{"H", "New"}));
 }
 
 TEST_F(GroupActions, DeleteGroupRemovesEveryRowAndTheNodeButNoContact) {

@@ -2,11 +2,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <QLocale>
+
 #include "console/shell/core/Captions.h"
+#include "console/shell/core/DateText.h"
 #include "console/shell/core/ConnectDB.h"
 #include "console/shell/core/Error.h"
 #include "console/shell/core/Validate.h"
@@ -35,6 +40,44 @@ TEST(ErrorLog, RecordsGoToTheProgramFolderWithTheConsoleVersionNAAndSignedNumber
     SetAppPath((dir / "missing").string());
     EXPECT_NO_THROW(WriteErrorLog("x", 1, "y"));
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
+
+// One text for every date-time the console shows: the user's short date and the time
+// with its seconds, without a time zone.
+TEST(DateText, StoredDateTimesShowWholeInTheUsersLocale) {
+    const struct {
+        const char* locale;
+        const char* stored;
+        const char* shown;
+    } cases[] = {
+        {"en_US", "2026-12-09 06:08:33", "12/9/26 6:08:33\u202fAM"},
+        {"en_US", "2026-12-28 22:58:07", "12/28/26 10:58:07\u202fPM"},
+        {"en_GB", "2026-12-09 06:08:33", "09/12/2026 06:08:33"},
+        {"de_DE", "2026-12-09 23:59:59", "09.12.26 23:59:59"},
+        {"en_US", "2026-12-09", "2026-12-09"},                    // no time: as stored
+        {"en_US", "2026-02-30 10:00:00", "2026-02-30 10:00:00"},  // no such day
+        {"en_US", "Now", "Now"},
+        {"en_US", "", ""},
+    };
+    const QLocale before;
+    for (const auto& c : cases) {
+        QLocale::setDefault(QLocale(c.locale));
+        const std::string shown = DateTimeText(c.stored);
+        // Some Qt versions write a plain blank before AM/PM.
+        std::string expected = c.shown;
+        if (shown.find("\u202f") == std::string::npos)
+            if (auto at = expected.find("\u202f"); at != std::string::npos) expected.replace(at, 3, " ");
+        EXPECT_EQ(shown, expected) << c.locale << " " << c.stored;
+    }
+    // A moment (the composer's "Now") shows in the same form as its stored local text.
+    QLocale::setDefault(QLocale("de_DE"));
+    const std::time_t t = 1781000000;
+    std::tm local{};
+    localtime_r(&t, &local);
+    char stored[32];
+    std::strftime(stored, sizeof stored, "%Y-%m-%d %H:%M:%S", &local);
+    EXPECT_EQ(DateTimeText(std::chrono::system_clock::from_time_t(t)), DateTimeText(stored));
+    QLocale::setDefault(before);
 }
 
 TEST(Validate, HasApostropheAnywhere) {
@@ -96,12 +139,13 @@ TEST(Views, LayoutsFollowTheColumnOrderOfEachFolder) {
     const ViewLayout outbox = LayoutOf(View::Outbox, 15);
     EXPECT_EQ(outbox.hidden, (std::set<int>{0, 1, 3, 8, 9, 10, 11, 12, 13}));
     EXPECT_EQ(outbox.captions.at(7), "Queue On");
-    EXPECT_EQ(outbox.widthsTwips.at(4), 4500);
+    EXPECT_EQ(outbox.widthsTwips.at(4), 3500);
     EXPECT_EQ(outbox.widthsTwips.at(14), 1600);
     EXPECT_EQ(outbox.rowHeightTwips, 650);
     const ViewLayout sent = LayoutOf(View::Sent, 15);
     EXPECT_EQ(sent.captions.at(11), "Delivery Status");
     EXPECT_EQ(sent.wordWrap, std::set<int>{4});
+    EXPECT_EQ(sent.dateColumns, (std::set<int>{7, 8, 10}));
     const ViewLayout inbox = LayoutOf(View::Inbox, 9);
     EXPECT_TRUE(inbox.captions.empty()) << "field names until a header click";
     EXPECT_EQ(inbox.widthsTwips.at(1), 7000);

@@ -87,6 +87,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (v.type() == Value::Type::Real) return v.asDouble();
     QString text = QString::fromStdString(v.asText());
     if (localeDates_ && role == Qt::DisplayRole && text.size() == 19 && text[4] == '-' && text[13] == ':') {
+        if (dateText_) return dateText_(text);
         QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         if (dt.isValid()) return QLocale().toString(dt, QLocale::ShortFormat);
     }

@@ -12,13 +12,15 @@
 // - The model does not own the record set. After requery(), setSort() or
 //   setFilter() on it, call reload().
 // - Null shows as an empty cell. Dates stored as "YYYY-MM-DD HH:MM:SS" are shown
-//   in the user's locale (short format) unless setLocaleDates(false).
+//   in the user's locale (short format, or the program's own text given to
+//   setDateText()) unless setLocaleDates(false).
 // - setCurrentRow() moves the record set to a grid row, so the programs' "current
 //   row" code (bookmark, fields of the current row) works on what the user chose.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -43,6 +45,8 @@ public:
     bool isColumnHidden(int column) const { return hidden_.count(column) != 0; }
     void hideColumns(QTableView* view) const;
     void setLocaleDates(bool on) { localeDates_ = on; }
+    // The text a stored date-time shows as (it gets the stored text).
+    void setDateText(std::function<QString(const QString& stored)> text) { dateText_ = std::move(text); }
 
     bool setCurrentRow(int row);
     // A row changed in the database through this set: show its new values.
@@ -61,6 +65,7 @@ private:
     std::vector<QString> headers_;
     std::set<int> hidden_;
     bool localeDates_ = true;
+    std::function<QString(const QString&)> dateText_;
 };
 
 }  // namespace parlix::db

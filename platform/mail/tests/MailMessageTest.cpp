@@ -79,6 +79,14 @@ const Case kCases[] = {
     // multipart/signed around multipart/mixed: text, inline image, signature.
     {"mail-nested-signed.eml", "Testing attachments", "Jamis Buck <jamis@37signals.com>", "jamis@37signals.com",
      "2007-02-22 18:20:31", "Here is a test of an attachment via email.\n\n- Jamis\n\n"},
+    // No blank line after the header: the first line that is no header field begins the body.
+    {"cpython-missing-separator.eml", "test", "", "", "", "not a header\nTo: abc\n\nb\n"},
+    {"mail-missing-separator.eml", "Testing 123", "Mikel Lindsaar <test@lindsaar.net>", "test@lindsaar.net",
+     "2008-11-22 04:04:59", "Plain email.\n\nHope it works well!\n\nMikel\n"},
+    // No header at all: all of it is the body.
+    {"mail-no-header.eml", "", "", "", "", "Plain email.\n\nHope it works well!\n\nMikel\n"},
+    // "Content-Type: Text" without a subtype is text/plain.
+    {"mail-no-subtype.eml", "undef method parameter bug", "Big Bug bb@bug.com", "", "2010-02-19 07:08:29", "foo bar\n"},
     // The same mail cut off inside the image.
     {"mail-nested-signed-truncated.eml", "Testing attachments", "Jamis Buck <jamis@37signals.com>",
      "jamis@37signals.com", "2007-02-22 18:20:31", "Here is a test of an attachment via email.\n\n- Jamis\n\n"},
@@ -162,6 +170,18 @@ TEST(MailMessageParse, ChoosesTheTextOfTheMailItself) {
                                  "<body>\xCF\xF0\xE8\xE2\xE5\xF2</body></html>\n")
                   .Body(),
               "Привет");
+}
+
+// Nesting deeper than GMime builds (1024 levels) still gives the text at the bottom.
+TEST(MailMessageParse, DeeplyNestedTextIsFound) {
+    for (int depth : {100, 1100, 3000}) {
+        std::string raw = "From: a@example.com\nSubject: deep\n";
+        for (int i = 0; i < depth; ++i)
+            raw += "Content-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\n\n--b" + std::to_string(i) + "\n";
+        raw += "Content-Type: text/plain\n\ninnermost\n";
+        for (int i = depth - 1; i >= 0; --i) raw += "--b" + std::to_string(i) + "--\n";
+        EXPECT_EQ(MailMessage::parse(raw).Body(), "innermost") << depth;
+    }
 }
 
 TEST(MailMessageParse, GarbageNeverThrowsAndStaysUtf8) {

@@ -53,3 +53,13 @@ TEST(Text, AnsiStrings) {
   EXPECT_EQ(utf8ToAnsi("a\xF0\x9F\x98\x80" "b"), "a?b");
   EXPECT_EQ(utf8ToAnsi("\xE4\xBD\xA0"), "?");
 }
+
+TEST(Text, NumbersLoseBlanksAndDashesOnly) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"012 345 6789", "0123456789"},      {"012-345\t6789", "0123456789"},
+      {"+60 12-345 6789", "+60123456789"}, {"012\xC2\xA0" "3456789", "0123456789"},
+      {" - - ", ""},                       {"01x2#", "01x2#"},  // not a number: left for the caller to refuse
+      {"\xC2", "\xC2"},                    {"", ""},
+  };
+  for (const auto& [typed, clean] : cases) EXPECT_EQ(cleanNumber(typed), clean) << typed;
+}

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QSignalSpy>
 
@@ -98,4 +99,28 @@ TEST(TrayIcon, WithoutATrayNothingIsShown) {
     if (TrayIcon::available()) GTEST_SKIP() << "this desktop has a tray";
     EXPECT_FALSE(tray.add());
     EXPECT_FALSE(tray.isShown());
+}
+
+// The desktop's opener (xdg-open) ends at once with an error when no program takes the
+// document; one that is still at work after a moment has shown it.
+TEST(OpenDocument, AnOpenerThatFailsAtOnceIsNoSuccess) {
+    app();
+    const QString dir = QDir::tempPath() + "/parlix-opener-" + QString::number(::getpid());
+    QDir().mkpath(dir);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", dir.toUtf8());
+    const struct {
+        const char* script;
+        bool opened;
+    } cases[] = {{"exit 3", false}, {"exit 4", false}, {"exit 0", true}, {"/bin/sleep 5", true}};
+    for (const auto& c : cases) {
+        QFile f(dir + "/xdg-open");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray("#!/bin/sh\n") + c.script + "\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_EQ(openDocument("/tmp/manual.html"), c.opened) << c.script;
+    }
+    qputenv("PATH", path);
+    QDir(dir).removeRecursively();
 }
