@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "console/shell/core/Captions.h"
+#include "console/shell/core/Deletes.h"
+#include "console/shell/core/UnknownNames.h"
 #include "console/shell/core/Views.h"
 #include "platform/db/Recordset.h"
 
@@ -60,6 +62,10 @@ public:
     void Status();
     void UpdateUnknownInbox();
     void UpdateUnknownOutbox();
+    // Sets a folder's filter (an empty criteria removes it) and shows the folder with
+    // its loader: names are filled in first, so a name filter sees them, and the set is
+    // read once, under the new filter (the loader does not read it again).
+    void showFiltered(db::Recordset& rs, const db::Criteria& criteria, void (General::*loader)());
 
     // Pop-up menus go through this hook (QMenu::exec blocks): the default shows the
     // menu; tests install one that records which menu was asked for.
@@ -160,6 +166,8 @@ public:
     // set of sent rows.
     db::Recordset rsAddressBook, rsInbox, rsOutbox, rsSent, rsDuplicate, rsFailed, rsGroupNames;
     db::Recordset rsGroupMembers;  // opened anew by each group load
+    // How Delete All (of a folder or of the contacts) splits its work into transactions.
+    BatchOptions deleteBatches;
 
     // Filter and search state (set by the filter and search procedures; the loaders
     // build the captions from it).
@@ -266,6 +274,9 @@ private:
     std::string groupPositionOf_;  // the group GroupPosition was taken in
     bool databaseMessageShown_ = false;
     bool closing_ = false;
+    // What the last name fill-in of each folder saw: a load looks only at what changed.
+    UnknownNamesSeen inboxNamesSeen_, outboxNamesSeen_;
+    db::Recordset* freshlyRead_ = nullptr;  // read under its new filter just now
 
     friend struct GeneralTestAccess;
 };

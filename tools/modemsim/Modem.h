@@ -1,6 +1,8 @@
 // The AT command interpreter of the simulated modem: bytes from the line in,
 // echo and answers out through Io. No file descriptors here, so the whole
-// dialogue can run in memory.
+// dialogue can run in memory. The definitions are split by concern: ModemCommands.cpp
+// (parsing and dispatch), ModemStorage.cpp (stores, phonebook, character set),
+// ModemReports.cpp (sends, status reports, incoming messages), ModemSettings.cpp.
 #pragma once
 
 #include <ctime>
@@ -22,6 +24,8 @@ struct Settings {
   std::string sim = "ready";  // ready | pin | puk | error
   std::string pin = "1234";
   std::string puk = "12345678";
+  int pinTries = 3;    // PIN attempts left; a wrong PIN takes one, the third gives the PUK state
+  bool cpinr = false;  // answer AT+CPINR (27.007 remaining PIN retries); off: ERROR, as many modems
   int cms515 = 0;
   int rssi = 15;
   int ber = 99;
@@ -134,6 +138,7 @@ class Modem {
   std::string submitted(const std::string& mode, const Address& da, const UserData& ud, int dcs,
                         bool report, const std::string& pdu);
   std::string cpin(char op, const std::vector<std::string>& a, std::string& text);
+  std::string cpinr(char op, const std::vector<std::string>& a, std::string& text);
   std::string cmgl(const std::string& args, std::string& out);
   std::string cmgr(const std::string& args, std::string& out);
   std::string cmgd(const std::string& args);
@@ -149,7 +154,6 @@ class Modem {
   std::string body_;
   std::string bodyTarget_;  // text mode: destination; PDU mode: length
   int commands_ = 0;
-  int pinTries_ = 3;
   bool dropped_ = false;
   bool lastWasCr_ = false;
   bool discarding_ = false;
