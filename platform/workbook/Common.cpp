@@ -59,7 +59,10 @@ std::string serialText(double serial, bool date1904, DateKind kind) {
     int y;
     unsigned m, d;
     civilFromDays(epochDays, y, m, d);
-    std::snprintf(date, sizeof date, "%04d-%02u-%02u", y, m, d);
+    if (!date1904 && days == 60)
+        std::snprintf(date, sizeof date, "1900-02-29");  // the day Excel counts that the calendar has not
+    else
+        std::snprintf(date, sizeof date, "%04d-%02u-%02u", y, m, d);
     std::snprintf(time, sizeof time, "%02lld:%02lld:%02lld", secs / 3600, secs / 60 % 60, secs % 60);
     switch (kind) {
     case DateKind::Date: return date;
