@@ -252,17 +252,31 @@ Sheet readSheetFromMemory(const void* data, std::size_t size, const std::string&
     return readBytes("", std::string_view(static_cast<const char*>(data), size), sheetName, limits);
 }
 
-std::string cellTextForXlsx(const std::string& text) {
+std::string cellTextForXlsx(const std::string& text, bool* cut) {
     std::string valid = validUtf8(text);
-    if (valid.find("_x") == std::string::npos) return valid;
+    // Bytes are never fewer than characters: a short text without "_x" stands as it is.
+    if (valid.size() <= kMaxCellChars && valid.find("_x") == std::string::npos) return valid;
+    // Both counts stay within a cell: the characters as read back (UTF-16 units) and
+    // those handed to the writer, which checks the escaped text (code points).
     std::string out;
-    out.reserve(valid.size() + 8);
-    for (std::size_t i = 0; i < valid.size(); ++i) {
+    out.reserve(std::min(valid.size(), 4 * kMaxCellChars) + 8);
+    std::size_t units = 0, points = 0;
+    for (std::size_t i = 0; i < valid.size();) {
+        const auto lead = static_cast<unsigned char>(valid[i]);
+        const std::size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
         bool escape = i + 7 <= valid.size() && valid[i] == '_' && valid[i + 1] == 'x' && valid[i + 6] == '_';
         for (std::size_t k = 2; escape && k < 6; ++k)
             escape = std::isxdigit(static_cast<unsigned char>(valid[i + k])) != 0;
+        const std::size_t addUnits = len == 4 ? 2 : 1, addPoints = escape ? 7 : 1;
+        if (units + addUnits > kMaxCellChars || points + addPoints > kMaxCellChars) {
+            if (cut) *cut = true;
+            break;
+        }
         if (escape) out += "_x005F";
-        out += valid[i];
+        out.append(valid, i, len);
+        units += addUnits;
+        points += addPoints;
+        i += len;
     }
     return out;
 }

@@ -116,6 +116,41 @@ TEST(frmExport, ContactsRoundTrip) {
     std::filesystem::remove("/tmp/parlix-export-roundtrip.xlsx");
 }
 
+// A typed name ending in ".xls" is saved as ".xlsx" and the message says so; a value
+// longer than a cell holds is cut to fit, the export finishes and the message counts it.
+TEST(frmExport, XlsNameAndLongValues) {
+    ConsoleFolder folder;
+    addContacts({{std::string(40000, 'n'), "0111", std::string(33000, 'c')}, {"short", "0222", "co"}});
+    frmExport w;
+    w.show();
+    struct Case {
+        const char* typed;
+        const char* saved;
+        const char* renamed;  // the message's line about the name, if any
+    } cases[] = {
+        {"a.xls", "a.xlsx", "\n\nThe name ends in .xlsx, not .xls: the workbook is in the .xlsx format."},
+        {"b.XLS", "b.xlsx", "\n\nThe name ends in .xlsx, not .XLS: the workbook is in the .xlsx format."},
+        {"c", "c.xlsx", ""},
+    };
+    for (const auto& c : cases) {
+        ui::ScriptedDialogs boxes;
+        proceed(w, target(folder, c.typed), false);
+        const std::string saved = target(folder, c.saved);
+        EXPECT_EQ(boxes.prompts(),
+                  std::vector<std::string>{"Exported to " + saved + c.renamed +
+                                           "\n\n2 values were longer than a cell holds (32,767 characters) and "
+                                           "were cut to fit."})
+            << c.typed;
+        EXPECT_FALSE(std::filesystem::exists(target(folder, "a.xls")));
+        const std::string lengths =
+            run("/usr/bin/python3 '" + toolsDir() + "/read_xlsx.py' '" + saved +
+                "' | /usr/bin/python3 -c 'import json, sys; print([[len(c or \"\") for c in r] "
+                "for r in json.load(sys.stdin)[\"rows\"]])'");
+        EXPECT_EQ(lengths, "[[32767, 4, 32767], [5, 4, 2]]\n") << c.typed;
+    }
+    EXPECT_EQ(folder.errorLog(), "");
+}
+
 // Early stops, each with Proceed usable afterwards and nothing written.
 TEST(frmExport, StopsAndOverwrite) {
     ConsoleFolder folder;

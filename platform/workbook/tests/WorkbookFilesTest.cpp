@@ -312,6 +312,34 @@ TEST(WorkbookFiles, WrittenTextsSurviveOtherReaders) {
     std::filesystem::remove_all(dir);
 }
 
+// A text longer than a cell holds is written cut to 32,767 characters as spreadsheet
+// programs count them (UTF-16 units: an emoji is two, never split), with the writer's
+// own escapes counted too; each cut cell is counted and the workbook is whole.
+TEST(WorkbookFiles, WriterCutsTextsLongerThanACell) {
+    std::string escapes;
+    for (int i = 0; i < 5000; ++i) escapes += "_x0041_";
+    const std::vector<std::pair<std::string, std::string>> cells = {
+        {std::string(40000, 'a'), std::string(32767, 'a')},
+        {std::string(32767, 'b'), std::string(32767, 'b')},
+        {std::string(32766, 'c') + "\xF0\x9F\x98\x80", std::string(32766, 'c')},
+        {escapes, escapes.substr(0, 2520 * 7 + 1)},  // what the escaped text leaves room for
+    };
+    const auto path = std::filesystem::temp_directory_path() / ("parlix-long-" + std::to_string(::getpid()) + ".xlsx");
+    SheetWriter w(path.string());
+    for (const auto& [text, kept] : cells) w.addRow({text});
+    w.close();
+    EXPECT_EQ(w.cellsCut(), 3u);
+    const Sheet back = readSheet(path.string());
+    ASSERT_EQ(back.rows.size(), cells.size());
+    for (std::size_t i = 0; i < cells.size(); ++i) EXPECT_EQ(back.rows[i].cells, (std::vector<std::string>{cells[i].second})) << i;
+    const std::string lengths =
+        run("/usr/bin/python3 '" + toolsDir() + "/read_xlsx.py' '" + path.string() +
+            "' | /usr/bin/python3 -c 'import json, sys; print([len(r[0].encode(\"utf-16-le\")) // 2 "
+            "for r in json.load(sys.stdin)[\"rows\"]])'");
+    EXPECT_EQ(lengths, "[32767, 32767, 32766, 17641]\n");
+    std::filesystem::remove(path);
+}
+
 TEST(WorkbookFiles, WriterRefusesRowsBeyondTheLimit) {
     const auto path = std::filesystem::temp_directory_path() / ("parlix-limit-" + std::to_string(::getpid()) + ".xlsx");
     {
