@@ -115,13 +115,16 @@ protected:
     void StopEngine();
 
 private:
+    // Start's work; true when the engine runs.
+    bool StartEngine();
     // After a failed step: a database failure is shown as such; a modem failure
     // reconnects the modem. False when the modem could not be reconnected (the tick
     // then ends and the engine waits for the modem).
     bool AfterFailedStep(const std::string& word);
     bool Reconnect(const std::string& word);
     // Brings the modem up on ModemPort with ModemPIN; a port without a device is named
-    // in `reason` (and the error log) without a probe.
+    // in `reason` (and the error log) without a probe, and a PIN that was not sent or
+    // was refused is explained there.
     QuentraSMSAPI6::ModemStatus BringModemUp(std::string& reason);
     // A tick while the modem is lost: one more bring-up, nothing else.
     void RetryModem();
@@ -129,6 +132,9 @@ private:
     void SwitchDeliveryReports();
 
     std::string ModemPIN;       // Modem.PIN read at the last Start
+    // The last PIN the SIM refused: it is not sent again, since each try uses up one of
+    // the SIM's few attempts. A different PIN in the settings is tried.
+    std::string RefusedPIN;
     bool ReportsWanted = false;  // Modem.DSR read at the last Start
 
     std::string status_;

@@ -26,6 +26,9 @@ private:
 
 std::string Id() { return std::to_string(EngineModemID); }
 
+// Characters the activity box keeps; older entries make room for newer ones at the tick.
+constexpr std::size_t kStatusLimit = 300;
+
 db::Recordset OpenModemRow(const db::Connection& connection) {
     return db::Recordset(connection, "SELECT * FROM Modem WHERE [ModemID] = ?", {EngineModemID},
                          {db::Cursor::Live, db::Lock::Optimistic, 0});
@@ -150,6 +153,12 @@ void Engine::Timer1_Timer() {
 }
 
 void Engine::Start() {
+    // Reset only sets the counters back: it is there whenever the engine does not run,
+    // after a failed Start too.
+    if (!StartEngine()) view.setResetEnabled(true);
+}
+
+bool Engine::StartEngine() {
     const std::string label = "frmSMSEngine-cmdInit_Click: " + Id();
     try {
         view.setInitEnabled(false);
@@ -161,12 +170,16 @@ void Engine::Start() {
         bStop = false;
         // Each failure says its reason in one line and leaves only Stop, which brings the
         // engine back to "Stop".
-        if (!DbConnection.isOpen()) return AddStatus(LastConnectFailure());
+        if (!DbConnection.isOpen()) {
+            AddStatus(LastConnectFailure());
+            return false;
+        }
 
         db::Recordset row = OpenModemRow(DbConnection);
         if (row.eof()) {
             WriteErrorLog(label, 0, NoModemRowText());
-            return AddStatus(NoModemRowText());
+            AddStatus(NoModemRowText());
+            return false;
         }
         view.setCaption(ProductName + " " + Id() + " - " + row.text("ModemNumber"));
 
@@ -197,7 +210,7 @@ void Engine::Start() {
             view.setTimerInterval(poll * 1000);
             view.setTimerEnabled(true);
         } else if (const char* problem = SimProblem(result)) {
-            AddStatus(problem);
+            AddStatus(problem, reason.empty() ? std::vector<std::string>{} : std::vector{reason});
         } else if (result == QuentraSMSAPI6::ModemStatus::Fail) {
             AddStatus("Modem not connected!", reason.empty() ? std::vector<std::string>{} : std::vector{reason});
             Modem().CloseModem();
@@ -206,12 +219,14 @@ void Engine::Start() {
             view.setSettingsEnabled(true);
         }
         SwitchDeliveryReports();
+        return result == QuentraSMSAPI6::ModemStatus::OK;
     } catch (const std::exception& failure) {
         LogCurrentException(label);
         AddStatus(DatabaseProblem(failure));
     } catch (...) {
         LogCurrentException(label);
     }
+    return false;
 }
 
 QuentraSMSAPI6::ModemStatus Engine::BringModemUp(std::string& reason) {
@@ -221,7 +236,28 @@ QuentraSMSAPI6::ModemStatus Engine::BringModemUp(std::string& reason) {
         WriteErrorLog("frmSMSEngine-InitModem Modem: " + Id(), serial::InvalidPortNumber, reason);
         return QuentraSMSAPI6::ModemStatus::Fail;
     }
-    return ModemPIN.empty() ? Modem().InitModem(ModemPort) : Modem().InitModem(ModemPort, ModemPIN);
+    if (ModemPIN.empty()) return Modem().InitModem(ModemPort);
+    if (ModemPIN == RefusedPIN) {
+        // Only a SIM that wants no PIN (any more) comes up without it.
+        const auto result = Modem().InitModem(ModemPort);
+        if (result != QuentraSMSAPI6::ModemStatus::PINRequired) return result;
+        reason = "The SIM refused this PIN before, so it was not sent again: correct the PIN in Settings > \"SMS "
+                 "Modem Setting\" first.";
+        return QuentraSMSAPI6::ModemStatus::PINWrong;
+    }
+    const auto result = Modem().InitModem(ModemPort, ModemPIN);
+    const int left = Modem().PINAttempts();
+    const std::string attempts = left >= 0 ? " PIN attempts left: " + std::to_string(left) + "." : "";
+    if (result == QuentraSMSAPI6::ModemStatus::PINWrong) {
+        RefusedPIN = ModemPIN;
+        reason = "The SIM refused the PIN; it will not be sent again: correct it in Settings > \"SMS Modem Setting\" "
+                 "first." + attempts;
+    } else if (result == QuentraSMSAPI6::ModemStatus::PINRequired) {
+        // The library keeps the SIM's last attempt back.
+        reason = "The PIN was not sent: only one PIN attempt is left before the SIM locks. Check the PIN and unlock "
+                 "the SIM in a phone.";
+    }
+    return result;
 }
 
 void Engine::SwitchDeliveryReports() {
@@ -281,7 +317,7 @@ void Engine::Tick() {
         StopEngine();
         return;
     }
-    if (TextLength(status_) > 300) SetStatusText("Running ...");
+    if (TextLength(status_) > kStatusLimit) SetStatusText(KeepNewestEntries(status_, kStatusLimit));
     if (ModemLost) {
         RetryModem();
         if (bStop) StopEngine();
@@ -345,7 +381,8 @@ void Engine::RetryModem() {
     if (!reason.empty()) details.push_back(reason);
     if (const char* problem = SimProblem(result)) {
         // Another try could use up the SIM's PIN attempts: the engine waits for Stop.
-        AddStatus(problem, {"The engine waits; press Stop to end it."});
+        details.push_back("The engine waits; press Stop to end it.");
+        AddStatus(problem, details);
         view.setTimerEnabled(false);
     } else {
         details.push_back("Trying again at the next tick; press Stop to end.");

@@ -21,6 +21,23 @@ std::size_t TextLength(const std::string& utf8) {
     return n;
 }
 
+std::string KeepNewestEntries(const std::string& text, std::size_t limit) {
+    if (TextLength(text) <= limit) return text;
+    static const std::string kEntryEnd = "\r\n\r\n";
+    std::size_t keep = text.find(kEntryEnd);
+    if (keep == std::string::npos) return text;
+    keep += kEntryEnd.size();
+    // Extra breaks behind an entry belong to it.
+    while (text.compare(keep, 2, "\r\n") == 0) keep += 2;
+    for (std::size_t next = text.find(kEntryEnd, keep); next != std::string::npos; next = text.find(kEntryEnd, keep)) {
+        std::size_t end = next + kEntryEnd.size();
+        while (text.compare(end, 2, "\r\n") == 0) end += 2;
+        if (TextLength(text.substr(0, end)) > limit) break;
+        keep = end;
+    }
+    return text.substr(0, keep);
+}
+
 OperatorDisplay OperatorOf(const std::string& sim) {
     static const struct {
         const char* prefix;

@@ -18,6 +18,12 @@ std::string StatusEntry(std::chrono::system_clock::time_point when, const std::s
 // Characters (not bytes) of a UTF-8 text, as the activity box counts them.
 std::size_t TextLength(const std::string& utf8);
 
+// The activity box held to `limit` characters by dropping its oldest entries (at the
+// bottom), never the newest one: what fits of the newest entries, cut at the blank
+// line that ends an entry. A text within the limit, or one that is all one entry,
+// stays as it is.
+std::string KeepNewestEntries(const std::string& text, std::size_t limit);
+
 enum class Operator { None, Maxis, Celcom, TMTouch, Digi, Hotlink };
 
 struct OperatorDisplay {

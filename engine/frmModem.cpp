@@ -185,12 +185,21 @@ void frmModem::Form_Unload() {
     try {
         // Edits not saved are dropped with the record set.
         rs_.close();
+        if (showsUnsaved_) ShowSavedSim();
     } catch (...) {
         LogCurrentException("frmModem Form_Unload: " + Id());
     }
     loaded_ = false;
     if (isVisible()) QDialog::done(QDialog::Rejected);
     hide();
+}
+
+void frmModem::ShowSavedSim() {
+    showsUnsaved_ = false;
+    db::Recordset row(engine_.DbConnection, "SELECT ModemNumber FROM Modem WHERE [ModemID] = ?", {EngineModemID});
+    const std::string saved = row.eof() ? std::string() : row.text("ModemNumber");
+    display_.ShowOperator(saved);
+    display_.ShowProductLine(saved);
 }
 
 void frmModem::cmdExit_Click() {
@@ -260,6 +269,7 @@ void frmModem::cmdSave_Click() {
 
         display_.ShowOperator(sim);
         display_.ShowProductLine(sim);
+        showsUnsaved_ = true;
 
         const std::array<QCheckBox*, 6> boxes = {chkMaxis, chkDigi, chkCelcom, chkTMtouch, chkTimeCel, chk014};
         bool any = false;
@@ -281,6 +291,7 @@ void frmModem::cmdSave_Click() {
         if (chosenDirection_ >= 0) rs_.setField("Direction", chosenDirection_);
 
         rs_.update();
+        showsUnsaved_ = false;
         Form_Unload();
     } catch (const InvalidNumber&) {
         ui::msgBox("Invalid number! Please enter again", ui::vbExclamation, "Warning");

@@ -71,12 +71,16 @@ protected:
 private:
     void SetDirection(int direction, const char* location);
     void Fill();
+    // A refused Save has already shown its SIM number on the engine window; closing
+    // without a Save shows the saved one again.
+    void ShowSavedSim();
 
     Engine& engine_;
     EngineWindowDisplay& display_;
     db::Recordset rs_;
     bool loaded_ = false;
     int chosenDirection_ = -1;  // the option clicked since the load, -1 for none
+    bool showsUnsaved_ = false;  // the engine window shows a SIM number not saved
 };
 
 }  // namespace parlix::engine

@@ -53,7 +53,10 @@ bool probe(Transport& t)
     return false;
 }
 
-ModemStatus pin(Transport& t, std::string_view PIN)
+// With `attemptsLeft`, the SIM's count of PIN attempts is read before the PIN goes and
+// again after a refusal, and the last attempt is never used: a wrong PIN then would
+// lock the SIM until its PUK is entered.
+ModemStatus pin(Transport& t, std::string_view PIN, int* attemptsLeft)
 {
     switch (CheckPIN(t)) {
     case 0:
@@ -61,7 +64,16 @@ ModemStatus pin(Transport& t, std::string_view PIN)
     case 1:
         if (PIN.empty())
             return ModemStatus::PINRequired;
-        return EnterPIN(t, PIN) == 1 ? ModemStatus::OK : ModemStatus::PINWrong;
+        if (attemptsLeft) {
+            *attemptsLeft = PINAttempts(t);
+            if (*attemptsLeft >= 0 && *attemptsLeft <= 1)
+                return ModemStatus::PINRequired;
+        }
+        if (EnterPIN(t, PIN) == 1)
+            return ModemStatus::OK;
+        if (attemptsLeft)
+            *attemptsLeft = PINAttempts(t);
+        return ModemStatus::PINWrong;
     case 2:
         return ModemStatus::SIMBlocked;
     default:
@@ -84,7 +96,7 @@ bool smsService(Transport& t)
 
 }  // namespace
 
-ModemStatus OpenAndUnlock(Transport& t, int intPort, std::string_view PIN)
+ModemStatus OpenAndUnlock(Transport& t, int intPort, std::string_view PIN, int* attemptsLeft)
 {
     auto& port = t.port();
     // The port number cannot change while open, and a new bring-up starts closed.
@@ -94,7 +106,7 @@ ModemStatus OpenAndUnlock(Transport& t, int intPort, std::string_view PIN)
     port.setSettings(kFirstSettings);
     if (!probe(t))
         return closed(t, ModemStatus::Fail);
-    const ModemStatus sim = pin(t, PIN);
+    const ModemStatus sim = pin(t, PIN, attemptsLeft);
     return sim == ModemStatus::OK ? sim : closed(t, sim);
 }
 
@@ -107,10 +119,14 @@ bool SignalAndHeaders(Transport& t)
     return WaitForOK(t, "AT+CSDH=1", answer, 7);
 }
 
-ModemStatus InitModem(Transport& t, int intPort, std::string_view PIN)
+ModemStatus InitModem(Transport& t, int intPort, std::string_view PIN, int* attemptsLeft)
 {
+    int attempts = -1;
+    if (!attemptsLeft)
+        attemptsLeft = &attempts;
+    *attemptsLeft = -1;
     try {
-        const ModemStatus opened = OpenAndUnlock(t, intPort, PIN);
+        const ModemStatus opened = OpenAndUnlock(t, intPort, PIN, attemptsLeft);
         if (opened != ModemStatus::OK)
             return opened;
         if (!smsService(t) || !SignalAndHeaders(t))

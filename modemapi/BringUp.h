@@ -8,6 +8,8 @@
 //                            the ">" prompt answers again); PIN states to
 //                            ModemStatus. OK leaves the port open; any other result
 //                            leaves it closed. Serial errors pass to the caller.
+//                            With attemptsLeft, the PIN attempts are read and kept
+//                            as InitModem does.
 //   SignalAndHeaders(t)      "AT+CSQ" (7 s; "+CSQ: 0" is no signal) and "AT+CSDH=1"
 //                            (7 s), each awaiting CR LF "OK" in a reply of its own
 //                            (an "ERROR" answer runs to the time-out): true when both
@@ -15,7 +17,11 @@
 //
 //   InitModem(t, port, pin)  port number and "115200,N,8,1"; up to three "AT" probes
 //                            (115200, then 9600 twice), 7 s each; PIN states to
-//                            ModemStatus; "AT+CSMS=0" up to 14 sends while
+//                            ModemStatus, except that a PIN is not sent while the
+//                            modem says only one attempt is left (PINRequired);
+//                            attemptsLeft gets the count read before the PIN, or
+//                            after its refusal (-1: not read, or the modem does not
+//                            tell); "AT+CSMS=0" up to 14 sends while
 //                            "+CMS ERROR: 515" (7 s apart); "AT+CSQ" ("+CSQ: 0" fails);
 //                            "AT+CSDH=1"; "AT+CMGF=0" (PDU mode). OK leaves the port
 //                            open; every other result closes it first. A serial error
@@ -33,10 +39,10 @@
 
 namespace modemapi {
 
-ModemStatus OpenAndUnlock(Transport& t, int intPort, std::string_view PIN);
+ModemStatus OpenAndUnlock(Transport& t, int intPort, std::string_view PIN, int* attemptsLeft = nullptr);
 bool SignalAndHeaders(Transport& t);
 
-ModemStatus InitModem(Transport& t, int intPort, std::string_view PIN = {});
+ModemStatus InitModem(Transport& t, int intPort, std::string_view PIN = {}, int* attemptsLeft = nullptr);
 bool ConnectToGSM(Transport& t);
 
 }  // namespace modemapi

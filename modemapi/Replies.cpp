@@ -207,4 +207,34 @@ bool IsRegistered(std::string_view reply) {
   return false;
 }
 
+std::optional<int> PINAttemptsLeft(std::string_view reply) {
+  static const struct {
+    std::string_view prefix;
+    std::string_view code;  // the first field must be this; empty: any
+    size_t field;           // the count's field
+  } forms[] = {
+      {"+CPINR:", "SIM PIN", 1}, {"^CPIN:", "", 3}, {"+QPINC:", "SC", 1},
+      {"+XPINCNT:", "", 0},      {"+CPINC:", "", 0},
+  };
+  for (size_t begin = 0; begin < reply.size();) {
+    const size_t end = std::min(reply.find_first_of("\r\n", begin), reply.size());
+    const std::string line = TrimBlanks(reply.substr(begin, end - begin));
+    begin = end + 1;
+    for (const auto& form : forms) {
+      if (line.rfind(form.prefix, 0) != 0) continue;
+      std::vector<std::string> fields;
+      for (size_t at = form.prefix.size();;) {
+        const size_t comma = std::min(line.find(',', at), line.size());
+        fields.push_back(TrimBlanks(RemoveQuotes(std::string_view(line).substr(at, comma - at))));
+        if (comma == line.size()) break;
+        at = comma + 1;
+      }
+      if (!form.code.empty() && fields[0] != form.code) continue;
+      if (fields.size() <= form.field) continue;
+      if (const auto count = ToNumber(fields[form.field], 0, 99)) return static_cast<int>(*count);
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace modemapi::Replies

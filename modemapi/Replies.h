@@ -81,4 +81,14 @@ bool IsInterimStatus(std::string_view status);
 // line, whose second field is quoted or absent, is not the answer.
 bool IsRegistered(std::string_view reply);
 
+// How many SIM PIN attempts are left, from a modem's answer to one of the vendor
+// queries of it; nothing when the answer names no count. The forms (fields cut at
+// commas, blanks and quotes dropped):
+//   "+CPINR: SIM PIN,<retries>,<default>"       27.007 remaining PIN retries
+//   "^CPIN: <code>,[<times>],<puk>,<pin>,..."   <pin>, the fourth field
+//   "+QPINC: SC,<pin>,<puk>"                    the line of "SC"
+//   "+XPINCNT: <pin>,<pin2>,<puk>,<puk2>"       the first field
+//   "+CPINC: <pin>,<pin2>,<puk>,<puk2>"         the first field
+std::optional<int> PINAttemptsLeft(std::string_view reply);
+
 }  // namespace modemapi::Replies

@@ -1,5 +1,6 @@
 #include "modemapi/Security.h"
 
+#include "modemapi/Replies.h"
 #include "platform/serial/SerialPort.h"
 
 #include <string>
@@ -39,6 +40,25 @@ int EnterPIN(Transport& t, std::string_view pin)
     } catch (const std::exception&) {
         return 0;
     }
+}
+
+int PINAttempts(Transport& t)
+{
+    // 27.007 names the count +CPINR; older modems have a vendor command of their own
+    // and answer ERROR to the others.
+    static const char* const queries[] = {"AT+CPINR=\"SIM PIN\"", "AT^CPIN?", "AT+QPINC=\"SC\"", "AT+XPINCNT",
+                                          "AT+CPINC"};
+    try {
+        for (const char* query : queries) {
+            std::string reply;
+            if (!SendATCommand(t, query, reply, 3))
+                continue;
+            if (const auto left = Replies::PINAttemptsLeft(reply))
+                return *left;
+        }
+    } catch (const std::exception&) {
+    }
+    return -1;
 }
 
 bool CloseModem(Transport& t)

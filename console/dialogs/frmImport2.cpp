@@ -247,7 +247,7 @@ void frmImport2::cmdProceedImport_Click() {
         ImportCounts counts;
         try {
             WaitCursor hourglass;
-            counts = ImportContacts(DbConnection, contacts, chkDuplicateAllow->isChecked(), group);
+            counts = ImportContacts(DbConnection, contacts, chkDuplicateAllow->isChecked(), group, importBudget);
         } catch (const ImportError& e) {
             // The import takes its committed contacts out again; only when that fails
             // too do some stay: say how many, and show them.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "console/dialogs/core/Import.h"
 #include "platform/workbook/Workbook.h"
 
 class QCheckBox;
@@ -54,6 +55,8 @@ public:
     QPushButton *cmdGetSource = nullptr, *cmdProceedImport = nullptr, *cmdCloseImport = nullptr;
     QCheckBox *chkField = nullptr, *chkDuplicateAllow = nullptr;
     QComboBox* cbGroup = nullptr;
+    // How long one of the import's write transactions may run before it commits.
+    std::chrono::milliseconds importBudget = kImportBudget;
 
 protected:
     void showEvent(QShowEvent* e) override;

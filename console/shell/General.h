@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "console/shell/core/Captions.h"
+#include "console/shell/core/Deletes.h"
 #include "console/shell/core/Views.h"
 #include "platform/db/Recordset.h"
 
@@ -162,6 +163,8 @@ public:
     // set of sent rows.
     db::Recordset rsAddressBook, rsInbox, rsOutbox, rsSent, rsDuplicate, rsFailed, rsGroupNames;
     db::Recordset rsGroupMembers;  // opened anew by each group load
+    // How Delete All (of a folder or of the contacts) splits its work into transactions.
+    BatchOptions deleteBatches;
 
     // Filter and search state (set by the filter and search procedures; the loaders
     // build the captions from it).

@@ -72,10 +72,10 @@ bool onNode(General& g, NodeKind kind) {
 }
 
 // Batches with a progress window once the work lasts; the window stays painted.
-BatchResult deleteWithProgress(General& g, const DeleteScope& scope, const ScopeCount& counted,
+BatchResult deleteWithProgress(General& g, const DeleteScope& scope, const ScopeSnapshot& rows,
                                const QString& label) {
     std::unique_ptr<QProgressDialog> dialog;
-    return DeleteInBatches(DbConnection, scope, counted, [&](std::int64_t done, std::int64_t total) {
+    return DeleteInBatches(DbConnection, scope, rows, [&](std::int64_t done, std::int64_t total) {
         if (!dialog) {
             dialog = std::make_unique<QProgressDialog>(label, QString(), 0, 1000, &g);
             dialog->setWindowTitle(kTitle);
@@ -85,7 +85,7 @@ BatchResult deleteWithProgress(General& g, const DeleteScope& scope, const Scope
         }
         dialog->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 1000);
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    });
+    }, g.deleteBatches);
 }
 
 struct FolderDelete {
@@ -100,22 +100,22 @@ struct FolderDelete {
 void deleteAll(General& g, const FolderDelete& f) {
     if (!onNode(g, f.kind)) return;
     db::Recordset& rs = g.*f.rs;
-    // One fresh count: the prompt's number and the last identifier deleted. A filter on
-    // the set narrows the delete exactly as it narrows the view.
+    // The rows the view holds now: the prompt's number and exactly what goes. A filter
+    // on the set narrows the delete exactly as it narrows the view.
     const bool filtered = rs.isOpen() && rs.filtered();
     const DeleteScope scope = MessageScope(f.folder, filtered ? rs.filter() : db::Criteria());
-    const ScopeCount counted = CountScope(DbConnection, scope);
-    if (counted.count == 0) {
+    const ScopeSnapshot rows(DbConnection, scope);
+    if (rows.count() == 0) {
         ui::msgBox("There are no messages to be deleted!", ui::vbExclamation, kTitle);
         return;
     }
-    const std::string prompt = filtered ? "Are you sure you want to delete " + std::to_string(counted.count) + f.where
+    const std::string prompt = filtered ? "Are you sure you want to delete " + std::to_string(rows.count()) + f.where
                                         : std::string(f.all);
     if (!yes(prompt, std::string(kTitle) + " - Delete Record")) {
         ui::msgBox("Message not deleted.", ui::vbInformation, kTitle);
         return;
     }
-    deleteWithProgress(g, scope, counted, "Deleting messages...");
+    deleteWithProgress(g, scope, rows, "Deleting messages...");
     ui::msgBox("Record(s) deleted.", ui::vbInformation, std::string(kTitle) + " - Delete Record");
     (g.*f.reset)();
 }
@@ -243,19 +243,20 @@ void General::pmnuDeleteAllContact_Click() {
         if (!rsAddressBook.isOpen()) return;
         const bool searched = rsAddressBook.filtered();
         const DeleteScope scope = ContactScope(searched ? rsAddressBook.filter() : db::Criteria());
-        const ScopeCount counted = CountScope(DbConnection, scope);
-        if (counted.count == 0) {
+        const ScopeSnapshot rows(DbConnection, scope);
+        if (rows.count() == 0) {
             ui::msgBox("There are no contacts to be deleted!", ui::vbExclamation, "Contact Manager - Delete All Contacts");
             return;
         }
+        // Without a search every membership there is now goes too, also one whose contact
+        // is gone (the groups' placeholder rows stay, so the groups do).
+        const DeleteScope memberships{"Groups", "rowid", "ContactID > 0", {}, {}};
+        std::optional<ScopeSnapshot> memberRows;
+        if (!searched) memberRows.emplace(DbConnection, memberships);
         if (!yes("Are you sure you want to delete all the records?", "Contact Manager - Delete All Contacts")) return;
         // Each batch takes the contacts and their memberships together.
-        deleteWithProgress(*this, scope, counted, "Deleting contacts...");
-        if (!searched) {
-            // Every membership goes (the groups' placeholder rows stay, so the groups do).
-            const DeleteScope memberships{"Groups", "ContactID", "ContactID > 0", {}, {}};
-            deleteWithProgress(*this, memberships, CountScope(DbConnection, memberships), "Deleting contacts...");
-        }
+        deleteWithProgress(*this, scope, rows, "Deleting contacts...");
+        if (memberRows) deleteWithProgress(*this, memberships, *memberRows, "Deleting contacts...");
         ui::msgBox("Contact(s) deleted.", ui::vbInformation, "Contact Manager - Delete all Contacts");
         AddBookDataGrid();
     });
@@ -316,10 +317,13 @@ void General::pmnuDeleteAllFromGroup_Click() {
                 return;
             }
             // The contacts go in short transactions of their own (a group may be large);
-            // then the group keeps exactly its placeholder row.
+            // then the group keeps its placeholder row (just one) and the members that
+            // joined it after the question.
             deleteContacts(ids);
             db::Transaction tx(DbConnection);
-            DbConnection.execute("DELETE FROM Groups WHERE GroupName = ?", {group});
+            DbConnection.execute("DELETE FROM Groups WHERE GroupName = ? AND (IFNULL(ContactID, 0) = 0 OR ContactID "
+                                 "NOT IN (SELECT ContactID FROM AddressBook))",
+                                 {group});
             DbConnection.execute("INSERT INTO Groups (GroupName) VALUES (?)", {group});
             tx.commit();
             ui::msgBox("All contacts are deleted from group " + group + " and from the Address Book",

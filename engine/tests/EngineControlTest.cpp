@@ -1,5 +1,6 @@
 // Start, Stop, the tick and EngineStatus against the real database and the simulated
 // modem on a pseudo-terminal.
+#include "engine/EngineText.h"
 #include "engine/tests/EngineRig.h"
 #include "engine/work_tests/HeadlessView.h"
 #include "platform/clock/Clock.h"
@@ -48,6 +49,13 @@ protected:
     TestEngine engine{view};
 
     bool has(const std::string& entry) const { return engine.StatusText().find(" Status : " + entry) != std::string::npos; }
+    // How often the modem got this command line.
+    int sent(const std::string& command) const {
+        const std::string log = sim->dialogue(), line = "<< " + command + "\n";
+        int n = 0;
+        for (auto at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++n;
+        return n;
+    }
     void expectStoppedButtons() {
         EXPECT_TRUE(view.init);
         EXPECT_FALSE(view.stop);
@@ -129,6 +137,7 @@ TEST_F(EngineControl, SimFailuresLeaveOnlyStopAndStopRecovers) {
         EXPECT_FALSE(has("SMS engine is running."));
         EXPECT_FALSE(view.init);
         EXPECT_TRUE(view.stop);
+        EXPECT_TRUE(view.reset);  // the engine does not run: the counters may be reset
         EXPECT_FALSE(view.timerOn);
         EXPECT_EQ(engine.EngineState, "Stop");
 
@@ -140,6 +149,49 @@ TEST_F(EngineControl, SimFailuresLeaveOnlyStopAndStopRecovers) {
         expectStoppedButtons();
         EXPECT_FALSE(view.timerOn);
     }
+}
+
+TEST_F(EngineControl, ARefusedPinIsNotSentAgainUntilTheSettingChanges) {
+    setModem("PIN = '4321'");
+    startModem({"--sim=pin", "--pin=1234"});
+    for (int start = 1; start <= 3; ++start) {
+        SCOPED_TRACE(start);
+        engine.SetStatusText("");
+        engine.cmdInit_Click();
+        EXPECT_TRUE(has("Wrong PIN entered!")) << engine.StatusText();
+        EXPECT_NE(engine.StatusText().find("correct"), std::string::npos) << engine.StatusText();
+        EXPECT_NE(engine.StatusText().find("Settings > \"SMS Modem Setting\""), std::string::npos);
+        engine.cmdStop_Click();
+        engine.Timer1_Timer();
+    }
+    EXPECT_EQ(sent("AT+CPIN=4321"), 1);
+    EXPECT_NE(sim->control("status").find("\"sim\":\"pin\""), std::string::npos) << "the SIM is not locked";
+
+    // A corrected PIN goes, and the engine runs.
+    setModem("PIN = '1234'");
+    engine.cmdInit_Click();
+    EXPECT_TRUE(has("SMS engine is running.")) << engine.StatusText();
+}
+
+TEST_F(EngineControl, NoPinIsSentWithTheSimsLastAttempt) {
+    setModem("PIN = '4321'");
+    startModem({"--sim=pin", "--pin=1234", "--cpinr=1", "--pin-tries=2"});
+    engine.cmdInit_Click();
+    EXPECT_TRUE(has("Wrong PIN entered!"));
+    EXPECT_NE(engine.StatusText().find("PIN attempts left: 1."), std::string::npos) << engine.StatusText();
+    engine.cmdStop_Click();
+    engine.Timer1_Timer();
+
+    // Another PIN in the settings, but one more refusal would lock the SIM.
+    setModem("PIN = '5555'");
+    engine.SetStatusText("");
+    engine.cmdInit_Click();
+    EXPECT_TRUE(has("PIN Required!")) << engine.StatusText();
+    EXPECT_NE(engine.StatusText().find("only one PIN attempt is left"), std::string::npos) << engine.StatusText();
+    EXPECT_EQ(sent("AT+CPIN=5555"), 0);
+    EXPECT_NE(sim->control("status").find("\"pin-tries\":1"), std::string::npos);
+    EXPECT_TRUE(view.stop);
+    EXPECT_FALSE(view.timerOn);
 }
 
 TEST_F(EngineControl, CorrectPinStarts) {
@@ -159,7 +211,7 @@ TEST_F(EngineControl, SilentModemIsNotConnected) {
     EXPECT_TRUE(view.init);
     EXPECT_FALSE(view.stop);
     EXPECT_TRUE(view.settings);
-    EXPECT_FALSE(view.reset);  // Reset stays off until a stop
+    EXPECT_TRUE(view.reset);  // not running: Reset is there at once
     EXPECT_TRUE(view.timerOn);
     EXPECT_EQ(engine.EngineState, "Stop");
     EXPECT_EQ(modemColumn("Status"), "Stop");
@@ -211,21 +263,24 @@ TEST_F(EngineControl, TickWorksByDirection) {
     }
 }
 
-TEST_F(EngineControl, TickTrimsTheActivityBoxPast300Characters) {
-    engine.EngineDirection = 7;  // no work, only the trim
-    engine.SetStatusText(std::string(300, 'x'));
-    engine.Timer1_Timer();
-    EXPECT_EQ(engine.StatusText(), std::string(300, 'x'));
-    engine.SetStatusText(std::string(301, 'x'));
-    engine.Timer1_Timer();
-    EXPECT_EQ(engine.StatusText(), "Running ...");
-    EXPECT_EQ(view.status, "Running ...");
-    // 300 characters of two bytes each are still 300 characters.
-    std::string wide;
-    for (int i = 0; i < 300; ++i) wide += "\xC3\xA9";
-    engine.SetStatusText(wide);
-    engine.Timer1_Timer();
-    EXPECT_EQ(engine.StatusText(), wide);
+TEST_F(EngineControl, TickKeepsTheActivityBoxTo300CharactersByDroppingOldEntries) {
+    setModem("DSR = 1");
+    startModem();
+    // What an earlier run left in the box.
+    std::string earlier;
+    for (int i = 0; i < 6; ++i) earlier += "01/01/2026 10:00:0" + std::to_string(i) + " Status : Earlier entry\r\n\r\n";
+    engine.SetStatusText(earlier);
+    engine.cmdInit_Click();
+    ASSERT_TRUE(has("SMS engine is running.")) << engine.StatusText();
+    ASSERT_GT(TextLength(engine.StatusText()), 300u);
+    engine.EngineDirection = 7;  // the ticks do no work: only the trim
+    for (int tick = 0; tick < 3; ++tick) engine.Timer1_Timer();
+    EXPECT_LE(TextLength(engine.StatusText()), 300u);
+    EXPECT_EQ(view.status, engine.StatusText());
+    // The Start's own entries stay; the oldest earlier ones made room.
+    EXPECT_TRUE(has("SMS engine is running.")) << engine.StatusText();
+    EXPECT_TRUE(has("Delivery Status Report is turned on."));
+    EXPECT_EQ(engine.StatusText().find("10:00:05"), std::string::npos) << engine.StatusText();
 }
 
 TEST_F(EngineControl, StopDuringASendIsTakenAtTheEndOfThatTick) {
@@ -413,6 +468,7 @@ TEST_F(EngineControl, EveryStartUpFailureSaysItsReasonOnScreen) {
         EXPECT_NE(errorLog().find(c.logged), std::string::npos) << errorLog();
         EXPECT_NE(e.EngineState, "Running");
         EXPECT_TRUE(fresh.stop || fresh.init) << "a button to go on with";
+        EXPECT_TRUE(fresh.reset);
     }
 }
 

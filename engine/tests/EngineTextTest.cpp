@@ -64,3 +64,26 @@ TEST(EngineText, CountersStopAtTheirLargestValue) {
     EXPECT_EQ(InLabel(0), "In: 0");
     EXPECT_EQ(FailLabel(3), "Fail: 3");
 }
+
+TEST(EngineText, ActivityBoxDropsItsOldestEntriesNotItsNewest) {
+    const std::string a = "A Status : newest\r\n\r\n";             // 21 characters
+    const std::string b = "B Status : older\r\nSend to : 0123\r\n\r\n";  // 36
+    const std::string c = "C Status : oldest\r\n\r\n\r\n";         // 23, with an extra break
+    const std::string wide = "W Status : \xC3\xA9\xC3\xA9\r\n\r\n";  // 17 characters, 19 bytes
+    struct Case {
+        const char* name;
+        std::string text;
+        std::size_t limit;
+        std::string kept;
+    } cases[] = {
+        {"within the limit", a + b + c, 80, a + b + c},
+        {"oldest entry goes whole", a + b + c, 79, a + b},
+        {"a cut line never stays", a + b + "C Status : half", 60, a + b},
+        {"several go at once", a + b + c, 21, a},
+        {"the newest entry stays even alone over the limit", b + a, 10, b},
+        {"text without entry ends stays", std::string(301, 'x'), 300, std::string(301, 'x')},
+        {"characters, not bytes", wide + a, 38, wide + a},
+        {"characters, not bytes, one over", wide + a, 37, wide},
+    };
+    for (const auto& c : cases) EXPECT_EQ(KeepNewestEntries(c.text, c.limit), c.kept) << c.name;
+}

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 using namespace parlix;
 using namespace parlix::engine;
 using namespace parlix::engine::testing;
@@ -120,6 +122,35 @@ TEST_F(Windows, SaveChecksInOrderAndCommitsNothingUntilAllPass) {
     EXPECT_EQ(modemColumn("012"), "1");
     EXPECT_EQ(modemColumn("016"), "0");
     EXPECT_EQ(w.engine().RoutePrefixes[0], "012");
+}
+
+TEST_F(Windows, ClosingAfterARefusedSaveShowsTheSavedRowAgain) {
+    const std::function<void(frmModem&)> closings[] = {
+        [](frmModem& m) { m.cmdExit_Click(); },
+        [](frmModem& m) { m.close(); },
+        [](frmModem& m) { static_cast<QDialog&>(m).reject(); },  // Esc
+    };
+    for (const auto& closeIt : closings) {
+        frmSMSEngine w;
+        w.Form_Load();
+        std::string shownWhileOpen;
+        QTimer::singleShot(0, [&] {
+            frmModem& m = w.modemForm();
+            m.txtModemNum->setText("0193456789");
+            m.chkAll->setChecked(false);
+            m.cmdSave_Click();  // refused: no routing
+            shownWhileOpen = text(w.lblTelco) + " / " + text(w.lblProductName);
+            closeIt(m);
+        });
+        w.mnuModem_Click();
+        EXPECT_EQ(shownWhileOpen, "Celcom / Parlix Test 1 - 0193456789");
+        EXPECT_EQ(modemColumn("ModemNumber"), "0123456789");
+        EXPECT_EQ(text(w.lblTelco), "Maxis");
+        EXPECT_EQ(text(w.lblProductName), "Parlix Test 1 - 0123456789");
+        EXPECT_FALSE(w.ImgMaxis->isHidden());
+        EXPECT_TRUE(w.ImgCelcom->isHidden());
+    }
+    EXPECT_EQ(boxes.prompts(), std::vector<std::string>(3, "Please specified your routing."));
 }
 
 TEST_F(Windows, SaveSavesAfterOutsideChangesOfOtherColumns) {

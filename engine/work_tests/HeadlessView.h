@@ -30,10 +30,11 @@ public:
     }
     void showStatusText(const std::string& t) override {
         if (out_) {
-            // New entries come in front of the old text; after a trim the whole text is new.
+            // New entries come in front of the old text; a trim drops old ones at the end.
             const bool grew = t.size() >= status.size() && t.compare(t.size() - status.size(), status.size(), status) == 0;
+            const bool trimmed = t.size() < status.size() && status.compare(0, t.size(), t) == 0;
             if (grew) *out_ << t.substr(0, t.size() - status.size());
-            else *out_ << t << (t.empty() || t.back() == '\n' ? "" : "\n");
+            else if (!trimmed) *out_ << t << (t.empty() || t.back() == '\n' ? "" : "\n");
             *out_ << std::flush;
         }
         status = t;

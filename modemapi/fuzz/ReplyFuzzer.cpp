@@ -93,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         t.port().setPortOpen(true);
         (void)ConnectToGSM(t);
         (void)CheckPIN(t);
+        (void)PINAttempts(t);
         break;
     default:
         t.port().setPortOpen(true);

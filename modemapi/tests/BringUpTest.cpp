@@ -87,6 +87,44 @@ TEST_F(BringUpTest, SimStatesGiveTheirResults)
         EXPECT_EQ(line.find("CPIN="), std::string::npos) << line << " x" << times;
 }
 
+TEST_F(BringUpTest, ThePinIsNeverSentWithTheSimsLastAttempt)
+{
+    struct Case {
+        std::string query;      // the vendor form the modem knows ("" none)
+        std::vector<std::string> counts;  // its answers, in turn
+        std::string pinAnswer;
+        ModemStatus result;
+        int sent;               // AT+CPIN=4321 written
+        int left;               // attemptsLeft afterwards
+    };
+    const Case cases[] = {
+        {"AT+CPINR=\"SIM PIN\"", {ok("+CPINR: SIM PIN,1,3")}, ok(), ModemStatus::PINRequired, 0, 1},
+        {"AT+XPINCNT", {ok("+XPINCNT: 1,3,10,10")}, ok(), ModemStatus::PINRequired, 0, 1},
+        {"AT+QPINC=\"SC\"", {ok("+QPINC: \"SC\",0,10")}, ok(), ModemStatus::PINRequired, 0, 0},
+        {"AT^CPIN?", {ok("^CPIN: SIM PIN,3,10,3,10,3")}, ok(), ModemStatus::OK, 1, 3},
+        // After a refusal the count is read again.
+        {"AT+CPINC", {ok("+CPINC: 3,3,10,10"), ok("+CPINC: 2,3,10,10")}, "\r\n+CME ERROR: 16\r\n",
+         ModemStatus::PINWrong, 1, 2},
+        // A modem that tells no count: the PIN goes, as it always did.
+        {"", {}, "\r\n+CME ERROR: 16\r\n", ModemStatus::PINWrong, 1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.query);
+        modem.standing["AT+CPIN?"] = ok("+CPIN: SIM PIN");
+        modem.standing["AT+CPIN=4321"] = c.pinAnswer;
+        modem.queued.clear();
+        if (!c.query.empty())
+            modem.queued[c.query] = {c.counts.begin(), c.counts.end()};
+        modem.heard.clear();
+        int left = 99;
+        EXPECT_EQ(InitModem(portWindow(Library::API6), 3, "4321", &left), c.result);
+        EXPECT_EQ(heard("AT+CPIN=4321"), c.sent);
+        EXPECT_EQ(left, c.left);
+        if (port->portOpen())
+            port->setPortOpen(false);
+    }
+}
+
 TEST_F(BringUpTest, NoAnswerToThePinQueryIsASimErrorAfterTwelveTries)
 {
     modem.standing["AT+CPIN?"] = "";

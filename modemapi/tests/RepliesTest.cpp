@@ -152,3 +152,32 @@ TEST(Replies, FinalResultCodeOfTheWholeAnswer) {
     }
   }
 }
+
+TEST(Replies, PinAttemptsInEachVendorForm) {
+  const struct {
+    const char* reply;
+    std::optional<int> left;
+  } cases[] = {
+      {"AT+CPINR=\"SIM PIN\"\r\r\n+CPINR: SIM PIN,2,3\r\n\r\nOK\r\n", 2},
+      {"\r\n+CPINR: \"SIM PIN\",1,3\r\n", 1},
+      // The PIN2 and PUK lines are not the PIN's.
+      {"\r\n+CPINR: SIM PIN2,3,3\r\n+CPINR: SIM PUK,10,10\r\n+CPINR: SIM PIN,1,3\r\n", 1},
+      {"\r\n+CPINR: SIM PUK,10,10\r\n", std::nullopt},
+      {"\r\n^CPIN: SIM PIN,2,10,2,10,3\r\n\r\nOK\r\n", 2},
+      {"\r\n^CPIN: READY,,10,3,10,3\r\n", 3},
+      {"\r\n+QPINC: \"SC\",1,10\r\n+QPINC: \"P2\",3,10\r\n", 1},
+      {"\r\n+QPINC: \"P2\",3,10\r\n", std::nullopt},
+      {"\r\n+XPINCNT: 2,3,10,10\r\n", 2},
+      {"\r\n+CPINC: 1,3,10,10\r\n", 1},
+      {"\r\n+CPINC: 0,3,10,10\r\n", 0},
+      // Nothing to read: errors, cut or empty fields, other commands.
+      {"\r\nERROR\r\n", std::nullopt},
+      {"\r\n+CME ERROR: 10\r\n", std::nullopt},
+      {"\r\n^CPIN: SIM PIN,2,10\r\n", std::nullopt},
+      {"\r\n+XPINCNT: \r\n", std::nullopt},
+      {"\r\n+CPINR: SIM PIN,x,3\r\n", std::nullopt},
+      {"\r\n+CPIN: SIM PIN\r\n", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(R::PINAttemptsLeft(c.reply), c.left) << c.reply;
+}

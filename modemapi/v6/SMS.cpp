@@ -55,7 +55,7 @@ SMS::~SMS() {
 }
 
 ModemStatus SMS::InitModem(int intPort, const std::string& PIN) {
-  return modemapi::InitModem(port(), intPort, PIN);
+  return modemapi::InitModem(port(), intPort, PIN, &pinAttempts_);
 }
 
 bool SMS::ConnectToGSM() { return modemapi::ConnectToGSM(port()); }

@@ -20,9 +20,14 @@
 //   Msg()           / setMsg()                     received message: text
 //   MN()            / setMN()                      received message: sender, without "+"
 //   IDD()           / setIDD()                     stored for callers, unused here
+//   PINAttempts()                                  SIM PIN attempts left as the modem told
+//                                                  at the last InitModem with a PIN to
+//                                                  enter; -1 when it did not tell
 //
 // Methods:
-//   InitModem(port, pin = "") -> ModemStatus       open, probe baud, PIN, PDU mode
+//   InitModem(port, pin = "") -> ModemStatus       open, probe baud, PIN, PDU mode; the
+//                                                  PIN is not sent while only one attempt
+//                                                  is left (PINRequired)
 //   ConnectToGSM() -> bool                         registered at home or roaming
 //   ReadSMS() -> bool                              first stored message into SMSC/MN/SCTS/Msg,
 //                                                  then deleted; false for one that cannot be
@@ -59,6 +64,7 @@ public:
   // The DR* properties, SCTS, MR, SMSC, MN and IDD come from modemapi::Results.
   const std::string& Msg() const { return msg_; }
   void setMsg(std::string v) { msg_ = std::move(v); }
+  int PINAttempts() const { return pinAttempts_; }
 
   ModemStatus InitModem(int intPort, const std::string& PIN = "");
   bool ConnectToGSM();
@@ -77,6 +83,7 @@ private:
   std::optional<int> GetFirstSMSIndex();
 
   std::string msg_;
+  int pinAttempts_ = -1;
   bool DeliveryReportFlag = false;
 };
 

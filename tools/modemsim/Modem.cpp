@@ -154,6 +154,8 @@ bool applySetting(Settings& s, const std::string& key, const std::string& value,
   }
   if (key == "pin") return s.pin = value, true;
   if (key == "puk") return s.puk = value, true;
+  if (key == "pin-tries") return num(s.pinTries, 1, 3);
+  if (key == "cpinr") return flag(s.cpinr);
   if (key == "cms515") return num(s.cms515, 0, 1000000);
   if (key == "csq") {
     auto parts = splitArgs(value);
@@ -237,6 +239,8 @@ std::string settingsJson(const Settings& s) {
   o += ",\"mute\":" + std::string(s.mute ? "true" : "false");
   o += ",\"sim\":" + jsonString(s.sim);
   o += ",\"pin\":" + jsonString(s.pin);
+  o += ",\"pin-tries\":" + std::to_string(s.pinTries);
+  o += ",\"cpinr\":" + std::string(s.cpinr ? "true" : "false");
   o += ",\"cms515\":" + std::to_string(s.cms515);
   o += ",\"csq\":" + jsonString(std::to_string(s.rssi) + "," + std::to_string(s.ber));
   o += ",\"creg\":" + std::to_string(s.creg);
@@ -519,6 +523,7 @@ std::string Modem::runExtended(const std::string& name, char op, const std::stri
   };
 
   if (name == "+CPIN") return cpin(op, a, text);
+  if (name == "+CPINR" && s_.cpinr) return cpinr(op, a, text);
   if (name == "+CMEE") return simple(cmee_, 0, 2);
   if (name == "+CMGF") return simple(cmgf_, 0, 1);
   if (name == "+CSDH") return simple(csdh_, 0, 1);
@@ -726,22 +731,44 @@ std::string Modem::cpin(char op, const std::vector<std::string>& a, std::string&
   if (s_.sim == "pin") {
     if (a[0] == s_.pin) {
       s_.sim = "ready";
-      pinTries_ = 3;
+      s_.pinTries = 3;
       return "";
     }
-    if (--pinTries_ <= 0) s_.sim = "puk";
+    if (--s_.pinTries <= 0) s_.sim = "puk";
     return cmeError(16);
   }
   if (s_.sim == "puk") {
     if (a.size() >= 2 && a[0] == s_.puk && !a[1].empty()) {
       s_.pin = a[1];
       s_.sim = "ready";
-      pinTries_ = 3;
+      s_.pinTries = 3;
       return "";
     }
     return cmeError(16);
   }
   return cmeError(3);
+}
+
+// 27.007 +CPINR: "+CPINR: <code>,<retries>,<default_retries>" for each code that the
+// selection (a code, or a prefix ending in "*") names; all codes without one.
+std::string Modem::cpinr(char op, const std::vector<std::string>& a, std::string& text) {
+  if (op == 't') return "";
+  if (op == '?' || (op == '=' && a.size() != 1)) return kError;
+  if (s_.sim == "error") return cmeError(10);
+  const std::string select = op == '=' ? a[0] : "*";
+  auto named = [&](const std::string& code) {
+    if (!select.empty() && select.back() == '*') return code.rfind(select.substr(0, select.size() - 1), 0) == 0;
+    return code == select;
+  };
+  const struct {
+    const char* code;
+    int retries, initial;
+  } rows[] = {{"SIM PIN", s_.sim == "puk" ? 0 : s_.pinTries, 3}, {"SIM PUK", 10, 10}};
+  for (const auto& row : rows)
+    if (named(row.code))
+      text += info("+CPINR: " + std::string(row.code) + "," + std::to_string(row.retries) + "," +
+                   std::to_string(row.initial));
+  return "";
 }
 
 Modem::Store& Modem::store(const std::string& name) { return name == "SR" ? sr_ : sm_; }

@@ -22,6 +22,8 @@ struct Settings {
   std::string sim = "ready";  // ready | pin | puk | error
   std::string pin = "1234";
   std::string puk = "12345678";
+  int pinTries = 3;    // PIN attempts left; a wrong PIN takes one, the third gives the PUK state
+  bool cpinr = false;  // answer AT+CPINR (27.007 remaining PIN retries); off: ERROR, as many modems
   int cms515 = 0;
   int rssi = 15;
   int ber = 99;
@@ -134,6 +136,7 @@ class Modem {
   std::string submitted(const std::string& mode, const Address& da, const UserData& ud, int dcs,
                         bool report, const std::string& pdu);
   std::string cpin(char op, const std::vector<std::string>& a, std::string& text);
+  std::string cpinr(char op, const std::vector<std::string>& a, std::string& text);
   std::string cmgl(const std::string& args, std::string& out);
   std::string cmgr(const std::string& args, std::string& out);
   std::string cmgd(const std::string& args);
@@ -149,7 +152,6 @@ class Modem {
   std::string body_;
   std::string bodyTarget_;  // text mode: destination; PDU mode: length
   int commands_ = 0;
-  int pinTries_ = 3;
   bool dropped_ = false;
   bool lastWasCr_ = false;
   bool discarding_ = false;

@@ -72,8 +72,12 @@ std::int64_t TakeOut(db::Connection& c, const std::vector<KeyRange>& added, std:
     options.target = budget;
     std::size_t done = 0;
     try {
-        for (; done < added.size(); ++done)
-            DeleteInBatches(c, ContactScope(), {added[done].size(), added[done].first, added[done].last}, {}, options);
+        for (; done < added.size(); ++done) {
+            DeleteScope ours = ContactScope();
+            ours.where = "ContactID BETWEEN ? AND ?";
+            ours.params = {added[done].first, added[done].last};
+            DeleteInBatches(c, ours, ScopeSnapshot(c, ours), {}, options);
+        }
         return 0;
     } catch (...) {
         // The caller reports the import's own cause; here only what stayed counts.

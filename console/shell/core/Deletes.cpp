@@ -1,6 +1,7 @@
 #include "console/shell/core/Deletes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <thread>
 
@@ -61,18 +62,31 @@ DeleteScope ContactScope(const db::Criteria& filter) {
     return withFilter({"AddressBook", "ContactID", "1", {}, "Groups"}, filter);
 }
 
-ScopeCount CountScope(db::Connection& db, const DeleteScope& s) {
-    const std::string id = db::quoteIdentifier(s.idColumn);
-    auto rows = db.query("SELECT COUNT(*), IFNULL(MIN(" + id + "), 0), IFNULL(MAX(" + id + "), 0) FROM " +
-                             db::quoteIdentifier(s.table) + " WHERE " + s.where,
-                         s.params);
-    ScopeCount c;
-    if (!rows.empty()) {
-        c.count = rows[0][0].asInt();
-        c.minId = rows[0][1].asInt();
-        c.maxId = rows[0][2].asInt();
+ScopeSnapshot::ScopeSnapshot(db::Connection& db, const DeleteScope& s) : db_(db) {
+    static std::atomic<std::int64_t> made{0};
+    table_ = "temp.parlix_delete_" + std::to_string(++made);
+    db.execute("CREATE TABLE " + table_ + " (k INTEGER PRIMARY KEY, id INTEGER NOT NULL)");
+    try {
+        // One statement: one consistent read of the folder, whatever engines write meanwhile.
+        const std::string id = db::quoteIdentifier(s.idColumn);
+        count_ = db.execute("INSERT INTO " + table_ + " (id) SELECT " + id + " FROM main." +
+                                db::quoteIdentifier(s.table) + " WHERE " + s.where + " ORDER BY " + id,
+                            s.params);
+    } catch (...) {
+        try {
+            db.execute("DROP TABLE " + table_);
+        } catch (...) {
+        }
+        throw;
     }
-    return c;
+}
+
+ScopeSnapshot::~ScopeSnapshot() {
+    try {
+        db_.execute("DROP TABLE IF EXISTS " + table_);
+    } catch (...) {
+        // A closed connection took its temporary tables along.
+    }
 }
 
 std::int64_t DeleteIds(db::Connection& db, const DeleteScope& s, const std::vector<std::int64_t>& ids,
@@ -98,44 +112,48 @@ std::int64_t DeleteIds(db::Connection& db, const DeleteScope& s, const std::vect
     return deleted;
 }
 
-BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& s, const ScopeCount& counted,
+BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& s, const ScopeSnapshot& rows,
                             const DeleteProgress& progress, const BatchOptions& options) {
     BatchResult r;
-    if (counted.count == 0) return r;
-    const std::string table = db::quoteIdentifier(s.table), id = db::quoteIdentifier(s.idColumn);
-    const std::string range = id + " > ? AND " + id + " <= ? AND (" + s.where + ")";
-    const std::string del = "DELETE FROM " + table + " WHERE " + range;
+    const std::int64_t total = rows.count();
+    if (total == 0) return r;
+    const std::string table = "main." + db::quoteIdentifier(s.table), id = db::quoteIdentifier(s.idColumn);
+    // The snapshot's rows k in (lo, hi] that are still in the scope.
+    const std::string chosen = id + " IN (SELECT id FROM " + rows.table() + " WHERE k > ? AND k <= ?) AND (" +
+                               s.where + ")";
+    const std::string del = "DELETE FROM " + table + " WHERE " + chosen;
     const std::string companion = s.companion.empty() ? std::string()
-                                                      : "DELETE FROM " + db::quoteIdentifier(s.companion) + " WHERE " +
-                                                            id + " IN (SELECT " + id + " FROM " + table + " WHERE " +
-                                                            range + ")";
+                                                      : "DELETE FROM main." + db::quoteIdentifier(s.companion) +
+                                                            " WHERE " + id + " IN (SELECT " + id + " FROM " + table +
+                                                            " WHERE " + chosen + ")";
     // Index pages of a large folder stay in memory from one batch to the next (the
     // indexes by number are in no order of the identifier); the usual size comes back after.
     std::optional<std::int64_t> usualCache, usualCheckpoint;
     if (options.cacheKiB > 0) {
-        if (auto c = db.scalar("PRAGMA cache_size")) usualCache = c->asInt();
-        db.execute("PRAGMA cache_size = " + std::to_string(-options.cacheKiB));
+        if (auto c = db.scalar("PRAGMA main.cache_size")) usualCache = c->asInt();
+        db.execute("PRAGMA main.cache_size = " + std::to_string(-options.cacheKiB));
     }
     // The log is copied back after each batch, with the write lock already free (a
     // passive checkpoint never blocks a writer), not inside the next commit.
     if (auto c = db.scalar("PRAGMA wal_autocheckpoint")) usualCheckpoint = c->asInt();
     db.execute("PRAGMA wal_autocheckpoint = 0");
     auto restore = [&] {
-        if (usualCache) db.execute("PRAGMA cache_size = " + std::to_string(*usualCache));
+        if (usualCache) db.execute("PRAGMA main.cache_size = " + std::to_string(*usualCache));
         if (usualCheckpoint) db.execute("PRAGMA wal_autocheckpoint = " + std::to_string(*usualCheckpoint));
     };
+    const bool fixed = options.rowsPerBatch > 0;
     const double aim = seconds(options.target), stepAim = aim / 8;
     double commitShare = 1.0;  // commit time per second of statements, as last measured
-    std::int64_t step = std::max<std::int64_t>(options.firstSpan, 1);
+    std::int64_t step = fixed ? options.rowsPerBatch : std::max<std::int64_t>(options.firstStep, 1);
     try {
-        for (std::int64_t lo = counted.minId - 1; lo < counted.maxId;) {
+        for (std::int64_t lo = 0; lo < total;) {
             const auto started = Clock::now();
             {
-                // Steps of the range until the transaction, its commit included, has
-                // taken the aimed time: a measured cap, whatever one row costs.
+                // Steps through the snapshot until the transaction, its commit included,
+                // has taken the aimed time: a measured cap, whatever one row costs.
                 db::Transaction tx(db);
                 do {
-                    const std::int64_t hi = std::min(counted.maxId, lo + step);
+                    const std::int64_t hi = std::min(total, lo + step);
                     db::Params p{lo, hi};
                     p.insert(p.end(), s.params.begin(), s.params.end());
                     const auto stepStarted = Clock::now();
@@ -143,10 +161,11 @@ BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& s, const Scop
                     r.deleted += db.execute(del, p);
                     const double took = seconds(Clock::now() - stepStarted);
                     lo = hi;
+                    if (fixed) break;
                     step = std::max<std::int64_t>(
                         1, static_cast<std::int64_t>(static_cast<double>(step) *
                                                      (took > 0 ? std::clamp(stepAim / took, 0.25, 2.0) : 2.0)));
-                } while (lo < counted.maxId && seconds(Clock::now() - started) * (1 + commitShare) < aim);
+                } while (lo < total && seconds(Clock::now() - started) * (1 + commitShare) < aim);
                 const auto committing = Clock::now();
                 tx.commit();
                 const double worked = seconds(committing - started);
@@ -154,11 +173,11 @@ BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& s, const Scop
             }
             const auto released = Clock::now();
             r.longestTransaction = std::max(r.longestTransaction, seconds(released - started));
-            db.query("PRAGMA wal_checkpoint(PASSIVE)");
+            db.query("PRAGMA main.wal_checkpoint(PASSIVE)");
             ++r.batches;
-            if (progress) progress(r.deleted, counted.count);
+            if (progress) progress(lo, total);
             // The checkpoint and the progress count towards the pause.
-            if (lo < counted.maxId) LeaveLockFree(released, options.pause);
+            if (lo < total) LeaveLockFree(released, options.pause);
         }
     } catch (...) {
         restore();

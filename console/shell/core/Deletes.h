@@ -3,8 +3,8 @@
 // Every delete is set-based: rows chosen in the grid go by their identifiers, at most
 // kIdsPerStatement in one statement, committed whenever a transaction reaches its time
 // budget (a selection may hold a million rows); a folder's Delete All
-// goes in batches over ranges of the identifier, each batch its own short
-// transaction, so an engine waiting for the write lock (5 s) always gets its turn.
+// goes in batches over the rows of a snapshot taken at its question, each batch its own
+// short transaction, so an engine waiting for the write lock (5 s) always gets its turn.
 // A scope names the rows a delete may touch: the folder's own condition AND the
 // filter the view shows (rendered by db::RenderCriteria, the renderer the record set
 // filters with, so the delete and the view agree).
@@ -38,12 +38,27 @@ DeleteScope MessageScope(Folder folder, const db::Criteria& filter = {});
 // Contacts matching `filter` (the Address Book's search) with their memberships.
 DeleteScope ContactScope(const db::Criteria& filter = {});
 
-struct ScopeCount {
-    std::int64_t count = 0;
-    std::int64_t minId = 0, maxId = 0;  // 0 when count is 0
+// The rows a scope holds at one moment (when Delete All asks its question), kept by
+// identifier in a temporary table of the connection, in order of the identifier. Taking
+// it only reads the database (no write lock); the table goes with the snapshot. Delete
+// All deletes these rows and no others: a row that enters the view later (an engine
+// sends a pending row, an identifier is used again) stays.
+class ScopeSnapshot {
+public:
+    ScopeSnapshot(db::Connection& db, const DeleteScope& scope);
+    ~ScopeSnapshot();
+    ScopeSnapshot(const ScopeSnapshot&) = delete;
+    ScopeSnapshot& operator=(const ScopeSnapshot&) = delete;
+
+    std::int64_t count() const { return count_; }  // what the question names
+    // "temp.<name>": columns k (1..count, in order of the identifier) and id.
+    const std::string& table() const { return table_; }
+
+private:
+    db::Connection db_;
+    std::string table_;
+    std::int64_t count_ = 0;
 };
-// One fresh count of the scope: what the prompt names and how far Delete All goes.
-ScopeCount CountScope(db::Connection& db, const DeleteScope& scope);
 
 struct BatchOptions {
     // Length of one write transaction, commit included (measured: the longest comes out
@@ -52,7 +67,10 @@ struct BatchOptions {
     // Lock left free between batches: longer than the longest sleep of a waiting
     // engine's busy handler (100 ms), so an engine that waits always finds a gap.
     std::chrono::milliseconds pause{110};
-    std::int64_t firstSpan = 2000;          // identifiers in the first statement
+    std::int64_t firstStep = 2000;          // rows in the first statement
+    // Rows in every transaction, one statement each, whatever they cost (0: as many as
+    // `target` allows). Lets a caller fix the number of transactions.
+    std::int64_t rowsPerBatch = 0;
     std::int64_t cacheKiB = 262144;         // page cache while deleting (0: as it is)
 };
 struct BatchResult {
@@ -79,11 +97,12 @@ std::int64_t DeleteIds(db::Connection& db, const DeleteScope& scope, const std::
                        const DeleteProgress& progress = {},
                        std::chrono::milliseconds budget = std::chrono::milliseconds(400));
 
-// Deletes the scope's rows with identifiers in [counted.minId, counted.maxId]: rows
-// added after the count stay. Each batch is one transaction of statements over
-// consecutive identifier ranges, each range sized to about an eighth of options.target;
-// the transaction commits once it (with the last commit's time) reaches the target.
-BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& scope, const ScopeCount& counted,
+// Deletes the snapshot's rows that are still in the scope (a row that left the view
+// meanwhile stays). Each batch is one transaction of statements over consecutive rows of
+// the snapshot, each statement sized to about an eighth of options.target; the
+// transaction commits once it (with the last commit's time) reaches the target. Progress
+// counts the snapshot's rows handled against its count.
+BatchResult DeleteInBatches(db::Connection& db, const DeleteScope& scope, const ScopeSnapshot& rows,
                             const DeleteProgress& progress = {}, const BatchOptions& options = {});
 
 }  // namespace parlix::console

@@ -123,9 +123,9 @@ void Filter(benchmark::State& state, int rows, FilterCase f) {
     state.counters["shown"] = static_cast<double>(shown);
 }
 
-void report(benchmark::State& state, const ScopeCount& n, const BatchResult& r, double countSeconds) {
+void report(benchmark::State& state, const ScopeSnapshot& n, const BatchResult& r, double countSeconds) {
     state.counters["rows"] = static_cast<double>(r.deleted);
-    state.counters["counted"] = static_cast<double>(n.count);
+    state.counters["counted"] = static_cast<double>(n.count());
     state.counters["batches"] = static_cast<double>(r.batches);
     state.counters["longest_tx_ms"] = r.longestTransaction * 1000;
     state.counters["count_ms"] = countSeconds * 1000;
@@ -138,7 +138,7 @@ void DeleteAll(benchmark::State& state, int rows, Folder folder, db::Criteria fi
         state.ResumeTiming();
         const auto t0 = std::chrono::steady_clock::now();
         const DeleteScope scope = contacts ? ContactScope(filter) : MessageScope(folder, filter);
-        const ScopeCount n = CountScope(c, scope);
+        const ScopeSnapshot n(c, scope);
         const double counted = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         const BatchResult r = DeleteInBatches(c, scope, n);
         report(state, n, r, counted);

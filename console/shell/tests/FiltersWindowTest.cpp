@@ -16,8 +16,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <set>
+#include <utility>
 
 #include "console/shell/General.h"
 #include "console/shell/core/ConnectDB.h"
@@ -315,12 +317,16 @@ TEST_F(FiltersTest, FolderDeleteAllTakesTheFilteredRowsByAFreshCountAndClearsThe
 
 TEST_F(FiltersTest, ALongDeleteAllShowsItsProgressAndEndsWithTheRowsGone) {
     c.execute("INSERT INTO Outbox (Subject, Name, Mobile, Message, DateTimeQueue, DateTimeSent, SentStatus, Lock, "
-              "MsgType) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+              "MsgType) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
               "SELECT 's', 'Unknown', '01' || (i * 7919 % 1000003), 'text', '2026-01-01 10:00:00', "
               "'2026-01-01 10:01:00', 'S', 0, 1 FROM n");
     const auto pending = queue("P", "4");
     open();
     click(NodeKind::SentItems);
+    // Twenty transactions with the lock left free 50 ms after each: the delete lasts
+    // longer than the progress window's half second on any machine.
+    w->deleteBatches.rowsPerBatch = 100;
+    w->deleteBatches.pause = std::chrono::milliseconds(50);
     // The window is looked at while the batches run (the delete keeps events flowing).
     std::vector<int> shownValues;
     QTimer look;
@@ -341,6 +347,58 @@ TEST_F(FiltersTest, ALongDeleteAllShowsItsProgressAndEndsWithTheRowsGone) {
     EXPECT_EQ(caption(), "Sent Items (0 records)");
     const auto* left = w->findChild<QProgressDialog*>();
     EXPECT_TRUE(left == nullptr || !left->isVisible());
+}
+
+// Boxes that, when Delete All asks its question, first let another program write.
+struct WhileAsking : ui::ScriptedDialogs {
+    std::function<void()> write;
+    int msgBox(const std::string& prompt, int buttons, const std::string& title) override {
+        if (write && prompt.rfind("Are you sure", 0) == 0) std::exchange(write, nullptr)();
+        return ScriptedDialogs::msgBox(prompt, buttons, title);
+    }
+};
+
+// Delete All takes the rows its view held when it asked: rows that enter the view while
+// the question is open (an engine sends a pending row, releases a row it held; a contact
+// joins the group) stay, whatever their identifiers.
+TEST_F(FiltersTest, DeleteAllLeavesRowsThatEnterTheViewWhileItAsks) {
+    const auto s1 = queue("S", "1"), sentMeanwhile = queue("P", "2"), s2 = queue("S", "3");
+    const auto p1 = queue("P", "4"), released = queue("P", "5", "text", "", 1), p2 = queue("P", "6");
+    const auto ann = contact("Ann", "0111", "Acme", {"Staff"}), cy = contact("Cy", "0333", "Other"),
+               bob = contact("Bob", "0222", "Acme", {"Staff"});
+    open();
+    db::Connection engine;
+    engine.open(c.path(), schema::kDatabaseKey);
+    struct Case {
+        NodeKind node;
+        const char* group;
+        void (General::*deleteAll)();
+        std::string write;
+        std::int64_t id;
+    };
+    const Case cases[] = {
+        {NodeKind::SentItems, "", &General::pmnuDeleteAllSent_Click, "UPDATE Outbox SET SentStatus = 'S' WHERE MsgID = ?",
+         sentMeanwhile},
+        {NodeKind::Outbox, "", &General::pmnuDeleteAllOutbox_Click,
+         "UPDATE Outbox SET SentStatus = 'R', Lock = 0 WHERE MsgID = ?", released},
+        {NodeKind::Group, "Staff", &General::pmnuDeleteAllFromGroup_Click,
+         "INSERT INTO Groups (GroupName, ContactID, Mobile) VALUES ('Staff', ?, '0333')", cy},
+    };
+    for (const Case& k : cases) {
+        click(k.node, k.group);
+        WhileAsking asking;
+        asking.write = [&] { engine.execute(k.write, {k.id}); };
+        asking.answer(YES);
+        asking.answer(OK);
+        (w.get()->*k.deleteAll)();
+        EXPECT_EQ(asking.calls.size(), 2u) << k.write;
+    }
+    EXPECT_EQ(ids("SELECT MsgID FROM Outbox"), (std::set<std::int64_t>{sentMeanwhile, released}));
+    EXPECT_EQ(ids("SELECT ContactID FROM AddressBook"), (std::set<std::int64_t>{cy}));
+    EXPECT_EQ(ids("SELECT IFNULL(ContactID, 0) FROM Groups WHERE GroupName = 'Staff'"), (std::set<std::int64_t>{0, cy}))
+        << "the placeholder and the member who joined while the question was open";
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Groups WHERE GroupName = 'Staff'"), 2);
+    (void)s1, (void)s2, (void)p1, (void)p2, (void)ann, (void)bob;
 }
 
 TEST_F(FiltersTest, SelectedMessagesGoByIdentifierSkippingRowsGoneMeanwhile) {
