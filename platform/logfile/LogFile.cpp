@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -28,13 +29,6 @@ struct Last {
 
 class Files {
 public:
-    ~Files() {
-        try {
-            FlushAll(true);
-        } catch (...) {
-            // at program end nothing more can be done
-        }
-    }
     std::mutex lock;
     std::map<std::string, Last> last;
 
@@ -106,9 +100,15 @@ public:
     }
 };
 
+// Never destroyed, so that a log written while the program ends still finds it; the
+// counts still held are written at exit.
 Files& files() {
-    static Files instance;
-    return instance;
+    static Files* instance = [] {
+        auto* made = new Files;
+        std::atexit([] { Flush(); });
+        return made;
+    }();
+    return *instance;
 }
 
 }  // namespace

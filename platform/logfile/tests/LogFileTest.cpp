@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 
@@ -114,6 +115,18 @@ TEST_F(LogFileTest, EachFileKeepsItsOwnLastEntryAndACountWaitsNoLongerThanItsMin
     fake.advance(std::chrono::seconds(61));
     log(two, "other");
     EXPECT_EQ(count(slurp(one), "... repeated 1 more time,"), 1u);
+}
+
+TEST_F(LogFileTest, TheCountStillHeldIsWrittenWhenTheProgramEnds) {
+    const fs::path file = dir / "log.txt";
+    EXPECT_EXIT(
+        {
+            log(file, "same");
+            log(file, "same");
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(count(slurp(file), "same\r\n\r\n... repeated 1 more time, the last at "), 1u) << slurp(file);
 }
 
 TEST_F(LogFileTest, ALogThatWouldPassTenMegabytesIsMovedAsideKeepingOneOldCopy) {
