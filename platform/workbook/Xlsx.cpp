@@ -138,6 +138,8 @@ public:
     };
 
     explicit Sax(Handler& h) : h_(h) {
+        static const bool ready = (xmlInitParser(), true);  // once, before any thread parses
+        (void)ready;
         xmlSAXHandler sax;
         std::memset(&sax, 0, sizeof sax);
         sax.initialized = XML_SAX2_MAGIC;
