@@ -552,6 +552,13 @@ void General::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
+void General::EndWithoutQuestion() {
+    if (closing_) return;
+    closing_ = true;
+    Form_Unload();
+    close();
+}
+
 void General::Form_Unload() {
     // Each step alone: one that fails must not keep the program from ending.
     const char* where = "General : Form_Unload";

@@ -72,8 +72,10 @@ public:
     using PopupHook = std::function<void(QMenu* menu, const QPoint& globalPos)>;
     static PopupHook setPopupHook(PopupHook hook);  // returns the previous one
 
-    // Exit without the question (the program's end after a confirmed close).
     bool confirmExit();  // asks "Are you sure want to exit ...?"; true when Yes
+    // The program's end as after Yes to that question (a stop signal): the data and
+    // every other window closed, then this one.
+    void EndWithoutQuestion();
 
     // The tree: node lookup by kind/text, and the node the user acted on last.
     QTreeWidgetItem* node(NodeKind kind, const std::string& text = {}) const;
