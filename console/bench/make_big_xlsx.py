@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes the large workbooks workbook_bench reads, into the folder given (kept there):
+"""Writes the large workbooks parlix_console_workbook_bench reads, into the folder given (kept there):
 
 contacts-1m.xlsx  1,000,000 contacts under a heading row, as Excel saves them: names
                   and companies in the shared-string table (every name its own
