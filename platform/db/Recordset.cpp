@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "platform/db/Internal.h"
+#include "platform/db/SortIds.h"
 
 namespace parlix::db {
 
@@ -233,6 +234,7 @@ struct Recordset::Impl {
 
     std::string sortText;
     std::string sortSql;  // validated ORDER BY terms, or empty
+    std::vector<std::pair<std::string, bool>> sortKeys;  // its columns (of the table), descending
     Criteria filter;
 
     // Rows
@@ -317,7 +319,7 @@ struct Recordset::Impl {
     // What a statement over the set's rows yields: the rows in the set's order (rowid
     // first when known), one column per row for counting, the row ids alone in the
     // set's order, or rows in no particular order (fetched by their ids).
-    enum class Yield { Rows, Count, Ids, Unordered };
+    enum class Yield { Rows, Count, Ids, Unordered, SortKeys, SortKeysScan };
 
     // The statement that yields the set's rows, with its parameters; LIMIT/OFFSET
     // parameters appended by the caller.
@@ -337,8 +339,12 @@ struct Recordset::Impl {
             std::string tq = quoteIdentifier(parsed.table);
             const bool withColumns = yield == Yield::Rows || yield == Yield::Unordered;
             s = countOnly ? "SELECT 1" : "SELECT " + tq + ".rowid" + (withColumns ? ", " + parsed.selectList : "");
+            const bool keys = yield == Yield::SortKeys || yield == Yield::SortKeysScan;
+            if (keys)
+                for (const auto& key : sortKeys) s += ", " + tq + "." + quoteIdentifier(key.first);
             if (withColumns) out.insert(out.end(), first, first + parsed.selectParams);
             s += " FROM " + tq;
+            if (yield == Yield::SortKeysScan) s += " NOT INDEXED";
             std::string where = parsed.where;
             if (!where.empty()) {
                 auto wb = first + parsed.selectParams;
@@ -386,7 +392,49 @@ struct Recordset::Impl {
     bool byIds() const { return canUseIds() && idsRead; }
     bool idsFirst() const { return canUseIds() && (!sortSql.empty() || !filter.matchesAll()); }
 
+    // The collations of the sort's columns, when this code compares them as the database
+    // does (else the database sorts).
+    std::optional<std::vector<detail::SortKey>> memorySortKeys() const {
+        if (sortKeys.empty()) return std::nullopt;
+        std::vector<detail::SortKey> keys;
+        for (const auto& [column, desc] : sortKeys) {
+            const char* collation = nullptr;
+            if (sqlite3_table_column_metadata(db(), nullptr, parsed.table.c_str(), column.c_str(), nullptr, &collation,
+                                              nullptr, nullptr, nullptr) != SQLITE_OK)
+                return std::nullopt;
+            auto c = detail::CollationNamed(collation);
+            if (!c) return std::nullopt;
+            keys.push_back({*c, desc});
+        }
+        return keys;
+    }
+
     void readIds() {
+        if (auto keys = memorySortKeys()) {
+            // A header sort: the rows' keys read in one pass, sorted here. An index that
+            // holds the keys serves the pass; one that would only find the folder's rows
+            // (most of the table, each then read from it) is slower than reading the table
+            // through, unless a filter picks few of them.
+            Params p;
+            std::string sql = rowsSql(p, Yield::SortKeys);
+            if (filter.matchesAll()) {
+                std::string plan;
+                Stmt explain(db(), "EXPLAIN QUERY PLAN " + sql);
+                explain.bind(p);
+                while (explain.step()) plan += explain.column(3).asText() + "\n";
+                if (plan.find(" INDEX ") != std::string::npos && plan.find("COVERING INDEX") == std::string::npos) {
+                    p.clear();
+                    sql = rowsSql(p, Yield::SortKeysScan);
+                }
+            }
+            Stmt st(db(), sql);
+            st.bind(p);
+            idsRead = false;
+            ids = detail::SortedIds(st.get(), *keys, sortKeys.back().second, opt.maxRecords);
+            queryCount = static_cast<std::int64_t>(ids.size());
+            idsRead = true;
+            return;
+        }
         Params p;
         std::string s = rowsSql(p, Yield::Ids);
         if (opt.maxRecords > 0) {
@@ -931,6 +979,7 @@ void Recordset::setSort(const std::string& sort) {
     auto& d = need(d_);
     if (d.mode != Impl::Mode::None) update();
     std::string sql;
+    std::vector<std::pair<std::string, bool>> keys;
     std::string rest = sort;
     while (!trim(rest).empty()) {
         size_t comma = rest.find(',');
@@ -946,7 +995,9 @@ void Recordset::setSort(const std::string& sort) {
         }
         if (!sql.empty()) sql += ", ";
         sql += d.fieldSql(term) + dir;
+        keys.emplace_back(d.cols[static_cast<size_t>(d.requireIndex(term))].origin, dir == " DESC");
     }
+    d.sortKeys = d.parsed.simple ? keys : decltype(keys){};
     d.sortSql = sql;
     d.sortText = sort;
     d.load();

@@ -409,12 +409,19 @@ TEST_F(LiveRecordsetTest, PageAfterPageKeepsTheOrderWithNullsTiesAndMixedDirecti
 // statement's own order (pages by position, then by id once a deep page is wanted) and
 // for sorts and filters (ids read when set).
 TEST_F(LiveRecordsetTest, JumpsInAnyOrderShowTheRowsOfTheOneReadOrder) {
-    const db::Value names[] = {db::Value(), "a", "a ", "B", "b", "c"};
+    const db::Value names[] = {db::Value(), "a", "a ", "B", "b", "c", "b  ", ""};
+    // Whatever a column may hold, in the database's order: Null, numbers (integers and
+    // reals by value), texts, blobs.
+    const db::Value locks[] = {db::Value(), 1, 0, 2.5, -3, 2, "x", "10", "", 1.0};
     db.begin();
     for (int i = 0; i < 2000; ++i)
-        db.execute("INSERT INTO Outbox (Name, Subject, SentStatus, DateTimeQueue) VALUES (?, ?, ?, ?)",
-                   {names[(i * 7) % 6], std::to_string(i % 5), i % 4 == 0 ? "P" : "S",
-                    "2026-01-0" + std::to_string(1 + (i * 13) % 9) + " 00:00:00"});
+        db.execute("INSERT INTO Outbox (Name, Subject, SentStatus, DateTimeQueue, Lock, Message) "
+                   "VALUES (?, ?, ?, ?, ?, ?)",
+                   {names[(i * 7) % 8], std::to_string(i % 5), i % 4 == 0 ? "P" : "S",
+                    "2026-01-0" + std::to_string(1 + (i * 13) % 9) + " 00:00:00", locks[(i * 5) % 10],
+                    "m" + std::to_string((i * 7919) % 1000)});
+    db.execute("UPDATE Outbox SET Lock = x'0001' WHERE MsgID % 11 = 0");
+    db.execute("UPDATE Outbox SET Lock = x'00' WHERE MsgID % 13 = 0");
     db.commit();
     struct Case {
         const char* sql;
@@ -427,6 +434,9 @@ TEST_F(LiveRecordsetTest, JumpsInAnyOrderShowTheRowsOfTheOneReadOrder) {
         {"SELECT * FROM Outbox", "Name ASC", false},
         {"SELECT * FROM Outbox", "Name DESC, Subject ASC", false},
         {"SELECT * FROM Outbox ORDER BY SentStatus = 'P' DESC, DateTimeQueue DESC", "Message DESC", false},
+        {"SELECT * FROM Outbox", "Lock ASC", false},
+        {"SELECT * FROM Outbox", "Lock DESC, Name ASC", false},
+        {"SELECT * FROM Outbox WHERE SentStatus IN ('S','F')", "MsgID DESC", true},
         {"SELECT * FROM Outbox WHERE SentStatus IN ('S','F') ORDER BY DateTimeQueue ASC", "", true},
     };
     for (const Case& c : cases) {
