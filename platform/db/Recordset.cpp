@@ -975,6 +975,13 @@ void Recordset::deleteRow() {
     d.afterDelete = true;
 }
 
+void Recordset::readOrder() {
+    auto& d = need(d_);
+    if (!d.canUseIds() || d.idsRead || d.mode != Impl::Mode::None || d.queryCount <= kPageRows) return;
+    d.readIds();
+    d.dropPages();  // read by position: from now on pages come by id
+}
+
 void Recordset::setSort(const std::string& sort) {
     auto& d = need(d_);
     if (d.mode != Impl::Mode::None) update();

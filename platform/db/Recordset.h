@@ -189,6 +189,11 @@ public:
     void deleteRow();
     bool editing() const;
 
+    // A live set over one table pages by its rows' ids: read them now, if it has not yet,
+    // so that the first jump deep into the set does not wait for them (grids call it when
+    // idle after a reload). Other sets: nothing.
+    void readOrder();
+
     // Sort, filter, find, bookmarks
     void setSort(const std::string& sort);
     const std::string& sort() const;

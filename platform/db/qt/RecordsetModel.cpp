@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QTableView>
+#include <QTimer>
 #include <algorithm>
 
 #include "platform/db/Recordset.h"
@@ -32,6 +33,16 @@ void RecordsetModel::reload() {
     }
     if (static_cast<int>(headers_.size()) != columns_) resetHeaders();
     endResetModel();
+    // Once the first screen is shown, the set reads its order, so that the first jump
+    // deep into it does not wait for that.
+    QTimer::singleShot(0, this, [this, rs = rs_] {
+        if (rs_ != rs || !rs_) return;
+        try {
+            if (rs_->isOpen()) rs_->readOrder();
+        } catch (const std::exception&) {
+            // The next page read tries again and reports it where it is wanted.
+        }
+    });
 }
 
 void RecordsetModel::resetHeaders() {

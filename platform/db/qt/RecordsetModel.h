@@ -10,7 +10,8 @@
 //   and kept in the set's bounded page cache, so a jump to row 900,000 reads one page
 //   and memory stays flat however large the folder.
 // - The model does not own the record set. After requery(), setSort() or
-//   setFilter() on it, call reload().
+//   setFilter() on it, call reload(). Once the event loop is idle after a reload, the
+//   set reads its order (Recordset::readOrder), so a first jump deep into it is quick.
 // - Null shows as an empty cell. Dates stored as "YYYY-MM-DD HH:MM:SS" are shown
 //   in the user's locale (short format, or the program's own text given to
 //   setDateText()) unless setLocaleDates(false).
