@@ -319,12 +319,13 @@ struct Recordset::Impl {
     // What a statement over the set's rows yields: the rows in the set's order (rowid
     // first when known), one column per row for counting, the row ids alone in the
     // set's order, or rows in no particular order (fetched by their ids).
-    enum class Yield { Rows, Count, Ids, Unordered, SortKeys, SortKeysScan };
+    enum class Yield { Rows, Count, Ids, Unordered, SortKeys };
 
     // The statement that yields the set's rows, with its parameters; LIMIT/OFFSET
     // parameters appended by the caller.
+    // `notIndexed`: the table is read through, never through an index.
     std::string rowsSql(Params& out, Yield yield = Yield::Rows, const std::string& extra = {},
-                        const Params& extraParams = {}) const {
+                        const Params& extraParams = {}, bool notIndexed = false) const {
         const bool countOnly = yield == Yield::Count;
         const bool ordered = yield == Yield::Rows || yield == Yield::Ids;
         Params filterParams;
@@ -339,12 +340,11 @@ struct Recordset::Impl {
             std::string tq = quoteIdentifier(parsed.table);
             const bool withColumns = yield == Yield::Rows || yield == Yield::Unordered;
             s = countOnly ? "SELECT 1" : "SELECT " + tq + ".rowid" + (withColumns ? ", " + parsed.selectList : "");
-            const bool keys = yield == Yield::SortKeys || yield == Yield::SortKeysScan;
-            if (keys)
+            if (yield == Yield::SortKeys)
                 for (const auto& key : sortKeys) s += ", " + tq + "." + quoteIdentifier(key.first);
             if (withColumns) out.insert(out.end(), first, first + parsed.selectParams);
             s += " FROM " + tq;
-            if (yield == Yield::SortKeysScan) s += " NOT INDEXED";
+            if (notIndexed) s += " NOT INDEXED";
             std::string where = parsed.where;
             if (!where.empty()) {
                 auto wb = first + parsed.selectParams;
@@ -392,6 +392,14 @@ struct Recordset::Impl {
     bool byIds() const { return canUseIds() && idsRead; }
     bool idsFirst() const { return canUseIds() && (!sortSql.empty() || !filter.matchesAll()); }
 
+    std::string queryPlan(const std::string& sql, const Params& p) const {
+        std::string plan;
+        Stmt explain(db(), "EXPLAIN QUERY PLAN " + sql);
+        explain.bind(p);
+        while (explain.step()) plan += explain.column(3).asText() + "\n";
+        return plan;
+    }
+
     // The collations of the sort's columns, when this code compares them as the database
     // does (else the database sorts).
     std::optional<std::vector<detail::SortKey>> memorySortKeys() const {
@@ -418,13 +426,10 @@ struct Recordset::Impl {
             Params p;
             std::string sql = rowsSql(p, Yield::SortKeys);
             if (filter.matchesAll()) {
-                std::string plan;
-                Stmt explain(db(), "EXPLAIN QUERY PLAN " + sql);
-                explain.bind(p);
-                while (explain.step()) plan += explain.column(3).asText() + "\n";
+                const std::string plan = queryPlan(sql, p);
                 if (plan.find(" INDEX ") != std::string::npos && plan.find("COVERING INDEX") == std::string::npos) {
                     p.clear();
-                    sql = rowsSql(p, Yield::SortKeysScan);
+                    sql = rowsSql(p, Yield::SortKeys, {}, {}, true);
                 }
             }
             Stmt st(db(), sql);
@@ -437,6 +442,16 @@ struct Recordset::Impl {
         }
         Params p;
         std::string s = rowsSql(p, Yield::Ids);
+        if (!filter.matchesAll()) {
+            // A filter looks at every row; walking an order's index to do it reads the rows
+            // one by one out of order, slower than reading the table through and sorting
+            // what the filter keeps. A filter an index serves (a range of dates) keeps it.
+            const std::string plan = queryPlan(s, p);
+            if (plan.find("SCAN TABLE") != std::string::npos && plan.find(" USING INDEX ") != std::string::npos) {
+                p.clear();
+                s = rowsSql(p, Yield::Ids, {}, {}, true);
+            }
+        }
         if (opt.maxRecords > 0) {
             s += " LIMIT ?";
             p.push_back(static_cast<long long>(opt.maxRecords));
