@@ -418,7 +418,17 @@ struct Recordset::Impl {
     }
 
     void readIds() {
-        if (auto keys = memorySortKeys()) {
+        auto keys = memorySortKeys();
+        if (keys) {
+            // An index that gives the order and holds what the statement asks serves it
+            // better than any sort (one that must read each row from the table does not).
+            Params p;
+            const std::string plan = queryPlan(rowsSql(p, Yield::Ids), p);
+            if (plan.find("TEMP B-TREE") == std::string::npos &&
+                (plan.find("COVERING INDEX") != std::string::npos || plan.find(" INDEX ") == std::string::npos))
+                keys.reset();
+        }
+        if (keys) {
             // A header sort: the rows' keys read in one pass, sorted here. An index that
             // holds the keys serves the pass; one that would only find the folder's rows
             // (most of the table, each then read from it) is slower than reading the table
