@@ -1,8 +1,10 @@
 // The engine's control loop and the state that its work steps share: Start, Stop,
 // Reset, the tick, StopEngine and EngineStatus. The window (frmSMSEngine) shows what
 // this class decides through EngineView; tests put a recording view in its place.
+// The work steps (EngineWork) are called from here and report back as a WorkSink.
 #pragma once
 
+#include "engine/EngineWork.h"
 #include "modemapi/v6/SMS.h"
 #include "platform/db/Connection.h"
 
@@ -37,7 +39,7 @@ public:
     virtual bool allRoutes() = 0;        // frmModem.chkAll ticked
 };
 
-class Engine {
+class Engine : private WorkSink {
 public:
     explicit Engine(EngineView& view);
     virtual ~Engine();
@@ -55,29 +57,25 @@ public:
 
     // Puts an entry on top of the activity box.
     void AddStatus(const std::string& message, const std::vector<std::string>& details = {},
-                   bool extraBreak = false);
+                   bool extraBreak = false) override;
     const std::string& StatusText() const { return status_; }
     void SetStatusText(const std::string& text);
     // Rewrites lblOut, lblIn and lblFailed from the counters.
-    void ShowCounters();
+    void ShowCounters() override;
     // Writes the state into Status of this engine's Modem row; true when written.
     bool EngineStatus(const std::string& state);
     // The modem object, created on first use.
-    QuentraSMSAPI6::SMS& Modem();
+    QuentraSMSAPI6::SMS& Modem() override;
 
-    // Work steps of the tick (EngineWork.cpp). SendSMS0 and ReadSMS return false only
-    // when an error ended them, which makes the tick reconnect the modem.
+    // Work steps of the tick, done by EngineWork (SendSMS0 picks its pass by frmModem's
+    // "All" box). SendSMS0 and ReadSMS return false only when an error ended them, which
+    // makes the tick reconnect the modem. Tests put their own steps in place.
     virtual bool SendSMS0();
     virtual bool ReadSMS();
     virtual void GetDeliveryStatusReport();
-    // Applies the delivery reports kept on disk (taken from the modem, not yet in the
-    // Outbox); false when the database refused one. The report step does this first;
-    // a tick without a report step does it on its own.
     bool ApplyHeldReports();
-    // One pass of the dispatcher over every due row, or over the rows of the routed
-    // prefixes; SendSMS0 picks one by frmModem's "All" box (EngineWork.cpp).
-    bool SendSMSAll();
-    bool SendSMSSel();
+    // True until the claims that an ended run or a failed step left behind are put back.
+    bool ClaimsToRecover() const { return work_.ClaimsToRecover(); }
 
     // State shared with the window and the work steps.
     bool bStop = false;
@@ -89,20 +87,14 @@ public:
     std::int16_t SentCount = 0;
     std::int16_t FailCount = 0;
     std::unique_ptr<QuentraSMSAPI6::SMS> objSMS;
-    // Slots 0..5: "012", "016", "019", "013", "017", "014" when routed, else empty; slot 6 stays empty.
-    std::array<std::string, 7> RoutePrefixes;
+    RoutePrefixList RoutePrefixes;
     db::Connection DbConnection;
-    // Claims of this engine that an ended run or a failed step left behind are put back
-    // in the queue by the next send or read step (EngineWork.cpp).
-    bool ClaimsToRecover = true;
     // The modem is not connected: until it is brought up again a tick does nothing
     // else, so that no row is touched without a modem.
     bool ModemLost = false;
     // A work step that failed on the database, not on the modem, says so here (one line
     // for the activity box); the tick shows it instead of reconnecting the modem.
     std::string DatabaseFailure;
-    // Inside a catch block of a step: keeps what a database failure says.
-    void KeepDatabaseFailure();
     std::string ProductName;
     EngineView& view;
 
@@ -137,8 +129,14 @@ private:
     std::string RefusedPIN;
     bool ReportsWanted = false;  // Modem.DSR read at the last Start
 
+    // WorkSink: what the work steps report besides AddStatus and ShowCounters.
+    void Counted(Count which) override;
+    void DatabaseFailed(const std::string& line) override;
+
     std::string status_;
     bool busy_ = false;
+    // After RoutePrefixes and DbConnection, which it borrows.
+    EngineWork work_{DbConnection, RoutePrefixes, *this};
 };
 
 }  // namespace parlix::engine

@@ -89,15 +89,6 @@ const char* SimProblem(QuentraSMSAPI6::ModemStatus result) {
 
 }  // namespace
 
-void Engine::KeepDatabaseFailure() {
-    try {
-        throw;
-    } catch (const db::DbError& failure) {
-        DatabaseFailure = DatabaseProblem(failure);
-    } catch (...) {
-    }
-}
-
 Engine::Engine(EngineView& v) : view(v) {}
 
 Engine::~Engine() = default;
@@ -117,6 +108,24 @@ void Engine::SetStatusText(const std::string& text) {
 }
 
 void Engine::ShowCounters() { view.showCounters(SentLabel(SentCount), InLabel(InCount), FailLabel(FailCount)); }
+
+void Engine::Counted(Count which) {
+    switch (which) {
+    case Count::Sent: Increment(SentCount); break;
+    case Count::In: Increment(InCount); break;
+    case Count::Failed: Increment(FailCount); break;
+    }
+}
+
+void Engine::DatabaseFailed(const std::string& line) { DatabaseFailure = line; }
+
+bool Engine::SendSMS0() { return work_.SendSMS0(view.allRoutes()); }
+
+bool Engine::ReadSMS() { return work_.ReadSMS(); }
+
+void Engine::GetDeliveryStatusReport() { work_.GetDeliveryStatusReport(); }
+
+bool Engine::ApplyHeldReports() { return work_.ApplyHeldReports(); }
 
 void Engine::cmdInit_Click() {
     if (busy_) return;

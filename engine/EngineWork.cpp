@@ -1,6 +1,7 @@
 // The work steps of the tick: the Outbox dispatcher (SendSMS0 and its passes
 // SendSMSAll / SendSMSSel), the read step ReadSMS and the report step
 // GetDeliveryStatusReport. Every value reaches the database as a bound parameter.
+// The steps report to the control loop only through WorkSink (EngineWork.h).
 //
 // Claims: a pass marks the row it works on with Lock and this engine's number. A
 // claim that an error or an ended program leaves behind is put back in the queue
@@ -10,9 +11,9 @@
 #include "engine/ConnectDB.h"
 #include "engine/DateTime.h"
 #include "engine/EG.h"
-#include "engine/Engine.h"
 #include "engine/EngineGlobals.h"
 #include "engine/EngineText.h"
+#include "engine/EngineWork.h"
 #include "engine/ErrorLog.h"
 #include "engine/InboxSpool.h"
 #include "engine/WorkRules.h"
@@ -29,6 +30,19 @@ namespace parlix::engine {
 namespace {
 
 std::string Id() { return std::to_string(EngineModemID); }
+
+using State = EngineWork::State;
+using Count = WorkSink::Count;
+
+// Inside a catch block of a step: tells the control loop what a database failure says.
+void KeepDatabaseFailure(WorkSink& sink) {
+    try {
+        throw;
+    } catch (const db::DbError& failure) {
+        sink.DatabaseFailed(DatabaseProblem(failure));
+    } catch (...) {
+    }
+}
 
 // Restarts of one pass after a colliding claim or a vanished row. A pass looks at no
 // more than eight rows; past that the pass ends normally and the next tick goes on.
@@ -54,7 +68,7 @@ std::string PutBackText(std::int64_t id, const std::string& mobile) {
 }
 
 // Releases the claims this engine still holds from an ended run or a failed step.
-void RecoverClaims(Engine& e) {
+void RecoverClaims(State& e) {
     if (!e.ClaimsToRecover) return;
     const std::string label = "frmSMSEngine-RecoverClaims Modem: " + Id();
     try {
@@ -76,7 +90,7 @@ void RecoverClaims(Engine& e) {
 
 // Writes a claimed row's outcome (with Lock cleared and this engine's number) while
 // the claim is still this engine's; the rows changed (0 when the claim was lost).
-std::int64_t WriteOutcome(Engine& e, const Claim& claim) {
+std::int64_t WriteOutcome(State& e, const Claim& claim) {
     std::string set;
     db::Params params;
     for (const auto& [name, value] : claim.outcome) {
@@ -94,7 +108,7 @@ std::int64_t WriteOutcome(Engine& e, const Claim& claim) {
 // the row; an unknown one (the message may or may not have gone) puts the row back in
 // the queue, a rare repeat rather than a message that never goes. When that fails as
 // well, the next step's recovery does it.
-void Settle(Engine& e, const Claim& claim, const std::string& label) {
+void Settle(State& e, const Claim& claim, const std::string& label) {
     if (!claim.held) return;
     try {
         const auto changed = WriteOutcome(e, claim);
@@ -105,7 +119,7 @@ void Settle(Engine& e, const Claim& claim, const std::string& label) {
 }
 
 // The final write of a claimed row: the outcome, Lock cleared, this engine's number.
-void Finish(Engine& e, Claim& claim, Fields fields, const std::string& label) {
+void Finish(State& e, Claim& claim, Fields fields, const std::string& label) {
     fields.emplace_back("Lock", false);
     fields.emplace_back("ModemID", EngineModemID);
     claim.outcome = std::move(fields);
@@ -115,7 +129,7 @@ void Finish(Engine& e, Claim& claim, Fields fields, const std::string& label) {
     claim.held = false;
 }
 
-bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
+bool PassOnce(State& e, bool routed, Claim& claim, const std::string& label) {
     EnsureConnected(e.DbConnection);
     db::Params params;
     const std::string moment = db::formatDateTime(clock::now());
@@ -142,8 +156,8 @@ bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
         throw db::RowConflictError(!still);
     }
     case ClaimResult::Duplicate:
-        e.AddStatus("Duplicate message not send!", {"To : " + mobile, "Message : " + message});
-        e.ShowCounters();
+        e.Sink.AddStatus("Duplicate message not send!", {"To : " + mobile, "Message : " + message});
+        e.Sink.ShowCounters();
         return true;
     case ClaimResult::Claimed: break;
     }
@@ -154,19 +168,19 @@ bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
     // A row that cannot become a message is no modem failure, and trying it again
     // would change nothing: it fails for good, and the rows behind it go out.
     if (const std::string why = CannotBeSent(mobile, message); !why.empty()) {
-        e.AddStatus("Send fail!", {"Send to : " + mobile, "Message : " + message});
+        e.Sink.AddStatus("Send fail!", {"Send to : " + mobile, "Message : " + message});
         WriteErrorLog(label, 0,
                       "Message cannot be sent:-\r\nMsgID:" + std::to_string(id) + "\r\nMobile Number:" + mobile +
                           "\r\nReason:" + why);
-        Increment(e.FailCount);
+        e.Sink.Counted(Count::Failed);
         Finish(e, claim, {{"SentStatus", "F"}}, label);
         ReportSendResult(mobile, "F", 0);
-        e.ShowCounters();
+        e.Sink.ShowCounters();
         return true;
     }
 
-    e.AddStatus("Sending. Please wait...");
-    auto& modem = e.Modem();
+    e.Sink.AddStatus("Sending. Please wait...");
+    auto& modem = e.Sink.Modem();
     bool sent = false;
     switch (KindOf(type, message)) {
     case SendKind::Unicode: sent = modem.SendSMSU(mobile, message); break;
@@ -174,18 +188,18 @@ bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
     case SendKind::Single: sent = modem.SendSMST(mobile, message); break;
     }
     if (!sent) {
-        e.AddStatus("Send fail!", {"Send to : " + mobile, "Message : " + message});
+        e.Sink.AddStatus("Send fail!", {"Send to : " + mobile, "Message : " + message});
         // A refusal comes from a modem that answers and is on its network; a send that
         // never reached one is a failed step: the row goes back to the queue untouched.
         if (!modem.ConnectToGSM()) throw ModemUnreachable("the modem did not answer or lost its network during a send");
         const bool second = previous == "R";
-        if (second) Increment(e.FailCount);
+        if (second) e.Sink.Counted(Count::Failed);
         Finish(e, claim, {{"SentStatus", second ? "F" : "R"}}, label);
         ReportSendResult(mobile, "F", 0);
     } else {
         const auto sentAt = clock::now();
-        e.AddStatus("Send success!", {"Send to : " + mobile, "Message : " + message});
-        Increment(e.SentCount);
+        e.Sink.AddStatus("Send success!", {"Send to : " + mobile, "Message : " + message});
+        e.Sink.Counted(Count::Sent);
         const std::int64_t reference = ReferenceValue(modem.MR());
         Finish(e, claim,
                {{"MsgRef", static_cast<long long>(reference)},
@@ -194,11 +208,11 @@ bool PassOnce(Engine& e, bool routed, Claim& claim, const std::string& label) {
                label);
         ReportSendResult(mobile, "S", static_cast<std::int16_t>(reference));
     }
-    e.ShowCounters();
+    e.Sink.ShowCounters();
     return true;
 }
 
-bool RunPass(Engine& e, bool routed) {
+bool RunPass(State& e, bool routed) {
     const std::string label =
         std::string(routed ? "frmSMSEngine-SendSMSSel Modem: " : "frmSMSEngine-SendSMSAll Modem: ") + Id();
     for (int restarts = 0;; ++restarts) {
@@ -208,12 +222,12 @@ bool RunPass(Engine& e, bool routed) {
         } catch (const db::RowConflictError& conflict) {
             Settle(e, claim, label);
             if (conflict.number() == db::RowConflictError::kChanged)
-                e.AddStatus("Current record is processed by another SMS Engine. Moving to next record.", {}, true);
+                e.Sink.AddStatus("Current record is processed by another SMS Engine. Moving to next record.", {}, true);
             else
                 WriteErrorLog(label, conflict.number(), conflict.what());
         } catch (...) {
             LogCurrentException(label);
-            e.KeepDatabaseFailure();
+            KeepDatabaseFailure(e.Sink);
             Settle(e, claim, label);
             return false;
         }
@@ -233,7 +247,7 @@ std::string SenderName(db::Connection& db, const std::string& mobile) {
     return name ? name->asText() : "Unknown";
 }
 
-void StoreInbox(Engine& e, const HeldMessage& m) {
+void StoreInbox(State& e, const HeldMessage& m) {
     EnsureConnected(e.DbConnection);
     const std::string name = SenderName(e.DbConnection, m.mobile);
     // A time stamp the decoder could not read must not keep the message out of the
@@ -310,7 +324,7 @@ db::Value ReferenceParam(const std::string& reference) {
 // Records a report in the engine's own sent row that it speaks of. A report that
 // matches no open row is logged; one held on disk that the row already carries (the
 // engine ended between the write and taking it off the file) changes nothing.
-void ApplyReport(Engine& e, const HeldReport& r, bool held) {
+void ApplyReport(State& e, const HeldReport& r, bool held) {
     EnsureConnected(e.DbConnection);
     const db::Params match{ReferenceParam(r.reference), EngineModemID, LastChars(r.recipient, 10)};
     db::Recordset rs(e.DbConnection, schema::kReportMatchSql, match, {db::Cursor::Live, db::Lock::Optimistic, 1});
@@ -333,60 +347,63 @@ void ApplyReport(Engine& e, const HeldReport& r, bool held) {
 
 }  // namespace
 
-bool Engine::SendSMS0() {
+bool EngineWork::SendSMS0(bool allRoutes) {
     try {
-        RecoverClaims(*this);
-        return view.allRoutes() ? SendSMSAll() : SendSMSSel();
+        RecoverClaims(state_);
+        return allRoutes ? SendSMSAll() : SendSMSSel();
     } catch (...) {
         LogCurrentException("frmSMSEngine-SendSMS0 Modem: " + Id());
-        KeepDatabaseFailure();
+        KeepDatabaseFailure(state_.Sink);
         return false;
     }
 }
 
-bool Engine::SendSMSAll() { return RunPass(*this, false); }
+bool EngineWork::SendSMSAll() { return RunPass(state_, false); }
 
-bool Engine::SendSMSSel() { return RunPass(*this, true); }
+bool EngineWork::SendSMSSel() { return RunPass(state_, true); }
 
-bool Engine::ReadSMS() {
+bool EngineWork::ReadSMS() {
     const std::string label = "frmSMSEngine-ReadSMS Modem: " + Id();
+    WorkSink& sink = state_.Sink;
     try {
-        RecoverClaims(*this);
+        RecoverClaims(state_);
         const InboxSpool spool(EnginePath(kInboxPendingName));
         // While the database refuses earlier messages, new ones stay in the modem.
-        if (!StoreHeld(spool, label, [this](const HeldMessage& m) { StoreInbox(*this, m); })) return true;
+        if (!StoreHeld(spool, label, [this](const HeldMessage& m) { StoreInbox(state_, m); })) return true;
 
-        auto& modem = Modem();
+        auto& modem = sink.Modem();
         if (!modem.ReadSMS()) return true;
         const HeldMessage m{modem.MN(), modem.SCTS(), modem.Msg()};
-        AddStatus("New incoming SMS", {"Date & Time : " + m.timeStamp, "From : " + m.mobile, "Message : " + m.text});
-        Increment(InCount);
-        ShowCounters();
+        sink.AddStatus("New incoming SMS",
+                       {"Date & Time : " + m.timeStamp, "From : " + m.mobile, "Message : " + m.text});
+        sink.Counted(Count::In);
+        sink.ShowCounters();
 
         // The modem no longer has it: kept on disk until the Inbox has it.
         const bool kept = Keep(spool, m, label);
-        StoreInbox(*this, m);
+        StoreInbox(state_, m);
         if (kept) Forget(spool, m, label);
         return true;
     } catch (...) {
         LogCurrentException(label);
-        KeepDatabaseFailure();
+        KeepDatabaseFailure(sink);
         return false;
     }
 }
 
-bool Engine::ApplyHeldReports() {
+bool EngineWork::ApplyHeldReports() {
     const ReportSpool spool(EnginePath(kReportPendingName));
     return StoreHeld(spool, "frmSMSEngine-GetDeliveryStatusReport Modem: " + Id(),
-                     [this](const HeldReport& r) { ApplyReport(*this, r, true); });
+                     [this](const HeldReport& r) { ApplyReport(state_, r, true); });
 }
 
-void Engine::GetDeliveryStatusReport() {
+void EngineWork::GetDeliveryStatusReport() {
     const std::string label = "frmSMSEngine-GetDeliveryStatusReport Modem: " + Id();
+    WorkSink& sink = state_.Sink;
     try {
         // While the database refuses earlier reports, new ones stay in the modem.
         if (!ApplyHeldReports()) return;
-        auto& modem = Modem();
+        auto& modem = sink.Modem();
         if (!modem.GetDeliveryReport()) return;
         HeldReport report{modem.DRMsgRef(), modem.DRMNRecipient(), modem.DRFDate() + " " + modem.DRFTime(), ""};
         const std::string& reference = report.reference;
@@ -394,20 +411,22 @@ void Engine::GetDeliveryStatusReport() {
         switch (modem.DRStatus()) {
         case QuentraSMSAPI6::DeliveryStatus::Delivered: {
             const std::string shown = FormatReportDateTime(report.reportTime);
-            AddStatus("Delivery Status Report", {"Message Reference no.: " + reference,
-                                                 "The message was successfully delivered to: " + recipient,
-                                                 "Message delivered on: " + (shown.empty() ? report.reportTime : shown)});
+            sink.AddStatus("Delivery Status Report",
+                           {"Message Reference no.: " + reference,
+                            "The message was successfully delivered to: " + recipient,
+                            "Message delivered on: " + (shown.empty() ? report.reportTime : shown)});
             report.code = "D";
             break;
         }
         case QuentraSMSAPI6::DeliveryStatus::Undelivered:
-            AddStatus("Delivery Status Report", {"Message Reference no.: " + reference,
-                                                 "The message was NOT successfully delivered to: " + recipient});
+            sink.AddStatus("Delivery Status Report",
+                           {"Message Reference no.: " + reference,
+                            "The message was NOT successfully delivered to: " + recipient});
             report.code = "F";
             break;
         case QuentraSMSAPI6::DeliveryStatus::Unknown:
-            AddStatus("Delivery Status Report",
-                      {"Message Reference no.: " + reference, "The message has an unknown delivery status!"});
+            sink.AddStatus("Delivery Status Report",
+                           {"Message Reference no.: " + reference, "The message has an unknown delivery status!"});
             report.code = "U";
             break;
         }
@@ -415,7 +434,7 @@ void Engine::GetDeliveryStatusReport() {
         // The modem no longer has it: kept on disk until the Outbox has it.
         const ReportSpool spool(EnginePath(kReportPendingName));
         const bool kept = Keep(spool, report, label);
-        ApplyReport(*this, report, false);
+        ApplyReport(state_, report, false);
         if (kept) Forget(spool, report, label);
     } catch (...) {
         LogCurrentException(label);

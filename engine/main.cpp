@@ -3,6 +3,7 @@
 #include "engine/EngineGlobals.h"
 #include "engine/ErrorLog.h"
 #include "engine/RWini.h"
+#include "engine/Program.h"
 #include "engine/frmSMSEngine.h"
 #include "platform/clock/Clock.h"
 #include "platform/ui/SingleInstance.h"
@@ -22,9 +23,13 @@ int main(int argc, char** argv) {
     // While the modem answers, the window keeps handling its events.
     clock::setYieldHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 
-    ui::SingleInstance guard(QStringLiteral("ParlixEngine-%1").arg(engine::EngineModemID));
+    ui::SingleInstance guard(engine::EngineInstanceKey(engine::EngineFolder, engine::EngineModemID));
     engine::frmSMSEngine window;
+    // From here a stop signal no longer kills the program. Once unloaded, exit() ends the
+    // loop without closing the window once more.
+    engine::StopOnSignal stop(window, [] { QCoreApplication::exit(0); });
     if (!window.Form_Load(&guard)) return 0;
+    stop.Watch();
     window.show();
     const int rc = QApplication::exec();
     clock::setYieldHook({});

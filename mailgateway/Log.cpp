@@ -2,10 +2,10 @@
 
 #include "mailgateway/Gateway.h"
 #include "platform/clock/Clock.h"
+#include "platform/logfile/LogFile.h"
 #include "platform/serial/SerialPort.h"
 
 #include <ctime>
-#include <fstream>
 #include <new>
 #include <stdexcept>
 
@@ -22,19 +22,18 @@ std::string LogFileName(std::chrono::system_clock::time_point t) {
 namespace {
 void Append(const std::string& text) {
     const auto now = clock::now();
+    const std::string date = DateTimeText(now);
     std::string entry = "Parlix E-Mail Edition version " + GatewayVersion + "(beta)";
     entry += vbCrLf;
-    entry += "*** Log dated on " + DateTimeText(now) + " ***";
+    entry += "*** Log dated on " + date + " ***";
     entry += vbCrLf;
     entry += text;
     entry += vbCrLf;
     entry += vbCrLf;  // the line end that closes every written line
-    // Opened and closed per entry, so the user can read the log while the service runs.
-    const std::string path = ProgramPath(LogFileName(now));
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    out << entry;
-    out.flush();
-    if (!out) throw std::runtime_error("cannot write the log file \"" + path + "\"");
+    // Opened and closed per entry, so the user can read the log while the service runs;
+    // it holds addresses and texts, so it is the owner's alone. A repeat of the last entry
+    // within a minute is counted, not written again.
+    logfile::Append(ProgramPath(LogFileName(now)), {entry, text, date}, vbCrLf);
 }
 }  // namespace
 

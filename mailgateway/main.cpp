@@ -6,9 +6,11 @@
 #include "mailgateway/StatusReport.h"
 #include "platform/clock/Clock.h"
 #include "platform/ui/SingleInstance.h"
+#include "platform/ui/StopSignals.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QTimer>
 
 using namespace parlix;
 
@@ -25,6 +27,8 @@ int main(int argc, char** argv) {
     // a second copy brings the first one forward and ends.
     const QByteArray folder = QCryptographicHash::hash(QCoreApplication::applicationDirPath().toUtf8(),
                                                        QCryptographicHash::Sha1).toHex().left(12);
+    // A stop signal no longer kills the program from here; it is acted on below.
+    ui::StopSignals stops;
     ui::SingleInstance guard(QStringLiteral("Parlix-Email-") + QString::fromLatin1(folder));
     if (guard.activatePrevious()) return 0;
     guard.listen();
@@ -37,6 +41,20 @@ int main(int argc, char** argv) {
             window.showNormal();
             window.raise();
             window.activateWindow();
+        });
+        // SIGTERM, SIGINT, SIGHUP: closed as by Exit (once a pass under way has ended). A
+        // message box open is closed first, and the window only once that box's caller is
+        // back at the event loop: the settings window behind the box goes with the close.
+        QTimer closeWhenFree;
+        closeWhenFree.setInterval(100);
+        QObject::connect(&closeWhenFree, &QTimer::timeout, &window, [&window, &closeWhenFree] {
+            if (QApplication::activeModalWidget()) return;
+            closeWhenFree.stop();
+            window.close();
+        });
+        QObject::connect(&stops, &ui::StopSignals::received, &window, [&closeWhenFree] {
+            if (QWidget* box = QApplication::activeModalWidget()) box->close();
+            closeWhenFree.start();
         });
         window.Form_Load();
         window.show();

@@ -138,6 +138,23 @@ void BrowseExportFile(frmExport& w) {
     if (!path.empty()) w.txtExportExcel->setText(QString::fromStdString(path));
 }
 
+namespace {
+// The closing message: where the workbook went, a name changed from ".xls", values cut.
+std::string ExportedText(const std::string& typed, const std::string& target, std::uint64_t cut) {
+    std::string text = "Exported to " + target;
+    const std::filesystem::path given(typed);
+    if (!given.extension().empty() && std::filesystem::path(target).extension() != given.extension())
+        text += "\n\nThe name ends in .xlsx, not " + given.extension().string() +
+                ": the workbook is in the .xlsx format.";
+    if (cut == 1)
+        text += "\n\n1 value was longer than a cell holds (32,767 characters) and was cut to fit.";
+    else if (cut > 1)
+        text += "\n\n" + std::to_string(cut) +
+                " values were longer than a cell holds (32,767 characters) and were cut to fit.";
+    return text;
+}
+}  // namespace
+
 void ProceedExport(frmExport& w, db::Recordset& rs, const std::string& title) {
     // Every way out leaves Proceed usable again.
     struct Enable {
@@ -160,34 +177,43 @@ void ProceedExport(frmExport& w, db::Recordset& rs, const std::string& title) {
             ui::msgBox("There are no records to be exported!", ui::vbExclamation, title);
             return;
         }
-        const std::int64_t records = rs.recordCount();
-        rs.moveFirst();
-        if (rs.fieldCount() == 0) {
+        // From here on the rows come from one snapshot of the table.
+        ExportSnapshot snapshot(DbConnection, w.mode());
+        db::Recordset& records = snapshot.records();
+        if (records.eof()) {
+            ui::msgBox("There are no records to be exported!", ui::vbExclamation, title);
+            return;
+        }
+        const std::int64_t count = records.recordCount();
+        records.moveFirst();
+        if (records.fieldCount() == 0) {
             ui::msgBox("Selected table has no field yet", ui::vbExclamation, title);
             return;
         }
-        if (records == 0) {
+        if (count == 0) {
             ui::msgBox("Selected table has no record yet", ui::vbExclamation, title);
             return;
         }
         const bool headings = w.ckbExportWithHeadings->isChecked();
-        if (records + (headings ? 1 : 0) > kMaxSheetRows) {
-            ui::msgBox("There are " + std::to_string(records) + " records, more than a worksheet holds (" +
+        if (count + (headings ? 1 : 0) > kMaxSheetRows) {
+            ui::msgBox("There are " + std::to_string(count) + " records, more than a worksheet holds (" +
                            std::to_string(kMaxSheetRows - (headings ? 1 : 0)) + "). Nothing was exported.",
                        ui::vbExclamation, title);
             return;
         }
+        std::uint64_t cut = 0;
         try {
             WaitCursor hourglass;  // back before any message box
             BusyWindow busy(&w, "Exporting ...", QString::fromStdString(title));
-            WriteExport(rs, headings, target, [&](std::int64_t n) {
-                busy.step(QString("Exporting ... %1 of %2 records").arg(n).arg(records));
-            });
+            WriteExport(
+                records, headings, target,
+                [&](std::int64_t n) { busy.step(QString("Exporting ... %1 of %2 records").arg(n).arg(count)); },
+                &cut);
         } catch (...) {
             ui::msgBox("Unable to export to " + target + ".", ui::vbCritical, title);
             throw;
         }
-        ui::msgBox("Exported to " + target, ui::vbInformation, title);
+        ui::msgBox(ExportedText(typed, target, cut), ui::vbInformation, title);
     } catch (...) {
         LogCurrentException("Export Module - ProceedExport");
     }

@@ -119,12 +119,18 @@ void frmImport2::Form_Load() {
             "Please make sure the following conditions are met:\n1. The Excel worksheet has 3 coloumns\n"
             "2. The Excel worksheet is called 'Sheet1'");
         chkField->setChecked(true);
+        // The choice "None" stands apart from the groups (a line between them), and
+        // each group carries its name: a group may be called "None" too.
         cbGroup->clear();
         cbGroup->addItem("None");
-        if (!EnsureDbConnection()) throw db::DbError("the database is not open");
-        for (const auto& row : DbConnection.query("SELECT DISTINCT GroupName FROM Groups"))
-            cbGroup->addItem(QString::fromStdString(row[0].asText()));
         cbGroup->setCurrentIndex(0);
+        if (!EnsureDbConnection()) throw db::DbError("the database is not open");
+        const auto groups = DbConnection.query("SELECT DISTINCT GroupName FROM Groups");
+        if (!groups.empty()) cbGroup->insertSeparator(1);
+        for (const auto& row : groups) {
+            const QString name = QString::fromStdString(row[0].asText());
+            cbGroup->addItem(name, name);
+        }
     } catch (...) {
         LogCurrentException("Import : Form Load");
     }
@@ -240,9 +246,9 @@ void frmImport2::cmdProceedImport_Click() {
             ui::msgBox("Please make sure that there are 3 columns in the worksheet.", ui::vbInformation, kTitle);
             return;
         }
-        // The group by its place in the list: a group may be called "None" too.
+        // A group's item carries its name; the choice "None" carries none.
         std::optional<std::string> group;
-        if (cbGroup->currentIndex() > 0) group = cbGroup->currentText().toStdString();
+        if (const QVariant name = cbGroup->currentData(); name.isValid()) group = name.toString().toStdString();
         if (!EnsureDbConnection()) throw db::DbError("the database is not open");
         ImportCounts counts;
         try {

@@ -364,6 +364,12 @@ void frmNewSMS::cmdSend_Click() {
         try {
             EnsureDbConnection();
             BroadcastQueue queue(DbConnection, b, WriteErrorLog);
+            // A broadcast to a big group takes seconds: the rows queued so far show
+            // meanwhile, and the windows stay painted (the clicks wait).
+            BusyWindow busy(this, "Queueing messages ...", kQueueTitle);
+            queue.setProgress([&busy](std::int64_t queued) {
+                busy.step(QString("%1 messages queued ...").arg(queued));
+            });
             result = queue.queueAll(entries);
         } catch (...) {
             LogCurrentException("New SMS : Send");

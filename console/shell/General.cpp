@@ -473,9 +473,24 @@ std::vector<db::Recordset*> General::openRecordsets(bool sentSets) {
 }
 
 void General::refresh(db::Recordset& rs) {
-    // A set opened just now holds fresh rows already; a second count would be wasted.
+    // A set opened just now, or just read under a new filter, holds fresh rows already;
+    // a second count would be wasted (over a text filter it is a scan of the folder).
     const auto opened = openRecordsets(&rs == &rsSent);
-    if (std::find(opened.begin(), opened.end(), &rs) == opened.end()) rs.requery();
+    const bool fresh = &rs == freshlyRead_ || std::find(opened.begin(), opened.end(), &rs) != opened.end();
+    freshlyRead_ = nullptr;
+    if (!fresh) rs.requery();
+}
+
+void General::showFiltered(db::Recordset& rs, const db::Criteria& criteria, void (General::*loader)()) {
+    if (&rs == &rsInbox) UpdateUnknownInbox();
+    if (&rs == &rsSent) UpdateUnknownOutbox();
+    rs.setFilter(criteria);
+    freshlyRead_ = &rs;
+    struct Forget {
+        db::Recordset*& fresh;
+        ~Forget() { fresh = nullptr; }
+    } forget{freshlyRead_};
+    (this->*loader)();
 }
 
 void General::Form_Load() {
@@ -535,6 +550,13 @@ void General::closeEvent(QCloseEvent* e) {
     closing_ = true;
     Form_Unload();
     e->accept();
+}
+
+void General::EndWithoutQuestion() {
+    if (closing_) return;
+    closing_ = true;
+    Form_Unload();
+    close();
 }
 
 void General::Form_Unload() {
@@ -917,14 +939,14 @@ void General::GroupDataGrid(const std::string& groupName) {
 // ---- names for unknown numbers --------------------------------------------------------
 
 void General::UpdateUnknownInbox() {
-    trapped("General : UpdateUnknownInbox", [] {
-        if (EnsureDbConnection()) FillUnknownInboxNames(DbConnection);
+    trapped("General : UpdateUnknownInbox", [this] {
+        if (EnsureDbConnection()) FillUnknownInboxNames(DbConnection, inboxNamesSeen_);
     });
 }
 
 void General::UpdateUnknownOutbox() {
-    trapped("General : UpdateUnknownOutbox", [] {
-        if (EnsureDbConnection()) FillUnknownOutboxNames(DbConnection);
+    trapped("General : UpdateUnknownOutbox", [this] {
+        if (EnsureDbConnection()) FillUnknownOutboxNames(DbConnection, outboxNamesSeen_);
     });
 }
 

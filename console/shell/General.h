@@ -17,6 +17,7 @@
 
 #include "console/shell/core/Captions.h"
 #include "console/shell/core/Deletes.h"
+#include "console/shell/core/UnknownNames.h"
 #include "console/shell/core/Views.h"
 #include "platform/db/Recordset.h"
 
@@ -61,14 +62,20 @@ public:
     void Status();
     void UpdateUnknownInbox();
     void UpdateUnknownOutbox();
+    // Sets a folder's filter (an empty criteria removes it) and shows the folder with
+    // its loader: names are filled in first, so a name filter sees them, and the set is
+    // read once, under the new filter (the loader does not read it again).
+    void showFiltered(db::Recordset& rs, const db::Criteria& criteria, void (General::*loader)());
 
     // Pop-up menus go through this hook (QMenu::exec blocks): the default shows the
     // menu; tests install one that records which menu was asked for.
     using PopupHook = std::function<void(QMenu* menu, const QPoint& globalPos)>;
     static PopupHook setPopupHook(PopupHook hook);  // returns the previous one
 
-    // Exit without the question (the program's end after a confirmed close).
     bool confirmExit();  // asks "Are you sure want to exit ...?"; true when Yes
+    // The program's end as after Yes to that question (a stop signal): the data and
+    // every other window closed, then this one.
+    void EndWithoutQuestion();
 
     // The tree: node lookup by kind/text, and the node the user acted on last.
     QTreeWidgetItem* node(NodeKind kind, const std::string& text = {}) const;
@@ -269,6 +276,9 @@ private:
     std::string groupPositionOf_;  // the group GroupPosition was taken in
     bool databaseMessageShown_ = false;
     bool closing_ = false;
+    // What the last name fill-in of each folder saw: a load looks only at what changed.
+    UnknownNamesSeen inboxNamesSeen_, outboxNamesSeen_;
+    db::Recordset* freshlyRead_ = nullptr;  // read under its new filter just now
 
     friend struct GeneralTestAccess;
 };

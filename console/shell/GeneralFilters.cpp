@@ -69,11 +69,10 @@ public:
         for (QAction* a : v_.items)
             if (a) a->setChecked(a == v_.item(kind));
     }
-    // Sets the filter; the ticks stay only once it is in force.
+    // Sets the filter and shows it; the ticks stay only once it is in force.
     void apply(General& g, const db::Criteria& c) {
-        v_.rs->setFilter(c);
+        g.showFiltered(*v_.rs, c, v_.load);
         applied_ = true;
-        (g.*v_.load)();
     }
 
 private:
@@ -327,8 +326,8 @@ void General::mnuRFilter() {
     Trap("General : mnuRFilter", [this] {
         auto v = selectedFolder(*this);
         if (!v) return;
-        if (v->rs->isOpen()) v->rs->clearFilter();
-        (this->*v->load)();
+        if (v->rs->isOpen()) showFiltered(*v->rs, db::Criteria(), v->load);
+        else (this->*v->load)();
         Counts.ShownCount = 0;
     });
 }

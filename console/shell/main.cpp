@@ -8,13 +8,23 @@
 #include "console/shell/Windows.h"
 #include "console/shell/core/ConnectDB.h"
 #include "platform/ui/SingleInstance.h"
+#include "platform/ui/StopSignals.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Parlix");
     parlix::console::SetAppPath(QCoreApplication::applicationDirPath().toStdString());
 
+    // SIGTERM, SIGINT, SIGHUP: every event loop ends (an open dialog or message box
+    // returns as cancelled), then the program ends as after Yes to the exit question.
+    parlix::ui::StopSignals stops;
+    bool stopped = false;
+    QObject::connect(&stops, &parlix::ui::StopSignals::received, &app, [&stopped] {
+        stopped = true;
+        QCoreApplication::exit(0);  // not quit(): that would close the window, which asks
+    });
     parlix::console::ShowSplash();
+    if (stopped) return 0;
     parlix::console::General main;
     main.show();
 
@@ -32,5 +42,7 @@ int main(int argc, char** argv) {
         if (guard.activatePrevious()) std::_Exit(0);
         guard.listen();
     });
-    return app.exec();
+    const int rc = stopped ? 0 : app.exec();
+    if (stopped) main.EndWithoutQuestion();
+    return rc;
 }

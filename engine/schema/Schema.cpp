@@ -158,10 +158,20 @@ const std::vector<IndexDef>& indexes() {
          "console's Inbox order, read backwards (ORDER BY Status = 'New' DESC, DateTime DESC)"},
         {"OutboxStatusDelivery", "CREATE INDEX OutboxStatusDelivery ON Outbox(SentStatus, DeliveryStatus)",
          "console's summary counts by sent and delivery status"},
-        {"OutboxUnknown", "CREATE INDEX OutboxUnknown ON Outbox(Mobile) WHERE Name = 'Unknown'",
-         "console's name fill-in of \"Unknown\" rows (statement must say Name = 'Unknown')"},
+        {"OutboxUnknownMobile",
+         "CREATE INDEX OutboxUnknownMobile ON Outbox(Mobile, Name) WHERE Name = 'Unknown'",
+         "console's name fill-in: the numbers of \"Unknown\" rows, read from the index alone "
+         "(statement must say Name = 'Unknown')"},
+        {"InboxUnknownMobile", "CREATE INDEX InboxUnknownMobile ON Inbox(Mobile, Name) WHERE Name = 'Unknown'",
+         "the same for the Inbox (its list of numbers names the index: INDEXED BY InboxUnknownMobile)"},
     };
     return i;
+}
+
+const std::vector<std::string>& retiredIndexes() {
+    // OutboxUnknown (Mobile only) made the name fill-in read a table row per number.
+    static const std::vector<std::string> r = {"OutboxUnknown"};
+    return r;
 }
 
 const std::vector<std::string>& triggers() {
@@ -204,7 +214,8 @@ const std::vector<StatDef>& plannerStats() {
         {"Groups", "GroupsContact", "50000 2"},
         {"Inbox", "InboxNewFirst", "100000 50000 1"},
         {"Outbox", "OutboxStatusDelivery", "1000000 200000 100000"},
-        {"Outbox", "OutboxUnknown", "1000 1"},
+        {"Outbox", "OutboxUnknownMobile", "1000 1 1"},
+        {"Inbox", "InboxUnknownMobile", "1000 1 1"},
     };
     return s;
 }
@@ -312,7 +323,10 @@ std::string documentation() {
     d += "- Short text columns compare with trailing blanks ignored (collation RTRIM).\n\n";
     d += "To create a file by hand: `parlix-makedb <root>` (or `parlix-makedb --file <path>`).\n";
     d += "To bring an existing file up to the current indexes and planner statistics: "
-         "`parlix-makedb --upgrade <root>` (the install runs it; rows are never touched).\n";
+         "`parlix-makedb --upgrade <root>` (the install runs it; rows are never touched; indexes that a\n"
+         "newer one replaced are dropped: ";
+    for (std::size_t i = 0; i < retiredIndexes().size(); ++i) d += (i ? ", `" : "`") + retiredIndexes()[i] + "`";
+    d += ").\n";
     d += "To look inside: `sqlcipher <root>/Database/Parlix.db`, then `PRAGMA key = '" + std::string(kDatabaseKey) +
          "';`.\n\n";
     d += "## Tables\n\n";
@@ -369,6 +383,13 @@ UpgradeResult upgradeDatabase(const std::string& path, const std::string& key) {
         if (c.scalar("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {i.name})) continue;
         c.execute(i.sql);
         r.indexesAdded.push_back(i.name);
+    }
+    // Indexes a newer one replaced: every write would keep them up to date for nothing.
+    for (const auto& name : retiredIndexes()) {
+        if (!c.scalar("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {name})) continue;
+        c.execute("DROP INDEX " + db::quoteIdentifier(name));
+        c.execute("DELETE FROM sqlite_stat1 WHERE idx = ?", {name});
+        r.indexesDropped.push_back(name);
     }
     // The planner's expected shape of a busy file, the same rows a new file gets.
     if (!c.scalar("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_stat1'")) c.execute("ANALYZE Modem");

@@ -54,6 +54,8 @@ const std::vector<TableDef>& tables();
 const std::vector<CodeDef>& codes();
 const std::vector<IndexDef>& indexes();
 const std::vector<std::string>& triggers();
+// Indexes of earlier installs that a newer index replaced; the upgrade drops them.
+const std::vector<std::string>& retiredIndexes();
 const std::vector<StatDef>& plannerStats();
 const std::vector<Login>& initialLogins();
 const std::vector<int>& initialEngines();  // Modem rows delivered
@@ -73,11 +75,13 @@ bool createDatabase(const std::string& path, const std::string& key = kDatabaseK
 std::string checkDatabase(const std::string& path, const std::string& key = kDatabaseKey);
 
 // Brings an existing Parlix file up to the current indexes and planner statistics:
-// adds missing indexes, rewrites the planner rows of this description. Idempotent;
+// adds missing indexes, drops retired ones, rewrites the planner rows of this
+// description. Idempotent;
 // never creates the file and never touches table rows. Throws parlix::db::OpenError
 // when the file cannot be opened and DbError when it is no Parlix database.
 struct UpgradeResult {
     std::vector<std::string> indexesAdded;
+    std::vector<std::string> indexesDropped;
 };
 UpgradeResult upgradeDatabase(const std::string& path, const std::string& key = kDatabaseKey);
 

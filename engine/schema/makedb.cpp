@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
             auto r = parlix::schema::upgradeDatabase(file);
             std::cout << "parlix-makedb: " << file << " is up to date";
             if (!r.indexesAdded.empty()) std::cout << " (" << r.indexesAdded.size() << " indexes added)";
+            if (!r.indexesDropped.empty()) std::cout << " (" << r.indexesDropped.size() << " indexes dropped)";
             std::cout << "\n";
             return 0;
         } catch (const std::exception& e) {

@@ -362,6 +362,37 @@ TEST_F(EngineControl, FailedReconnectWaitsForTheModemAndTouchesNoRow) {
     EXPECT_EQ(engine.steps, (std::vector<std::string>{"send", "read"}));
 }
 
+// The modem unplugged for ten minutes with a poll of one second: the bring-up fails at
+// every tick, and the error log gets that record about once a minute, with its count.
+TEST_F(EngineControl, AModemAwayForTenMinutesLeavesAFewCountedRecordsInTheErrorLog) {
+    clock::FakeClock fake;
+    clock::ScopedClock scoped(fake);
+    fs::create_directories(root / "Engine" / "ports");
+    fs::create_symlink(root / "unplugged", root / "Engine" / "ports" / "com3");
+    engine.EngineDirection = 2;
+    engine.ModemPort = 3;
+    engine.EngineState = "Running";
+    engine.ModemLost = true;
+    view.stop = true;
+    view.init = false;
+    view.timerOn = true;
+    const int ticks = 600;
+    for (int tick = 0; tick < ticks; ++tick) {
+        engine.Timer1_Timer();
+        fake.advance(std::chrono::seconds(1));
+    }
+    ASSERT_TRUE(engine.ModemLost);
+    const std::string log = errorLog();
+    std::size_t written = 0, counted = 0;
+    for (auto at = log.find("Error Location: frmSMSEngine-InitModem"); at != std::string::npos;
+         at = log.find("Error Location: frmSMSEngine-InitModem", at + 1))
+        ++written;
+    for (auto at = log.find("... repeated "); at != std::string::npos; at = log.find("... repeated ", at + 1))
+        counted += std::stoul(log.substr(at + 13));
+    EXPECT_LE(written, 11u) << log.size() << " bytes";
+    EXPECT_GE(written + counted, static_cast<std::size_t>(ticks) - 60);  // the last minute's count still held
+}
+
 TEST_F(EngineControl, StopEndsAnEngineThatWaitsForItsModem) {
     clock::FakeClock fake;
     clock::ScopedClock scoped(fake);

@@ -1,6 +1,7 @@
 // The engine window and the modem settings window, offscreen, with scripted boxes.
 #include "engine/frmSMSEngine.h"
 #include "engine/tests/EngineRig.h"
+#include "engine/tests/TestApp.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/SingleInstance.h"
 #include "platform/ui/TrayIcon.h"
@@ -24,15 +25,6 @@ using namespace parlix::engine;
 using namespace parlix::engine::testing;
 
 namespace {
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "parlix_engine_window_tests";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: tearing Qt down from a static destructor crashes at exit.
-    static QApplication* instance = new QApplication(argc, argv);
-    return *instance;
-}
 
 class Windows : public EngineRig {
 protected:

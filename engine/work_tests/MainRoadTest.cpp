@@ -329,7 +329,7 @@ TEST_F(MainRoad, FailedFinalWriteIsRecoveredByTheNextPass) {
                "BEGIN SELECT RAISE(ABORT, 'database is busy'); END");
     EXPECT_FALSE(engine.SendSMS0());
     EXPECT_EQ(row(id)["Lock"], "1");
-    EXPECT_TRUE(engine.ClaimsToRecover);
+    EXPECT_TRUE(engine.ClaimsToRecover());
 
     db.execute("DROP TRIGGER NoSent");
     EXPECT_TRUE(engine.SendSMS0());

@@ -83,6 +83,10 @@ TEST(GatewayRecipients, RulesInOrderEachEmailStartingWithNoNumbers) {
     EXPECT_NE(rig.Log().find("CleanMobileNumbers: 0123456789,0198765432"), std::string::npos);
     EXPECT_NE(rig.Log().find("Error Location: Module.EmailtoSMS.CheckRecipientSetting() Parlix-Email"),
               std::string::npos);
+    // The log holds e-mail bodies and numbers: its owner's alone.
+    EXPECT_EQ(std::filesystem::status(rig.folder() / LogFileName(parlix::clock::now())).permissions() &
+                  std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST(GatewayRecipients, BadEntriesAreReportedNotSentAndNeverReachTheModem) {

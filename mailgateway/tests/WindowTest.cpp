@@ -5,19 +5,29 @@
 #include "mailgateway/Status.h"
 #include "mailgateway/tests/Fakes.h"
 #include "platform/ui/Dialogs.h"
+#include "platform/ui/SingleInstance.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPixmap>
+#include <QLocalSocket>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 using namespace gatewaytest;
 namespace ui = parlix::ui;
@@ -169,4 +179,41 @@ TEST_F(GatewayWindows, StatusButtonsMenuAndTimerFollowTheService) {
     EXPECT_EQ(main.OpenSettingWindows().size(), 2u);
     main.Form_Unload();
     EXPECT_TRUE(main.OpenSettingWindows().empty());
+}
+
+// The real program in a folder of its own: a stop signal ends it as Exit does.
+TEST(GatewayProgram, AStopSignalEndsItCleanly) {
+    namespace fs = std::filesystem;
+    app();
+    const fs::path program = fs::path(QCoreApplication::applicationDirPath().toStdString()) / ".." / "Parlix-Email";
+    ASSERT_TRUE(fs::exists(program)) << program;
+    const fs::path folder = fs::canonical(fs::temp_directory_path()) / ("parlix-gateway-signal-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::copy_file(program, folder / "Parlix-Email");
+    const QByteArray hash =
+        QCryptographicHash::hash(QByteArray::fromStdString(folder.string()), QCryptographicHash::Sha1).toHex().left(12);
+    const QString server = ui::SingleInstance::serverName(QStringLiteral("Parlix-Email-") + QString::fromLatin1(hash));
+
+    for (int signalNumber : {SIGTERM, SIGHUP}) {
+        QProcess gateway;
+        gateway.setProcessChannelMode(QProcess::ForwardedChannels);
+        gateway.start(QString::fromStdString((folder / "Parlix-Email").string()), {});
+        ASSERT_TRUE(gateway.waitForStarted(10000));
+        auto up = [&] {
+            QLocalSocket probe;
+            probe.connectToServer(server);
+            return probe.waitForConnected(200);
+        };
+        QElapsedTimer t;
+        t.start();
+        while (!up() && t.elapsed() < 30000) QThread::msleep(100);
+        ASSERT_TRUE(up()) << "the gateway never came up";
+        ::kill(static_cast<pid_t>(gateway.processId()), signalNumber);
+        EXPECT_TRUE(gateway.waitForFinished(30000)) << signalNumber;
+        EXPECT_EQ(gateway.exitStatus(), QProcess::NormalExit) << signalNumber;
+        EXPECT_EQ(gateway.exitCode(), 0) << signalNumber;
+        if (gateway.state() != QProcess::NotRunning) gateway.kill(), gateway.waitForFinished(5000);
+    }
+    fs::remove_all(folder);
 }

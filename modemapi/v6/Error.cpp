@@ -1,11 +1,8 @@
 #include "modemapi/v6/Error.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -15,6 +12,7 @@
 #include <stdexcept>
 
 #include "platform/clock/Clock.h"
+#include "platform/logfile/LogFile.h"
 
 #ifndef QUENTRA_VERSION
 #define QUENTRA_VERSION "1.0.0"
@@ -96,22 +94,14 @@ std::string LogFileName(std::chrono::system_clock::time_point when) {
 
 void WriteAPILog(std::string_view text) {
   const auto now = parlix::clock::now();
-  const std::string entry = "*** Quentra SMS API version " QUENTRA_VERSION " log dated on " +
-                            generalDate(now) + " ***\n" + EncodeLogText(text) + "\n\n";
-  const std::filesystem::path file = folderOfThisLibrary() / LogFileName(now);
-  // One write per entry, so entries from several processes never interleave.
-  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    throw std::runtime_error("Cannot open the log file " + file.string() + ": " +
-                             std::strerror(errno));
-  }
-  ssize_t written = ::write(fd, entry.data(), entry.size());
-  int writeErr = errno;
-  ::close(fd);
-  if (written != static_cast<ssize_t>(entry.size())) {
-    throw std::runtime_error("Cannot write the log file " + file.string() + ": " +
-                             std::strerror(writeErr));
-  }
+  const std::string date = generalDate(now);
+  const std::string masked = EncodeLogText(text);
+  const std::string entry =
+      "*** Quentra SMS API version " QUENTRA_VERSION " log dated on " + date + " ***\n" + masked + "\n\n";
+  // One write per entry, so entries from several processes never interleave. The log
+  // holds message texts: owner-only. A repeat of the last entry within a minute is
+  // counted, not written again.
+  parlix::logfile::Append((folderOfThisLibrary() / LogFileName(now)).string(), {entry, masked, date}, "\n");
 }
 
 }  // namespace QuentraSMSAPI6

@@ -2,11 +2,11 @@
 
 #include "platform/clock/Clock.h"
 #include "platform/db/Value.h"
+#include "platform/logfile/LogFile.h"
 #include "platform/serial/SerialPort.h"
 #include "platform/settings/Settings.h"
 
 #include <ctime>
-#include <fstream>
 #include <new>
 #include <stdexcept>
 
@@ -36,14 +36,14 @@ std::string Record(const std::string& title, const std::string& date, const std:
 bool Append(const std::string& path, const std::string& title, const std::string& location,
             long number, const std::string& description) {
     try {
-        std::string record = Record(title, GeneralDate(clock::now()), location, number, description);
-        // Opened and closed per record, so other programs can read the log in between,
-        // and written in one piece so copies sharing the file do not interleave lines.
-        std::ofstream out(path, std::ios::binary | std::ios::app);
-        if (!out) return false;
-        out.write(record.data(), static_cast<std::streamsize>(record.size()));
-        out.close();
-        return !out.fail();
+        const std::string date = GeneralDate(clock::now());
+        // Opened and closed per record, so other programs can read the log in between.
+        // A record that only repeats the last one is counted (the date is no part of it).
+        logfile::Append(path,
+                        {Record(title, date, location, number, description), Record(title, "", location, number, description),
+                         date},
+                        "\r\n");
+        return true;
     } catch (...) {
         return false;  // the log is the last resort; nothing more can be done here
     }

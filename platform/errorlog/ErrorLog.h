@@ -25,8 +25,9 @@ std::string GeneralDate(std::chrono::system_clock::time_point t);
 std::string Record(const std::string& title, const std::string& date, const std::string& location,
                    long number, const std::string& description);
 
-// Appends one record stamped with the clock's now. Never throws: a log that cannot be
-// written is given up (false).
+// Appends one record stamped with the clock's now, through parlix::logfile (a repeat
+// of the last record within a minute is counted, a log past 10 MB is moved aside, the
+// file is owner-only). Never throws: a log that cannot be written is given up (false).
 bool Append(const std::string& path, const std::string& title, const std::string& location,
             long number, const std::string& description);
 

@@ -59,7 +59,10 @@ std::string serialText(double serial, bool date1904, DateKind kind) {
     int y;
     unsigned m, d;
     civilFromDays(epochDays, y, m, d);
-    std::snprintf(date, sizeof date, "%04d-%02u-%02u", y, m, d);
+    if (!date1904 && days == 60)
+        std::snprintf(date, sizeof date, "1900-02-29");  // the day Excel counts that the calendar has not
+    else
+        std::snprintf(date, sizeof date, "%04d-%02u-%02u", y, m, d);
     std::snprintf(time, sizeof time, "%02lld:%02lld:%02lld", secs / 3600, secs / 60 % 60, secs % 60);
     switch (kind) {
     case DateKind::Date: return date;
@@ -249,17 +252,31 @@ Sheet readSheetFromMemory(const void* data, std::size_t size, const std::string&
     return readBytes("", std::string_view(static_cast<const char*>(data), size), sheetName, limits);
 }
 
-std::string cellTextForXlsx(const std::string& text) {
+std::string cellTextForXlsx(const std::string& text, bool* cut) {
     std::string valid = validUtf8(text);
-    if (valid.find("_x") == std::string::npos) return valid;
+    // Bytes are never fewer than characters: a short text without "_x" stands as it is.
+    if (valid.size() <= kMaxCellChars && valid.find("_x") == std::string::npos) return valid;
+    // Both counts stay within a cell: the characters as read back (UTF-16 units) and
+    // those handed to the writer, which checks the escaped text (code points).
     std::string out;
-    out.reserve(valid.size() + 8);
-    for (std::size_t i = 0; i < valid.size(); ++i) {
+    out.reserve(std::min(valid.size(), 4 * kMaxCellChars) + 8);
+    std::size_t units = 0, points = 0;
+    for (std::size_t i = 0; i < valid.size();) {
+        const auto lead = static_cast<unsigned char>(valid[i]);
+        const std::size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
         bool escape = i + 7 <= valid.size() && valid[i] == '_' && valid[i + 1] == 'x' && valid[i + 6] == '_';
         for (std::size_t k = 2; escape && k < 6; ++k)
             escape = std::isxdigit(static_cast<unsigned char>(valid[i + k])) != 0;
+        const std::size_t addUnits = len == 4 ? 2 : 1, addPoints = escape ? 7 : 1;
+        if (units + addUnits > kMaxCellChars || points + addPoints > kMaxCellChars) {
+            if (cut) *cut = true;
+            break;
+        }
         if (escape) out += "_x005F";
-        out += valid[i];
+        out.append(valid, i, len);
+        units += addUnits;
+        points += addPoints;
+        i += len;
     }
     return out;
 }

@@ -64,6 +64,11 @@ private:
     std::string miniStream_;
 };
 
+// A compound file whose one stream is "Workbook" holding `stream`, padded with zeros
+// to 4096 bytes so that it lies in ordinary sectors (after the workbook's last EOF
+// record, where no reader looks).
+std::string compoundFileOf(std::string stream);
+
 bool hasPrefix(std::string_view bytes, std::string_view prefix);
 inline constexpr std::string_view kCfbSignature{"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8};
 inline constexpr std::string_view kZipSignature{"PK\x03\x04", 4};

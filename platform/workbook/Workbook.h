@@ -20,7 +20,8 @@
 //
 // Writing
 // - Every cell a string cell, written as given: text is made valid UTF-8 (bad bytes
-//   become U+FFFD) and a literal "_xHHHH_" is escaped so it reads back as itself.
+//   become U+FFFD) and a literal "_xHHHH_" is escaped so it reads back as itself. A
+//   text longer than a cell holds (32,767 characters) is cut to that and counted.
 // - Rows beyond the format's 1,048,576 are refused (TooLarge) before anything is cut.
 #pragma once
 
@@ -96,18 +97,25 @@ public:
     SheetWriter(const SheetWriter&) = delete;
     SheetWriter& operator=(const SheetWriter&) = delete;
 
+    // A text longer than a cell holds is written cut to kMaxCellChars and counted.
     void addRow(const std::vector<std::string>& cells);
     void close();
     std::uint32_t rowsWritten() const { return rows_; }
+    std::uint64_t cellsCut() const { return cellsCut_; }
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d_;
     std::uint32_t rows_ = 0;
+    std::uint64_t cellsCut_ = 0;
 };
 
+// The most characters a cell holds (UTF-16 units, as spreadsheet programs count them).
+inline constexpr std::size_t kMaxCellChars = 32767;
+
 // The text as it must be handed to the .xlsx writer so that it reads back unchanged:
-// valid UTF-8, literal "_xHHHH_" escaped as "_x005F_xHHHH_".
-std::string cellTextForXlsx(const std::string& text);
+// valid UTF-8, literal "_xHHHH_" escaped as "_x005F_xHHHH_". A longer text than a cell
+// holds is cut to kMaxCellChars (never inside a character) and `cut` set.
+std::string cellTextForXlsx(const std::string& text, bool* cut = nullptr);
 
 }  // namespace parlix::workbook

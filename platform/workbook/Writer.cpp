@@ -43,7 +43,9 @@ void SheetWriter::addRow(const std::vector<std::string>& cells) {
     if (cells.size() > LXW_COL_MAX) throw WorkbookError(Problem::TooLarge, "a sheet holds at most 16384 columns");
     for (std::size_t c = 0; c < cells.size(); ++c) {
         if (cells[c].empty()) continue;  // an empty string cell reads back as an empty cell anyway
-        const std::string text = cellTextForXlsx(cells[c]);
+        bool cut = false;
+        const std::string text = cellTextForXlsx(cells[c], &cut);
+        if (cut) ++cellsCut_;
         const lxw_error e = worksheet_write_string(d_->ws, rows_, static_cast<lxw_col_t>(c), text.c_str(), nullptr);
         if (e != LXW_NO_ERROR) fail("cannot write row " + std::to_string(rows_ + 1), e);
     }

@@ -310,11 +310,12 @@ BiffSheet walkBiff(const std::string& stream, const std::string& sheetName, cons
                     out.formulaRows.push_back(row);  // until its STRING record comes
                     break;
                 case 1: put(row, col, r.data[8] ? "TRUE" : "FALSE"); break;
-                case 2: put(row, col, ""); break;  // error value
+                case 2:  // an error value
+                case 3:  // an empty text, as =IF(...,"",...) gives
+                    put(row, col, "");
+                    break;
                 default:
-                    // An empty result is what writers that never calculate store (xlwt):
-                    // no value to trust.
-                    out.formulaRows.push_back(row);
+                    out.formulaRows.push_back(row);  // no value we know how to read
                     break;
                 }
             } else {
@@ -336,6 +337,86 @@ BiffSheet walkBiff(const std::string& stream, const std::string& sheetName, cons
     }
     return out;
 }
+
+void putLe32(std::string& out, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+}  // namespace
+
+std::string compoundFileOf(std::string stream) {
+    constexpr std::size_t kSector = 512, kPerSector = kSector / 4;
+    constexpr std::uint32_t kEndChain = 0xFFFFFFFE, kFreeSector = 0xFFFFFFFF, kFatSector = 0xFFFFFFFD,
+                            kDifatSector = 0xFFFFFFFC;
+    if (stream.size() < 4096) stream.resize(4096, '\0');
+    const std::size_t n = (stream.size() + kSector - 1) / kSector;  // stream sectors, then the directory
+    std::size_t fat = 1, difat = 0;
+    for (;;) {  // allocation sectors for every sector, themselves included
+        const std::size_t total = n + 1 + fat + difat;
+        const std::size_t needFat = (total + kPerSector - 1) / kPerSector;
+        const std::size_t needDifat = needFat > 109 ? (needFat - 109 + kPerSector - 2) / (kPerSector - 1) : 0;
+        if (needFat == fat && needDifat == difat) break;
+        fat = needFat;
+        difat = needDifat;
+    }
+    const std::size_t dirAt = n, fatAt = n + 1, difatAt = n + 1 + fat;
+    std::string out(kSector * (1 + n + 1 + fat + difat), '\0');
+    // Header
+    out.replace(0, 8, kCfbSignature);
+    out[0x18] = 0x3E;  // minor version
+    out[0x1A] = 3;     // major version: 512-byte sectors
+    out[0x1C] = static_cast<char>(0xFE);
+    out[0x1D] = static_cast<char>(0xFF);
+    out[0x1E] = 9;  // sector shift
+    out[0x20] = 6;  // mini sector shift
+    putLe32(out, 0x2C, static_cast<std::uint32_t>(fat));
+    putLe32(out, 0x30, static_cast<std::uint32_t>(dirAt));
+    putLe32(out, 0x38, 4096);
+    putLe32(out, 0x3C, kEndChain);  // no mini stream
+    putLe32(out, 0x44, difat ? static_cast<std::uint32_t>(difatAt) : kEndChain);
+    putLe32(out, 0x48, static_cast<std::uint32_t>(difat));
+    auto sectorAt = [&](std::size_t s) { return kSector * (s + 1); };
+    for (std::size_t i = 0; i < 109; ++i)
+        putLe32(out, 0x4C + 4 * i, i < fat ? static_cast<std::uint32_t>(fatAt + i) : kFreeSector);
+    for (std::size_t k = 0; k < difat; ++k) {
+        const std::size_t at = sectorAt(difatAt + k);
+        for (std::size_t i = 0; i + 1 < kPerSector; ++i) {
+            const std::size_t f = 109 + k * (kPerSector - 1) + i;
+            putLe32(out, at + 4 * i, f < fat ? static_cast<std::uint32_t>(fatAt + f) : kFreeSector);
+        }
+        putLe32(out, at + kSector - 4, k + 1 < difat ? static_cast<std::uint32_t>(difatAt + k + 1) : kEndChain);
+    }
+    // The stream, the directory (root, then "Workbook"), the allocation table
+    out.replace(sectorAt(0), stream.size(), stream);
+    auto entry = [&](std::size_t at, std::u16string_view name, char type, std::uint32_t child, std::uint32_t start,
+                     std::uint32_t size) {
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            out[at + 2 * i] = static_cast<char>(name[i] & 0xFF);
+            out[at + 2 * i + 1] = static_cast<char>(name[i] >> 8);
+        }
+        out[at + 0x40] = static_cast<char>(2 * (name.size() + 1));
+        out[at + 0x42] = type;
+        out[at + 0x43] = 1;  // black
+        putLe32(out, at + 0x44, kFreeSector);
+        putLe32(out, at + 0x48, kFreeSector);
+        putLe32(out, at + 0x4C, child);
+        putLe32(out, at + 0x74, start);
+        putLe32(out, at + 0x78, size);
+    };
+    entry(sectorAt(dirAt), u"Root Entry", 5, 1, kEndChain, 0);
+    entry(sectorAt(dirAt) + 128, u"Workbook", 2, kFreeSector, 0, static_cast<std::uint32_t>(stream.size()));
+    for (std::size_t s = 0; s < fat * kPerSector; ++s) {
+        std::uint32_t v = kFreeSector;
+        if (s + 1 < n) v = static_cast<std::uint32_t>(s + 1);
+        else if (s + 1 == n || s == dirAt) v = kEndChain;
+        else if (s >= fatAt && s < fatAt + fat) v = kFatSector;
+        else if (s >= difatAt && s < difatAt + difat) v = kDifatSector;
+        putLe32(out, sectorAt(fatAt) + 4 * s, v);
+    }
+    return out;
+}
+
+namespace {
 
 // FreeXL opens files only; bytes from memory go through a temporary file.
 struct TempFile {
@@ -547,8 +628,14 @@ Sheet readXls(const std::string& path, std::string_view bytes, const std::string
     if (biff.password) throw WorkbookError(Problem::PasswordProtected, "the workbook is protected with a password");
     if (!biff.found) throw WorkbookError(Problem::NoSheet, "the workbook has no sheet \"" + sheetName + "\"");
 
+    // A file saved for Excel 5 and Excel 97 at once holds both streams, and FreeXL
+    // may take the Excel 5 one or fail on the pair: it reads a compound file of our
+    // own that holds the Excel 97 stream alone.
     std::unique_ptr<TempFile> temp;
-    if (path.empty()) temp = std::make_unique<TempFile>(bytes);
+    if (cf.has("Workbook") && cf.has("Book"))
+        temp = std::make_unique<TempFile>(compoundFileOf(stream));
+    else if (path.empty())
+        temp = std::make_unique<TempFile>(bytes);
     const Cells cells = freexlCells(temp ? temp->path : path, sheetName, limits, biff);
     switch (cells.status) {
     case kOk: break;

@@ -1,6 +1,8 @@
 // The AT command interpreter of the simulated modem: bytes from the line in,
 // echo and answers out through Io. No file descriptors here, so the whole
-// dialogue can run in memory.
+// dialogue can run in memory. The definitions are split by concern: ModemCommands.cpp
+// (parsing and dispatch), ModemStorage.cpp (stores, phonebook, character set),
+// ModemReports.cpp (sends, status reports, incoming messages), ModemSettings.cpp.
 #pragma once
 
 #include <ctime>

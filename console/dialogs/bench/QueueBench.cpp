@@ -3,6 +3,8 @@
 //   BM_Queue/<db>/<entries>/<filter>  the composer's way: one write transaction,
 //       prepared statements, members by one join (db 0 fresh, 1 with 1M rows;
 //       entries 0 one group of 10,000, 1 10,000 contact entries; filter 0 off, 1 on)
+//   BM_QueueBigGroupProgress          one group of 100,000 on 1M rows: updates of the
+//       queued count shown meanwhile and the longest time without one
 //   BM_QueuePerRow/<db>/<filter>      the per-row way for the 10,000 contact entries:
 //       autocommit, a statement made for every look-up and every insert
 // Time per Send is the write lock's time too (one chunk up to RowsPerCommit rows).
@@ -16,6 +18,8 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -40,9 +44,9 @@ struct Installation {
     db::Connection db;
     std::vector<std::string> contactEntries;
 
-    explicit Installation(int outboxRows) {
-        root = fs::temp_directory_path() /
-               ("parlix-queue-bench-" + std::to_string(::getpid()) + "-" + std::to_string(outboxRows));
+    explicit Installation(int outboxRows, int contacts = kRecipients) {
+        root = fs::temp_directory_path() / ("parlix-queue-bench-" + std::to_string(::getpid()) + "-" +
+                                            std::to_string(outboxRows) + "-" + std::to_string(contacts));
         fs::remove_all(root);
         fs::create_directories(root / schema::kDatabaseFolder);
         schema::createDatabase(schema::databasePath(root.string()));
@@ -50,7 +54,7 @@ struct Installation {
         db.execute("WITH RECURSIVE i(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM i WHERE k + 1 < ?) "
                    "INSERT INTO AddressBook (Name, Mobile, CompanyName) SELECT 'Contact ' || k, '01' || (30000000 + k), "
                    "'Company' FROM i",
-                   {kRecipients});
+                   {contacts});
         db.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) VALUES ('Everyone', 0, '')");
         db.execute("INSERT INTO Groups (GroupName, ContactID, Mobile) SELECT 'Everyone', ContactID, Mobile "
                    "FROM AddressBook ORDER BY ContactID");
@@ -81,6 +85,10 @@ Installation& Big() {
     static Installation i(kBigOutbox);
     return i;
 }
+Installation& BigGroup() {
+    static Installation i(kBigOutbox, 100000);
+    return i;
+}
 
 void BM_Queue(benchmark::State& state) {
     Installation& in = state.range(0) ? Big() : Fresh();
@@ -108,6 +116,40 @@ BENCHMARK(BM_Queue)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
+
+// A group of 100,000 on 1M Outbox rows, as the composer sends it: the count of rows
+// queued reaches the window after each commit (the window repaints then). Counters:
+// updates, the longest time without one (start to first, between two, last to end).
+void BM_QueueBigGroupProgress(benchmark::State& state) {
+    Installation& in = BigGroup();
+    using Clock = std::chrono::steady_clock;
+    std::int64_t queued = 0, updates = 0;
+    double longestGapMs = 0;
+    for (auto _ : state) {
+        console::BroadcastQueue q(in.db, {"bench", "Meeting at 9", std::chrono::system_clock::now(), false, false},
+                                  nullptr);
+        Clock::time_point last = Clock::now();
+        auto gap = [&] {
+            const Clock::time_point now = Clock::now();
+            longestGapMs = std::max(longestGapMs, std::chrono::duration<double, std::milli>(now - last).count());
+            last = now;
+        };
+        updates = 0;
+        q.setProgress([&](std::int64_t) {
+            ++updates;
+            gap();
+        });
+        queued = q.queueAll({"Everyone"}).queued;
+        gap();
+        state.PauseTiming();
+        in.clear();
+        state.ResumeTiming();
+    }
+    state.counters["queued"] = static_cast<double>(queued);
+    state.counters["updates"] = static_cast<double>(updates);
+    state.counters["longest_gap_ms"] = longestGapMs;
+}
+BENCHMARK(BM_QueueBigGroupProgress)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // The per-row way: every look-up and insert is a statement of its own, committed alone.
 void BM_QueuePerRow(benchmark::State& state) {

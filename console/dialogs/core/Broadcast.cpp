@@ -145,6 +145,7 @@ void BroadcastQueue::handOverIfDue() {
     entryQueued_ = entrySkipped_ = 0;
     chunkEntries_.push_back(entry_);
     commitChunk();
+    if (progress_) progress_(result_.queued);
     tx_.emplace(db_);
     if (inGroup) entrySp_.emplace(db_);
     chunkStart_ = std::chrono::steady_clock::now();

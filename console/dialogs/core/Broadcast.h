@@ -14,6 +14,8 @@
 //   the first ":"), then a number ("-" removed). A blank entry is never queued.
 // - Counts are of committed rows only, so the report never claims a row that a
 //   failed commit took away.
+// - setProgress(f): f(rows queued so far) after each chunk's commit, with the lock
+//   already free, so the window can repaint and show the count meanwhile.
 #pragma once
 
 #include <chrono>
@@ -33,6 +35,8 @@ namespace parlix::console {
 
 // WriteErrorLog's shape: location, number, description.
 using ErrorLogger = std::function<void(const std::string&, long, const std::string&)>;
+// Rows committed so far.
+using QueueProgress = std::function<void(std::int64_t queued)>;
 
 struct Broadcast {
     std::string subject;
@@ -63,6 +67,7 @@ public:
 
     void setRowsPerCommit(std::int64_t rows) { rowsPerCommit_ = rows > 0 ? rows : 1; }
     void setChunkBudget(std::chrono::milliseconds budget) { chunkBudget_ = budget; }
+    void setProgress(QueueProgress progress) { progress_ = std::move(progress); }
     std::int64_t commits() const { return commits_; }
 
     // Queues every entry; throws only when the Send cannot start (closed or locked
@@ -94,6 +99,7 @@ private:
     std::string queueTime_;
     std::int64_t rowsPerCommit_ = kRowsPerCommit;
     std::chrono::milliseconds chunkBudget_ = kChunkBudget;
+    QueueProgress progress_;
 
     db::Statement insert_, members_, groupExists_, contact_, nameOf_, undelivered_;
     std::optional<db::Transaction> tx_, entrySp_;

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
 
+#include "engine/schema/Schema.h"
 #include "platform/workbook/Workbook.h"
 
 namespace parlix::console {
@@ -27,12 +29,32 @@ ExportSource ExportSourceOf(ExportMode mode) {
 
 std::string ExportTarget(const std::string& typed) {
     std::filesystem::path p(typed);
-    if (!p.filename().empty() && p.extension().empty()) p += ".xlsx";
+    if (p.filename().empty()) return p.string();
+    std::string ext = p.extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext.empty())
+        p += ".xlsx";
+    else if (ext == ".xls")
+        p.replace_extension(".xlsx");
     return p.string();
 }
 
+ExportSnapshot::ExportSnapshot(const db::Connection& shared, ExportMode mode) {
+    db_.open(shared.path(), schema::kDatabaseKey);
+    db_.execute("BEGIN");  // deferred: the snapshot is taken by the first read
+    rs_.open(db_, ExportSourceOf(mode).sql, {}, {db::Cursor::Live, db::Lock::ReadOnly, 0});
+}
+
+ExportSnapshot::~ExportSnapshot() {
+    rs_.close();
+    try {
+        db_.rollback();  // a read transaction: nothing to keep
+    } catch (...) {
+    }
+}
+
 std::int64_t WriteExport(db::Recordset& rs, bool headings, const std::string& target,
-                         const std::function<void(std::int64_t)>& progress) {
+                         const std::function<void(std::int64_t)>& progress, std::uint64_t* cellsCut) {
     const int fields = rs.fieldCount();
     const std::string temp = target + ".partial-" + std::to_string(::getpid());
     std::int64_t written = 0;
@@ -49,6 +71,7 @@ std::int64_t WriteExport(db::Recordset& rs, bool headings, const std::string& ta
             if (++written % 10000 == 0 && progress) progress(written);
         }
         w.close();
+        if (cellsCut) *cellsCut = w.cellsCut();
         std::error_code ec;
         std::filesystem::rename(temp, target, ec);
         if (ec) throw std::runtime_error("cannot replace " + target + ": " + ec.message());

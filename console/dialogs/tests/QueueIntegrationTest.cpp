@@ -132,6 +132,23 @@ TEST_F(Queue, ABigGroupCommitsInChunksAndCountsBeyondSixteenBits) {
     EXPECT_EQ(r.failed, std::vector<std::string>{"Everyone"});
 }
 
+// The composer shows the count while a big broadcast runs: only committed rows, and
+// only while the lock is free (the windows repaint then, and read the database).
+TEST_F(Queue, ProgressCountsCommittedRowsWithTheLockFree) {
+    bigGroup("Everyone", 25000, 40000000);
+    BroadcastQueue q(db, broadcast(), nullptr);
+    q.setRowsPerCommit(10000);
+    q.setChunkBudget(std::chrono::hours(1));
+    std::vector<std::int64_t> seen;
+    q.setProgress([&](std::int64_t queued) {
+        EXPECT_FALSE(db::inTransaction(db));
+        EXPECT_EQ(count("SentStatus = 'P'"), queued);
+        seen.push_back(queued);
+    });
+    EXPECT_EQ(q.queueAll({"0171111111", "Everyone"}).queued, 25001);
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{10000, 20000}));
+}
+
 // Skipped numbers write nothing, yet the open chunk holds the write lock all the same:
 // its time budget hands the lock over on that path too.
 TEST_F(Queue, AListOfSkippedNumbersStillHandsTheLockOver) {

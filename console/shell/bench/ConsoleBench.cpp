@@ -1,6 +1,8 @@
-// The main window over a large office's database: 1M Inbox rows, 1M Outbox rows (95 %
-// sent), 50k contacts, 500 groups. The generated file is kept in PARLIX_BENCH_DIR
-// (default /tmp/parlix-console-bench) and reused by later runs.
+// The main window over a large office's database: 1M Inbox rows (30 % from senders not
+// in the address book, so "Unknown"), 1M Outbox rows (20 % to numbers not in the book;
+// half sent, the rest failed, delivered, pending and resent), 50k contacts, 500 groups.
+// The generated file is kept in PARLIX_BENCH_DIR (default /tmp/parlix-office-bench) and
+// reused by later runs.
 //
 //   QT_QPA_PLATFORM=offscreen build/console/parlix_console_bench
 #include <benchmark/benchmark.h>
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "console/shell/General.h"
@@ -31,10 +34,18 @@ using console::NodeKind;
 namespace {
 
 constexpr int kInbox = 1000000, kOutbox = 1000000, kContacts = 50000, kGroups = 500;
+// Numbers not in the book, one sender in 100,000 of them.
+constexpr int kStrangers = 100000;
 
 std::string benchRoot() {
     const char* dir = std::getenv("PARLIX_BENCH_DIR");
-    return dir && *dir ? dir : "/tmp/parlix-console-bench";
+    return dir && *dir ? dir : "/tmp/parlix-office-bench";
+}
+
+// Number k of the office's world: "01" + a network digit + seven digits, all different.
+// Contacts are k < kContacts, strangers kContacts <= k < kContacts + kStrangers.
+std::string number(const std::string& k) {
+    return "'01' || substr('23679', 1 + " + k + " % 5, 1) || printf('%07d', (" + k + " * 7919) % 10000000)";
 }
 
 void generate(const std::string& root) {
@@ -49,10 +60,9 @@ void generate(const std::string& root) {
     c.open(tmp, schema::kDatabaseKey);
     c.execute("PRAGMA journal_mode=OFF");
     c.begin();
-    // Contacts 0123xxxxxxx; one in ten groups' members per contact.
     c.execute("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
               "INSERT INTO AddressBook (Name, Mobile, CompanyName) "
-              "SELECT 'Contact ' || i, '+60' || (120000000 + i * 37), 'Company ' || (i % 700) FROM n",
+              "SELECT 'Contact ' || i, " + number("i") + ", 'Company ' || (i % 700) FROM n",
               {kContacts - 1});
     c.execute("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
               "INSERT INTO Groups (GroupName) SELECT 'Group ' || printf('%03d', i) FROM n",
@@ -61,29 +71,31 @@ void generate(const std::string& root) {
               "SELECT 'Group ' || printf('%03d', ContactID % ?), ContactID, Mobile FROM AddressBook "
               "WHERE ContactID % 10 = 0",
               {kGroups});
-    // Inbox: one message a minute, 2 % unread, names from the address book.
-    c.execute("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+    // Inbox: one message a minute, 2 % unread; 3 in 10 from strangers ("Unknown").
+    c.execute("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < ?), "
+              "m(i, k, stranger) AS (SELECT i, CASE WHEN i % 10 < 3 THEN ? + (i * 13) % ? ELSE i % ? END, "
+              "i % 10 < 3 FROM n) "
               "INSERT INTO Inbox (Message, Name, Mobile, Status, StatusID, DateTime, ModemID) "
               "SELECT 'Reply number ' || i || ' about the order, please call back after five', "
-              "'Contact ' || (i % ?), '+60' || (120000000 + (i % ?) * 37), "
+              "CASE WHEN stranger THEN 'Unknown' ELSE 'Contact ' || k END, " + number("k") + ", "
               "CASE WHEN i % 50 = 0 THEN 'New' ELSE 'Read' END, 0, "
-              "datetime('2024-01-01 00:00:00', '+' || i || ' minutes'), 1 + i % 3 FROM n",
-              {kInbox - 1, kContacts, kContacts});
-    // Outbox: broadcasts of 1000, 95 % sent (a few failed, duplicate, delivered), 5 % waiting.
-    c.execute("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+              "datetime('2024-01-01 00:00:00', '+' || i || ' minutes'), 1 + i % 3 FROM m",
+              {kInbox - 1, kContacts, kStrangers, kContacts});
+    // Outbox: broadcasts of 1000; 2 in 10 to strangers. Of every eight rows four are sent
+    // (delivery unknown), one failed, one sent and delivered, one pending, one resent.
+    c.execute("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < ?), "
+              "m(i, k, stranger, s) AS (SELECT i, CASE WHEN i % 10 < 2 THEN ? + (i * 17) % ? ELSE (i * 7) % ? END, "
+              "i % 10 < 2, substr('SSSSFSPR', 1 + i % 8, 1) FROM n) "
               "INSERT INTO Outbox (MsgType, Subject, Lock, Message, Mobile, Name, DateTimeQueue, DateTimeSent, "
               "SentStatus, DateTimeDeliver, DeliveryStatus, ModemID, MsgRef) "
               "SELECT 0, 'Broadcast ' || (i / 1000), 0, 'Our shop opens at nine on Saturday ' || (i / 1000), "
-              "'+60' || (120000000 + (i % ?) * 37), 'Contact ' || (i % ?), "
+              + number("k") + ", CASE WHEN stranger THEN 'Unknown' ELSE 'Contact ' || k END, "
               "datetime('2024-01-01 00:00:00', '+' || (i / 2) || ' minutes'), "
-              "CASE WHEN i < ? THEN datetime('2024-01-01 00:01:00', '+' || (i / 2) || ' minutes') END, "
-              "CASE WHEN i >= ? THEN (CASE WHEN i % 2 = 0 THEN 'P' ELSE 'R' END) "
-              "WHEN i % 100 = 1 THEN 'F' WHEN i % 100 = 2 THEN 'D' ELSE 'S' END, "
-              "CASE WHEN i < ? AND i % 3 = 0 THEN datetime('2024-01-01 00:02:00', '+' || (i / 2) || ' minutes') END, "
-              "CASE WHEN i < ? THEN (CASE WHEN i % 3 = 0 THEN 'D' WHEN i % 7 = 0 THEN 'F' ELSE 'U' END) END, "
-              "1 + i % 3, i % 256 FROM n",
-              {kOutbox - 1, kContacts, kContacts, kOutbox * 95 / 100, kOutbox * 95 / 100, kOutbox * 95 / 100,
-               kOutbox * 95 / 100});
+              "CASE WHEN s IN ('S', 'F') THEN datetime('2024-01-01 00:01:00', '+' || (i / 2) || ' minutes') END, "
+              "s, CASE WHEN i % 8 = 5 THEN datetime('2024-01-01 00:02:00', '+' || (i / 2) || ' minutes') END, "
+              "CASE WHEN i % 8 = 5 THEN 'D' WHEN s = 'S' THEN 'U' END, "
+              "CASE WHEN s IN ('S', 'F') THEN 1 + i % 3 END, i % 256 FROM m",
+              {kOutbox - 1, kContacts, kStrangers, kContacts});
     c.commit();
     c.close();
     std::filesystem::rename(tmp, path);
@@ -164,33 +176,135 @@ void BM_HeaderSort(benchmark::State& state) {
 }
 BENCHMARK(BM_HeaderSort)->Arg(7)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(4);
 
-// 1,000 Inbox rows from numbers not in the address book when they arrived.
-void BM_FillUnknownInbox(benchmark::State& state) {
-    General* w = window();
-    (void)w;
+// The first click on a folder after the program starts: a new window, whose name
+// fill-in has seen nothing yet, so it looks at every Unknown number once.
+void BM_FirstClickOfARun(benchmark::State& state) {
+    window();
+    const auto kind = static_cast<NodeKind>(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        console::DbConnection.execute(
-            "UPDATE Inbox SET Name = 'Unknown', Mobile = '' || (120000000 + ((MsgID - 1) % ?) * 37) "
-            "WHERE MsgID > ? AND MsgID <= ?",
-            {kContacts, kInbox - 1000, kInbox});
+        auto w = std::make_unique<General>();
+        w->resize(1200, 800);
+        w->show();
+        QApplication::processEvents();
         state.ResumeTiming();
-        if (console::FillUnknownInboxNames(console::DbConnection) != 1000) state.SkipWithError("not all rows named");
+        clickAndPaint(w.get(), w->node(kind));
+        state.PauseTiming();
+        state.SetLabel(w->frmContent->title().toStdString());
+        w.reset();
+        state.ResumeTiming();
     }
 }
-BENCHMARK(BM_FillUnknownInbox)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FirstClickOfARun)
+    ->Arg(static_cast<int>(NodeKind::Inbox))
+    ->Arg(static_cast<int>(NodeKind::SentItems))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
-void BM_FillUnknownOutbox(benchmark::State& state) {
+bool inbox(const benchmark::State& state) { return state.range(0) == 0; }
+const char* table(const benchmark::State& state) { return inbox(state) ? "Inbox" : "Outbox"; }
+std::int64_t fillNames(const benchmark::State& state, console::UnknownNamesSeen& seen) {
+    return inbox(state) ? console::FillUnknownInboxNames(console::DbConnection, seen)
+                        : console::FillUnknownOutboxNames(console::DbConnection, seen);
+}
+
+// The name fill-in alone (0 Inbox, 1 Outbox), as every load after the first runs it:
+// nothing new, so nothing but the address book is read.
+void BM_FillUnknownNothingNew(benchmark::State& state) {
+    window();
+    console::UnknownNamesSeen seen;
+    fillNames(state, seen);
+    for (auto _ : state)
+        if (fillNames(state, seen) != 0) state.SkipWithError("named rows");
+}
+BENCHMARK(BM_FillUnknownNothingNew)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The fill-in that has seen nothing: every Unknown number of the folder, once.
+void BM_FillUnknownEveryRow(benchmark::State& state) {
     window();
     for (auto _ : state) {
-        state.PauseTiming();
-        console::DbConnection.execute("UPDATE Outbox SET Name = 'Unknown' WHERE MsgID > ? AND MsgID <= ?",
-                                      {kOutbox - 1000, kOutbox});
-        state.ResumeTiming();
-        if (console::FillUnknownOutboxNames(console::DbConnection) != 1000) state.SkipWithError("not all rows named");
+        console::UnknownNamesSeen seen;
+        benchmark::DoNotOptimize(fillNames(state, seen));
     }
 }
-BENCHMARK(BM_FillUnknownOutbox)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FillUnknownEveryRow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A stranger added to the address book since the last load: the rows of that number (the
+// stranger with the most of them, ten in each folder) get the name.
+void BM_FillUnknownContactAdded(benchmark::State& state) {
+    window();
+    auto& c = console::DbConnection;
+    const std::string t = table(state);
+    // The stranger whose number the most Unknown rows carry.
+    const std::string mobile =
+        c.scalar("SELECT Mobile FROM " + t + " WHERE Name = 'Unknown' GROUP BY Mobile ORDER BY count(*) DESC")->asText();
+    console::UnknownNamesSeen seen;
+    fillNames(state, seen);
+    std::int64_t named = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        c.execute("INSERT INTO AddressBook (Name, Mobile) VALUES ('New Friend', ?)", {mobile});
+        state.ResumeTiming();
+        named = fillNames(state, seen);
+        state.PauseTiming();
+        c.execute("DELETE FROM AddressBook WHERE Name = 'New Friend'");
+        c.execute("UPDATE " + t + " SET Name = 'Unknown' WHERE Name = 'New Friend'");
+        state.ResumeTiming();
+    }
+    state.counters["named"] = static_cast<double>(named);
+}
+BENCHMARK(BM_FillUnknownContactAdded)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// 1,000 rows added since the last load, half of them from numbers in the book (an engine
+// that did not know them yet): those 500 get their names.
+void BM_FillUnknownRowsAdded(benchmark::State& state) {
+    window();
+    auto& c = console::DbConnection;
+    const std::string t = table(state);
+    console::UnknownNamesSeen seen;
+    fillNames(state, seen);
+    std::int64_t named = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::string mobiles = "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 999) "
+                                    "SELECT 'bench', 'Unknown', " + number("(i * 101)") + " FROM n";
+        if (inbox(state))
+            c.execute("INSERT INTO Inbox (Message, Name, Mobile) " + mobiles);
+        else
+            c.execute("INSERT INTO Outbox (Message, Name, Mobile) " + mobiles);
+        state.ResumeTiming();
+        named = fillNames(state, seen);
+        state.PauseTiming();
+        c.execute("DELETE FROM " + t + " WHERE Message = 'bench'");
+        state.ResumeTiming();
+    }
+    state.counters["named"] = static_cast<double>(named);
+}
+BENCHMARK(BM_FillUnknownRowsAdded)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+ui::ScriptedDialogs* boxes = nullptr;
+
+// The operator's text filter by mobile "017" (about a fifth of the folder), from the
+// menu item to the painted first screen; Remove All Filter between runs.
+void BM_TextFilterInWindow(benchmark::State& state) {
+    General* w = window();
+    const bool sent = state.range(0) != 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        clickAndPaint(w, w->node(sent ? NodeKind::SentItems : NodeKind::Inbox));
+        boxes->answerText("017");
+        state.ResumeTiming();
+        if (sent) w->mnuSentFMobile_Click();
+        else w->mnuInboxFMobile_Click();
+        paint(w);
+        state.PauseTiming();
+        state.SetLabel(w->frmContent->title().toStdString());
+        if (sent) w->mnuSentRFilter_Click();
+        else w->mnuInboxRFilter_Click();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_TextFilterInWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The whole load: connection, eight record sets, the tree with 500 groups, the summary.
 void BM_LoadWith500Groups(benchmark::State& state) {
@@ -240,7 +354,8 @@ BENCHMARK(BM_ScrollWholeInboxMemory)->Unit(benchmark::kMillisecond)->Iterations(
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    ui::ScriptedDialogs boxes;  // the exit question and any message answer themselves
+    ui::ScriptedDialogs scripted;  // the exit question and any message answer themselves
+    boxes = &scripted;
     const std::string root = benchRoot();
     generate(root);
     console::SetAppPath(root);

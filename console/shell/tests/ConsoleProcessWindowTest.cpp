@@ -1,6 +1,7 @@
 // The console as real processes: a second copy, and the console watching a real
 // engine send over the simulated modem.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -87,7 +88,7 @@ protected:
     std::unique_ptr<General> w;
 };
 
-TEST_F(ConsoleProcessTest, ASecondCopyBringsTheFirstForwardAndEnds) {
+TEST_F(ConsoleProcessTest, SecondCopyBringsFirstForwardSignalEndsIt) {
     const fs::path program = built("Parlix");
     ASSERT_TRUE(fs::exists(program)) << program;
     // The program's folder is where it finds Database/: a copy in the test's folder.
@@ -111,6 +112,12 @@ TEST_F(ConsoleProcessTest, ASecondCopyBringsTheFirstForwardAndEnds) {
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_EQ(first->state(), QProcess::Running);
+
+    // A stop signal ends it as Yes to the exit question does, not as a kill.
+    ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
+    ASSERT_TRUE(first->waitForFinished(30000));
+    EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first->exitCode(), 0);
 }
 
 // Queued as the composer queues, sent by a real engine over the simulated modem.

@@ -147,6 +147,31 @@ TEST_F(FiltersTest, TextFiltersInEachFolderNarrowTheViewAndRemoveAllFilterShowsI
     EXPECT_TRUE(checked({w->mnuInboxFMobile, w->mnuInboxFMessage, w->mnuInboxFName}).empty());
 }
 
+// A filter reads its folder once, after the names are filled in: a name filter finds a
+// message whose sender was added to the address book since the folder was last shown.
+TEST_F(FiltersTest, ANameFilterFindsMessagesNamedByThisLoad) {
+    receive("0133", "2026-01-01 09:00:00");
+    queue("S", "0144");
+    open();
+    const struct {
+        NodeKind node;
+        void (General::*handler)();
+        std::string contact, mobile, caption;
+    } cases[] = {
+        {NodeKind::Inbox, &General::mnuInboxFName_Click, "Kim", "0133", "Filtered Inbox by Name = Kim (1 of 1 records)"},
+        {NodeKind::SentItems, &General::mnuSentFName_Click, "Lee", "0144",
+         "Filtered Sent Items by Name = Lee (1 of 1 records)"},
+    };
+    for (const auto& k : cases) {
+        click(k.node);
+        contact(k.contact, k.mobile, "");
+        script({k.contact});
+        (w.get()->*k.handler)();
+        EXPECT_EQ(caption(), k.caption);
+        EXPECT_EQ(rows(), 1) << k.caption;
+    }
+}
+
 TEST_F(FiltersTest, TypedTextIsLiteralInEveryFilterAndSearch) {
     for (const char* m : {"50% off", "a_b", "it's", "star*", "plain", "\xC3\x84PFEL"}) queue("P", "0111", m);
     contact("O'Brien", "0111", "A%B");

@@ -103,6 +103,8 @@ TEST_F(ShellDb, UnknownInboxNamesComeFromTheFirstContactHoldingTheNumberLiterall
         {"it's", "Unknown"},
         {"99", "Late Lee"},
     };
+    // A file not upgraded yet lacks the index of Unknown numbers: the same names, read slowly.
+    c.execute("DROP INDEX InboxUnknownMobile");
     for (auto& r : rows)
         c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES ('m', 'Unknown', ?, 'New', "
                   "'2026-01-01 00:00:00')",
@@ -127,6 +129,64 @@ TEST_F(ShellDb, UnknownOutboxNamesNeedTheExactNumberAndSpareNamedRows) {
     std::vector<std::string> names;
     for (auto& row : c.query("SELECT Name FROM Outbox ORDER BY MsgID")) names.push_back(row[0].asText());
     EXPECT_EQ(names, (std::vector<std::string>{"Ann", "Unknown", "Kept", "Unknown"}));
+}
+
+// A load after the first looks only at rows added since and at numbers of contacts added,
+// changed or removed since; what it names must be what a pass over every row names.
+TEST_F(ShellDb, LaterFillInsNameWhatAFullPassWouldAfterRowsAndContactsChange) {
+    make();
+    ASSERT_TRUE(EnsureDbConnection());
+    auto& c = DbConnection;
+    auto contact = [&](const std::string& name, const std::string& mobile) {
+        c.execute("INSERT INTO AddressBook (Name, Mobile) VALUES (?, ?)", {name, mobile});
+        return c.lastInsertId();
+    };
+    auto message = [&](const std::string& table, const std::string& mobile) {
+        if (table == "Inbox")
+            c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES ('m', 'Unknown', ?, 'New', "
+                      "'2026-01-01 00:00:00')",
+                      {mobile});
+        else
+            c.execute("INSERT INTO Outbox (Subject, Name, Mobile, Message, DateTimeQueue, SentStatus, MsgType) "
+                      "VALUES ('s', 'Unknown', ?, 'm', '2026-01-01 00:00:00', 'S', 1)",
+                      {mobile});
+    };
+    auto names = [&](const std::string& table) {
+        std::vector<std::string> out;
+        for (auto& row : c.query("SELECT Name FROM " + table + " ORDER BY MsgID")) out.push_back(row[0].asText());
+        return out;
+    };
+    for (const std::string table : {"Inbox", "Outbox"}) {
+        SCOPED_TRACE(table);
+        c.execute("DELETE FROM AddressBook");
+        const bool inbox = table == "Inbox";
+        auto fill = [&](UnknownNamesSeen& seen) {
+            return inbox ? FillUnknownInboxNames(c, seen) : FillUnknownOutboxNames(c, seen);
+        };
+        UnknownNamesSeen seen;
+        contact("Ann", "0121111111");
+        const auto unknownNamed = contact("Unknown", "0155");  // a contact that names nobody
+        for (auto m : {"0121111111", "0162222222", "0173333333", "0155", "0184444444"}) message(table, m);
+        fill(seen);
+        EXPECT_EQ(names(table), (std::vector<std::string>{"Ann", "Unknown", "Unknown", "Unknown", "Unknown"}));
+
+        contact("Bo", "0162222222");            // added since: names an old row
+        message(table, "0121111111 ");          // added since; the Outbox ignores the blank, the Inbox not
+        const auto cy = contact("Cy", "0190000000");
+        c.execute("UPDATE AddressBook SET Mobile = '0173333333' WHERE ContactID = ?", {cy});  // changed since
+        c.execute("DELETE FROM AddressBook WHERE ContactID = ?", {unknownNamed});            // removed since
+        contact("Dee", "0155");
+        contact("Eve", "+600184444444");  // holds the number: the Inbox's rule names it, the Outbox's not
+        fill(seen);
+        const std::vector<std::string> expected = {
+            "Ann", "Bo", "Cy", "Dee", inbox ? "Eve" : "Unknown", inbox ? "Unknown" : "Ann"};
+        EXPECT_EQ(names(table), expected);
+        EXPECT_EQ(inbox ? FillUnknownInboxNames(c) : FillUnknownOutboxNames(c), 0) << "a full pass finds no more";
+
+        // Nothing changed: nothing to look at, nothing named.
+        EXPECT_EQ(fill(seen), 0);
+        c.execute("DELETE FROM " + table);
+    }
 }
 
 // Every Outbox load fills names; when nothing matches it must not take the write lock

@@ -35,14 +35,22 @@ TEST_F(UpgradeTest, AnOlderFileGetsTheMissingIndexesAndStatisticsOnceWithItsRows
         c.open(path, kDatabaseKey);
         c.execute("DROP INDEX InboxNewFirst");
         c.execute("DROP INDEX OutboxStatusDelivery");
-        c.execute("DROP INDEX OutboxUnknown");
-        c.execute("DELETE FROM sqlite_stat1 WHERE idx IN ('InboxNewFirst', 'OutboxStatusDelivery', 'OutboxUnknown')");
+        c.execute("DROP INDEX OutboxUnknownMobile");
+        c.execute("DROP INDEX InboxUnknownMobile");
+        c.execute("DELETE FROM sqlite_stat1 WHERE idx IN ('InboxNewFirst', 'OutboxStatusDelivery', "
+                  "'OutboxUnknownMobile', 'InboxUnknownMobile')");
+        // An index a newer one replaced, with its planner row.
+        c.execute("CREATE INDEX OutboxUnknown ON Outbox(Mobile) WHERE Name = 'Unknown'");
+        c.execute("INSERT INTO sqlite_stat1 (tbl, idx, stat) VALUES ('Outbox', 'OutboxUnknown', '1000 1')");
         c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES "
                   "('it''s', 'Unknown', '0123', 'New', '2026-01-01 10:00:00')");
     }
     auto first = upgradeDatabase(path);
-    EXPECT_EQ(first.indexesAdded, (std::vector<std::string>{"InboxNewFirst", "OutboxStatusDelivery", "OutboxUnknown"}));
-    EXPECT_TRUE(upgradeDatabase(path).indexesAdded.empty()) << "a second run changes nothing";
+    EXPECT_EQ(first.indexesAdded, (std::vector<std::string>{"InboxNewFirst", "OutboxStatusDelivery",
+                                                            "OutboxUnknownMobile", "InboxUnknownMobile"}));
+    EXPECT_EQ(first.indexesDropped, std::vector<std::string>{"OutboxUnknown"});
+    auto second = upgradeDatabase(path);
+    EXPECT_TRUE(second.indexesAdded.empty() && second.indexesDropped.empty()) << "a second run changes nothing";
 
     db::Connection c;
     c.open(path, kDatabaseKey);
@@ -56,6 +64,17 @@ TEST_F(UpgradeTest, AnOlderFileGetsTheMissingIndexesAndStatisticsOnceWithItsRows
     EXPECT_EQ(inbox.find("TEMP B-TREE"), std::string::npos) << inbox;
     std::string delivered = plan(c, "SELECT count(*) FROM Outbox WHERE SentStatus = 'S' AND DeliveryStatus = 'D'");
     EXPECT_NE(delivered.find("OutboxStatusDelivery"), std::string::npos) << delivered;
+    // The name fill-in reads the numbers of Unknown rows from the index alone, finds the
+    // rows of a number through it, and reads only the new rows by identifier.
+    for (const std::string t : {"Inbox", "Outbox"}) {
+        std::string numbers = plan(c, "SELECT DISTINCT Mobile FROM " + t + " INDEXED BY " + t +
+                                          "UnknownMobile WHERE Name = 'Unknown'");
+        EXPECT_NE(numbers.find("COVERING INDEX " + t + "UnknownMobile"), std::string::npos) << numbers;
+        std::string byNumber = plan(c, "SELECT MsgID, Mobile FROM " + t + " WHERE Name = 'Unknown' AND Mobile = '0123'");
+        EXPECT_NE(byNumber.find("COVERING INDEX " + t + "UnknownMobile"), std::string::npos) << byNumber;
+        std::string added = plan(c, "SELECT Mobile FROM " + t + " WHERE MsgID > 5 AND MsgID <= 9 AND +Name = 'Unknown'");
+        EXPECT_NE(added.find("rowid>? AND rowid<?"), std::string::npos) << added;
+    }
 }
 
 TEST_F(UpgradeTest, RefusesMissingFilesWrongKeysAndOtherDatabases) {

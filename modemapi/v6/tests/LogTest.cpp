@@ -81,6 +81,9 @@ TEST(WriteAPILog, DailyFileInLibraryFolderWithEntries) {
   EXPECT_EQ(all[4], "");  // an empty text still makes an entry
   EXPECT_EQ(all[5], "");
 
+  // It holds message texts: its owner's alone.
+  EXPECT_EQ(fs::status(day1).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
   const std::string second = slurp(day2);
   EXPECT_NE(second.find("\nnext day\n\n"), std::string::npos) << second;
   fs::remove(day1);

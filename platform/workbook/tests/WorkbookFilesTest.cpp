@@ -127,6 +127,17 @@ TEST(WorkbookFiles, PublicWorkbooks) {
          {{3, {"", "B3", "C3", "D3"}}, {4, {"", "B4", "C4", "D4"}}, {5, {"", "B5", "C5", "D5"}},
           {6, {"", "B6", "C6", "D6"}}},
          4},
+        {"exceldatareader-mulcells-dual.xls", "Contents",
+         {{3, {"", "Table Of Contents"}},
+          {5, {"", "Code", "    Title"}},
+          {7, {"", "201", "Table 2.1. Personal Income and Its Disposition"}},
+          {9, {"", "202", "Table 2.2. Personal Consumption Expenditures by Major Type of Product"}},
+          {11, {"", "203", "Table 2.3. Real Personal Consumption Expenditures by Major Type of Product"}},
+          {13, {"", "204", "Table 2.4. Personal Consumption Expenditures by Type of Expenditure"}},
+          {15, {"", "205", "Table 2.5. Real Personal Consumption Expenditures by Type of Expenditure"}},
+          {17, {"", "206", "Table 2.6. Personal Consumption Expenditures by Type of Product"}},
+          {19, {"", "207", "Table 2.7. Real Personal Consumption Expenditures by Type of Product"}}},
+         3},
         {"openxlsx-inlineStr.xlsx", "Sheet1",
          {{1, {"this", "it"}},
           {2, {"is an xlsx file", "cannot be read"}},
@@ -194,20 +205,34 @@ TEST(WorkbookFiles, HandMadeXlsx) {
     EXPECT_EQ(texts(readSheet(fixture("lowercase.xlsx")))[1][0], "Ali bin Abu");
 }
 
+// openpyxl stores no value for a formula: refused with the rows. xlwt stores the
+// result "empty text" for every formula, which is also what a calculated "" is: read
+// as empty cells.
 TEST(WorkbookFiles, FormulasNeedStoredValues) {
     const Rows computed = {{"Name", "Mobile", "Company"}, {"Ali", "2", "Co"}, {"Bee", "0123", "Co"}, {"Cat", "Ali", "Co"}};
     EXPECT_EQ(texts(readSheet(fixture("formula-lo.xlsx"))), computed);
     EXPECT_EQ(texts(readSheet(fixture("formula-lo.xls"))), computed);
-    for (const auto& [name, rows] : {std::pair{"formula.xlsx", std::vector<std::uint32_t>{2, 4}},
-                                     std::pair{"formula.xls", std::vector<std::uint32_t>{1}}}) {
-        try {
-            readSheet(fixture(name));
-            ADD_FAILURE() << name << " read";
-        } catch (const WorkbookError& e) {
-            EXPECT_EQ(e.problem(), Problem::FormulaWithoutValue) << name;
-            EXPECT_EQ(e.rows(), rows) << name;
-        }
+    EXPECT_EQ(texts(readSheet(fixture("formula.xls"))), (Rows{{"Ali"}}));
+    try {
+        readSheet(fixture("formula.xlsx"));
+        ADD_FAILURE() << "formula.xlsx read";
+    } catch (const WorkbookError& e) {
+        EXPECT_EQ(e.problem(), Problem::FormulaWithoutValue);
+        EXPECT_EQ(e.rows(), (std::vector<std::uint32_t>{2, 4}));
     }
+}
+
+// As LibreOffice and Gnumeric save them: a formula whose result is an empty text is an
+// empty cell; serial 60 is Excel's 29 February 1900, between 59 and 61; a file with an
+// Excel 5 and an Excel 97 stream reads from the Excel 97 one, whichever comes first.
+TEST(WorkbookFiles, EdgesFromLibreOfficeAndGnumeric) {
+    const Rows edges = {{"Name", "Mobile", "Company"},
+                        {"Ali", "", "Co"},
+                        {"Bee", "0123"},
+                        {"1900-02-28", "1900-02-29", "1900-03-01", "1900-02-29 06:00:00"}};
+    for (const char* name :
+         {"edges-lo.xls", "edges-lo.xlsx", "edges-gnumeric.xls", "edges-dual.xls", "edges-dual-swapped.xls"})
+        EXPECT_EQ(texts(readSheet(fixture(name))), edges) << name;
 }
 
 TEST(WorkbookFiles, RefusedWithTheirCause) {
@@ -285,6 +310,34 @@ TEST(WorkbookFiles, WrittenTextsSurviveOtherReaders) {
               "\"emoji \xF0\x9F\x98\x80\",\"Ünïcödé 李\",\"-0\"\n"
               ",\"middle empty\",\n");
     std::filesystem::remove_all(dir);
+}
+
+// A text longer than a cell holds is written cut to 32,767 characters as spreadsheet
+// programs count them (UTF-16 units: an emoji is two, never split), with the writer's
+// own escapes counted too; each cut cell is counted and the workbook is whole.
+TEST(WorkbookFiles, WriterCutsTextsLongerThanACell) {
+    std::string escapes;
+    for (int i = 0; i < 5000; ++i) escapes += "_x0041_";
+    const std::vector<std::pair<std::string, std::string>> cells = {
+        {std::string(40000, 'a'), std::string(32767, 'a')},
+        {std::string(32767, 'b'), std::string(32767, 'b')},
+        {std::string(32766, 'c') + "\xF0\x9F\x98\x80", std::string(32766, 'c')},
+        {escapes, escapes.substr(0, 2520 * 7 + 1)},  // what the escaped text leaves room for
+    };
+    const auto path = std::filesystem::temp_directory_path() / ("parlix-long-" + std::to_string(::getpid()) + ".xlsx");
+    SheetWriter w(path.string());
+    for (const auto& [text, kept] : cells) w.addRow({text});
+    w.close();
+    EXPECT_EQ(w.cellsCut(), 3u);
+    const Sheet back = readSheet(path.string());
+    ASSERT_EQ(back.rows.size(), cells.size());
+    for (std::size_t i = 0; i < cells.size(); ++i) EXPECT_EQ(back.rows[i].cells, (std::vector<std::string>{cells[i].second})) << i;
+    const std::string lengths =
+        run("/usr/bin/python3 '" + toolsDir() + "/read_xlsx.py' '" + path.string() +
+            "' | /usr/bin/python3 -c 'import json, sys; print([len(r[0].encode(\"utf-16-le\")) // 2 "
+            "for r in json.load(sys.stdin)[\"rows\"]])'");
+    EXPECT_EQ(lengths, "[32767, 32767, 32766, 17641]\n");
+    std::filesystem::remove(path);
 }
 
 TEST(WorkbookFiles, WriterRefusesRowsBeyondTheLimit) {

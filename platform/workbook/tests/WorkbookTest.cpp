@@ -23,7 +23,10 @@ TEST(WorkbookText, SerialDates) {
     } cases[] = {
         {1, false, DateKind::Date, "1900-01-01"},
         {59, false, DateKind::Date, "1900-02-28"},
+        {60, false, DateKind::Date, "1900-02-29"},  // Excel's day that the calendar has not
+        {60.25, false, DateKind::DateTime, "1900-02-29 06:00:00"},
         {61, false, DateKind::Date, "1900-03-01"},
+        {60, true, DateKind::Date, "1904-03-01"},
         {45292, false, DateKind::Date, "2024-01-01"},
         {73110, false, DateKind::Date, "2100-03-01"},        // 2100 is no leap year
         {0, true, DateKind::Date, "1904-01-01"},
@@ -61,4 +64,22 @@ TEST(WorkbookText, EscapesRoundTrip) {
     for (const std::string s : {"_x0041_", "__x0041__", "_x005F_", "plain", "x_x00", "\xE2\x9C\x93 _xABCD_"})
         EXPECT_EQ(decodeEscapes(cellTextForXlsx(s)), s) << s;
     EXPECT_EQ(cellTextForXlsx("bad \xFF byte"), "bad \xEF\xBF\xBD byte");
+}
+
+// The compound file that FreeXL gets for a two-stream workbook: our own reader finds the
+// stream again, at every size (several allocation sectors, and beyond the 109 that the
+// header lists, where the chained ones take over).
+TEST(WorkbookText, CompoundFileOfOneStream) {
+    for (const std::size_t size : {std::size_t{100}, std::size_t{4096}, std::size_t{70000}, std::size_t{8u << 20}}) {
+        std::string stream(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) stream[i] = static_cast<char>(i * 7 + i / 511);
+        const std::string file = compoundFileOf(stream);
+        const CompoundFile cf(file);
+        std::string back = cf.stream("Workbook");
+        ASSERT_GE(back.size(), size) << size;
+        EXPECT_GE(back.size(), 4096u) << size;
+        EXPECT_TRUE(back.compare(0, size, stream) == 0) << size;
+        EXPECT_EQ(back.find_first_not_of('\0', size), std::string::npos) << size;
+        EXPECT_FALSE(cf.has("Book"));
+    }
 }

@@ -262,3 +262,49 @@ if soffice and ssconvert:
     dims = data.find(b"\x00\x02\x0a\x00")
     data[dims + 10:dims + 12] = (1).to_bytes(2, "little")
     open(path("dims-biff5.xls"), "wb").write(bytes(data))
+
+# Edges that LibreOffice and Gnumeric write: a formula whose result is an empty text
+# (LibreOffice stores it as the empty-text result kind of BIFF8, Gnumeric as an empty
+# STRING record), and the serials 59, 60 and 61 shown as dates (Excel counts a 29
+# February 1900, serial 60). Gnumeric also writes the workbook for Excel 5 and Excel 97
+# at once: a "Book" and a "Workbook" stream in one file.
+edges = openpyxl.Workbook()
+es = edges.active
+es.title = "Sheet1"
+es.append(HEAD)
+es.append(["Ali", '=IF(1>2,"x","")', "Co"])
+es.append(["Bee", "0123", '=IF(LEN(A3)>9,A3,"")'])
+es.append([59, 60, 61, 60.25])
+for c in es[4]:
+    c.number_format = "yyyy-mm-dd"
+es["D4"].number_format = "yyyy-mm-dd hh:mm:ss"
+edges.save(path("edges.xlsx"))
+if soffice:
+    lo = os.path.join(out, "lo-edges")
+    for fmt in ("xls:MS Excel 97", "xlsx:Calc MS Excel 2007 XML"):
+        subprocess.run([soffice, "-env:UserInstallation=" + profile, "--headless", "--convert-to", fmt,
+                        "--outdir", lo, path("edges.xlsx")],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180)
+    for ext in ("xls", "xlsx"):
+        shutil.move(os.path.join(lo, "edges." + ext), path("edges-lo." + ext))
+    shutil.rmtree(lo, ignore_errors=True)
+    shutil.rmtree(os.path.join(out, "lo-profile"), ignore_errors=True)
+if ssconvert:
+    for kind, dst in (("excel_biff8", "edges-gnumeric.xls"), ("excel_dsf", "edges-dual.xls")):
+        subprocess.run([ssconvert, "--export-type=Gnumeric_Excel:" + kind, path("edges.xlsx"), path(dst)],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180)
+    # The same file with the two streams' directory entries in the other order (the
+    # "Workbook" entry first): a reader that takes the last match then gets Excel 5's.
+    data = bytearray(open(path("edges-dual.xls"), "rb").read())
+    sector = 1 << int.from_bytes(data[0x1E:0x20], "little")
+    base = (int.from_bytes(data[0x30:0x34], "little") + 1) * sector
+    entries = {}
+    for k in range(sector // 128):
+        e = base + 128 * k
+        size = int.from_bytes(data[e + 0x40:e + 0x42], "little")
+        entries[bytes(data[e:e + max(size - 2, 0)]).decode("utf-16-le", "replace")] = e
+    book, workbook = entries["Book"], entries["Workbook"]
+    for lo_, hi in ((0, 0x44), (0x50, 128)):  # all but the tree links
+        a, b = data[book + lo_:book + hi], data[workbook + lo_:workbook + hi]
+        data[book + lo_:book + hi], data[workbook + lo_:workbook + hi] = b, a
+    open(path("edges-dual-swapped.xls"), "wb").write(bytes(data))
