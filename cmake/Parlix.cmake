@@ -69,6 +69,8 @@ function(parlix_add_benchmark name)
   parlix_warnings(${name})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${A_LIBS} benchmark::benchmark)
+  # Every benchmark program lands in <build>/bench, where scripts/bench.sh finds them.
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
 
 # parlix_add_fuzzer(name SOURCES ... [LIBS ...] CORPUS dir)

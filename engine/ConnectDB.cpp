@@ -3,7 +3,7 @@
 #include "engine/EngineGlobals.h"
 #include "engine/ErrorLog.h"
 
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 
 #include <sqlite3.h>
 

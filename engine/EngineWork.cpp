@@ -17,7 +17,7 @@
 #include "engine/ErrorLog.h"
 #include "engine/InboxSpool.h"
 #include "engine/WorkRules.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/clock/Clock.h"
 #include "platform/db/Recordset.h"
 #include "platform/text/Text.h"

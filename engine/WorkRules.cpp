@@ -1,7 +1,7 @@
 #include "engine/WorkRules.h"
 
 #include "engine/EngineText.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "pdu/Helpers.h"
 #include "platform/clock/Clock.h"
 #include "platform/text/Text.h"

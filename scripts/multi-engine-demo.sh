@@ -15,9 +15,9 @@ DUPS=10
 KEY=quorbind5
 
 cmake --build "$BUILD" --target parlix-makedb modemsim parlix-engine-headless >/dev/null
-makedb="$BUILD/engine/schema/parlix-makedb"
+makedb="$BUILD/database/parlix-makedb"
 sim="$BUILD/tools/modemsim/modemsim"
-engine="$BUILD/engine/work_tests/parlix-engine-headless"
+engine="$BUILD/engine/headless/parlix-engine-headless"
 
 root=$(mktemp -d /tmp/parlix-demo-XXXXXX)
 pids=()

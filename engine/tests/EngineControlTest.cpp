@@ -2,7 +2,7 @@
 // modem on a pseudo-terminal.
 #include "engine/EngineText.h"
 #include "engine/tests/EngineRig.h"
-#include "engine/work_tests/HeadlessView.h"
+#include "engine/headless/HeadlessView.h"
 #include "platform/clock/Clock.h"
 
 #include <cstdlib>

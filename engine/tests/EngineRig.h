@@ -4,7 +4,7 @@
 
 #include "engine/Engine.h"
 #include "engine/EngineGlobals.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Connection.h"
 #include "platform/serial/SerialPort.h"
 #include "tools/modemsim/SimModem.h"

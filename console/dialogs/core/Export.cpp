@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/workbook/Workbook.h"
 
 namespace parlix::console {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Recordset.h"
 

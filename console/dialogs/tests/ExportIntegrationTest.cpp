@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "console/dialogs/core/Export.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Recordset.h"
 #include "platform/workbook/Workbook.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "console/dialogs/core/Login.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 
 using namespace parlix;
 using namespace parlix::console;

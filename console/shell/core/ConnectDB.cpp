@@ -1,7 +1,7 @@
 #include "console/shell/core/ConnectDB.h"
 
 #include "console/shell/core/Error.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 
 #include <filesystem>
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <thread>
 
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Transaction.h"
 
 namespace parlix::console {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 
 namespace parlix::console {
 

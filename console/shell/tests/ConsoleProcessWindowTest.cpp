@@ -20,7 +20,7 @@
 #include "console/shell/General.h"
 #include "console/shell/core/ConnectDB.h"
 #include "console/shell/tests/TestRoot.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Value.h"
 #include "platform/db/qt/RecordsetModel.h"
 #include "platform/ui/Dialogs.h"
@@ -122,7 +122,7 @@ TEST_F(ConsoleProcessTest, SecondCopyBringsFirstForwardSignalEndsIt) {
 
 // Queued as the composer queues, sent by a real engine over the simulated modem.
 TEST_F(ConsoleProcessTest, SentItemsFollowTheEngineAndTheInboxNamesTheSender) {
-    const fs::path engine = built("../engine/work_tests/parlix-engine-headless");
+    const fs::path engine = built("../engine/headless/parlix-engine-headless");
     const fs::path modem = built("../tools/modemsim/modemsim");
     if (!fs::exists(engine) || !fs::exists(modem)) GTEST_SKIP() << "engine or modemsim not built";
 

@@ -13,7 +13,7 @@
 #include "console/shell/core/Deletes.h"
 #include "console/dialogs/tests/HeadlessEngine.h"
 #include "console/shell/tests/TestRoot.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "tools/modemsim/SimModem.h"
 
 namespace parlix::console {

@@ -15,7 +15,7 @@
 #include "console/shell/core/FolderFilters.h"
 #include "console/shell/core/Views.h"
 #include "console/shell/tests/TestRoot.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Transaction.h"
 
 namespace parlix::console {

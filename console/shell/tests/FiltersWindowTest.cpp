@@ -27,7 +27,7 @@
 #include "console/shell/frmStatusOption.h"
 #include "console/shell/tests/MainWindowDb.h"
 #include "console/shell/tests/TestRoot.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/qt/RecordsetModel.h"
 #include "platform/ui/Dialogs.h"
 

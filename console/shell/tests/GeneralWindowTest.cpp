@@ -29,7 +29,7 @@
 #include "console/shell/core/Error.h"
 #include "console/shell/core/Main1.h"
 #include "console/shell/tests/TestRoot.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/qt/RecordsetModel.h"
 #include "platform/ui/Dialogs.h"
 

@@ -8,7 +8,7 @@
 #include "console/shell/core/Groups.h"
 #include "console/shell/core/Messages.h"
 #include "console/shell/tests/TestRoot.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 
 namespace parlix::console {
 namespace {

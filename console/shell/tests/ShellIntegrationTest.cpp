@@ -11,7 +11,7 @@
 #include "console/shell/core/Summary.h"
 #include "console/shell/core/UnknownNames.h"
 #include "console/shell/tests/TestRoot.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 
 namespace parlix::console {
 namespace {

@@ -1,7 +1,7 @@
 // The engine against modems that keep strictly to 27.005: storage numbered from 0 or 1,
 // information text and OK written apart, a network that answers a send late, and a
 // modem left at its ">" prompt by an engine that was killed.
-#include "engine/work_tests/WorkRig.h"
+#include "engine/integration/WorkRig.h"
 
 
 using namespace parlix;

@@ -4,7 +4,7 @@
 // The generated file is kept in PARLIX_BENCH_DIR (default /tmp/parlix-office-bench) and
 // reused by later runs.
 //
-//   QT_QPA_PLATFORM=offscreen build/console/parlix_console_bench
+//   QT_QPA_PLATFORM=offscreen build/bench/parlix_console_bench
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -23,7 +23,7 @@
 #include "console/shell/General.h"
 #include "console/shell/core/ConnectDB.h"
 #include "console/shell/core/UnknownNames.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/qt/RecordsetModel.h"
 #include "platform/ui/Dialogs.h"
 

@@ -2,7 +2,7 @@
 // once; an engine killed in the middle of a send leaves nothing locked or lost.
 // The engines are separate processes (parlix-engine-headless) running the engine's
 // control loop and work steps.
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Value.h"
 #include "tools/modemsim/SimModem.h"

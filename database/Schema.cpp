@@ -1,4 +1,4 @@
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -28,7 +28,7 @@
 #include "console/dialogs/frmTemplate.h"
 #include "console/dialogs/frmTo.h"
 #include "console/shell/core/ConnectDB.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Connection.h"
 
 using namespace parlix;

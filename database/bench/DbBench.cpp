@@ -12,8 +12,8 @@
 #include <random>
 #include <string>
 
-#include "engine/schema/Schema.h"
-#include "engine/schema/bench/OutboxData.h"
+#include "database/Schema.h"
+#include "database/bench/OutboxData.h"
 #include "platform/db/Recordset.h"
 
 using namespace parlix;

@@ -18,7 +18,7 @@
 
 #include "console/dialogs/core/Export.h"
 #include "console/dialogs/core/Import.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Recordset.h"
 #include "platform/workbook/Workbook.h"
 

@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Connection.h"
 
 namespace parlix::benchdata {

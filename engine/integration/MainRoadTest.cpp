@@ -2,7 +2,7 @@
 // Outbox rows reach the handset, refusals, duplicates, schedule and routing, delivery
 // reports, incoming messages, and what happens when a step breaks half-way.
 #include "engine/InboxSpool.h"
-#include "engine/work_tests/WorkRig.h"
+#include "engine/integration/WorkRig.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,5 +1,5 @@
 // Bringing a file made by an earlier install up to the current indexes and statistics.
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/tests/EngineRig.h"
-#include "engine/work_tests/HeadlessView.h"
+#include "engine/headless/HeadlessView.h"
 #include "platform/clock/Clock.h"
 #include "platform/db/Recordset.h"
 #include "platform/db/Value.h"

@@ -3,7 +3,7 @@
 // made once in PARLIX_BENCH_DIR (default /tmp/parlix-groups-bench); every case puts the
 // rows back as they were (outside the timing), so runs can repeat.
 //
-//   build/console/parlix_console_groups_bench
+//   build/bench/parlix_console_groups_bench
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -15,7 +15,7 @@
 #include "console/shell/core/Groups.h"
 #include "console/shell/core/Messages.h"
 #include "console/shell/core/Views.h"
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 #include "platform/db/Recordset.h"
 
 using namespace parlix;

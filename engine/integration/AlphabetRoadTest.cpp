@@ -1,7 +1,7 @@
 // The GSM alphabet through the engine and the simulated modem on a pty: extension
 // characters and Greek letters out and in, the single or long choice counted in
 // septets, parts of long messages and unreadable units received.
-#include "engine/work_tests/WorkRig.h"
+#include "engine/integration/WorkRig.h"
 
 using namespace parlix;
 using namespace parlix::engine;

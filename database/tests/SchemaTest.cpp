@@ -1,4 +1,4 @@
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -12,7 +12,7 @@
 #include <iostream>
 #include <string>
 
-#include "engine/schema/Schema.h"
+#include "database/Schema.h"
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--doc") == 0) {

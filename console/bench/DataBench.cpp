@@ -1,4 +1,4 @@
-// console_data_bench: the folder filters and the deletes of the console over large
+// parlix_console_data_bench: the folder filters and the deletes of the console over large
 // folders. Files (made once, kept in $PARLIX_BENCH_DIR or /tmp/parlix-data-bench):
 // 1k / 100k / 1M Outbox rows (95 % sent) with 50k contacts in 500 groups, by the
 // database benchmark's generator; the 100k file also holds 100k Inbox rows. Deletes
@@ -21,7 +21,7 @@
 #include "console/shell/core/Deletes.h"
 #include "console/shell/core/FolderFilters.h"
 #include "console/shell/core/Views.h"
-#include "engine/schema/bench/OutboxData.h"
+#include "database/bench/OutboxData.h"
 #include "platform/db/Statement.h"
 
 using namespace parlix;
