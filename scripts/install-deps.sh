@@ -14,7 +14,7 @@ PACKAGES=(
   libsqlcipher-dev sqlcipher libicu-dev
   # e-mail gateway: POP3/SMTP and MIME; HTML-only mail read as text
   libcurl4-openssl-dev libgmime-3.0-dev libxml2-dev
-  # workbooks
+  # workbooks (libxml2-dev, above, streams the .xlsx sheet)
   libxlsxwriter-dev libfreexl-dev libzip-dev libpugixml-dev
   # workbook test fixtures and read-back checks: openpyxl (.xlsx), xlwt (.xls),
   # LibreOffice without its windows (CSV conversion), Gnumeric's ssconvert (BIFF5 .xls)

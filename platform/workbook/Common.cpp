@@ -159,18 +159,31 @@ bool hasPrefix(std::string_view bytes, std::string_view prefix) {
     return bytes.size() >= prefix.size() && bytes.substr(0, prefix.size()) == prefix;
 }
 
+Row* SheetBuilder::rowOf(std::uint32_t row) {
+    const std::uint32_t number = row + 1;
+    if (!ordered_.empty() && ordered_.back().number == number) return &ordered_.back();
+    const bool inOrder = ordered_.empty() || ordered_.back().number < number;
+    if (!inOrder) {
+        const auto it = std::lower_bound(ordered_.begin(), ordered_.end(), number,
+                                         [](const Row& r, std::uint32_t n) { return r.number < n; });
+        if (it != ordered_.end() && it->number == number) return &*it;
+        if (const auto o = others_.find(row); o != others_.end()) return &o->second;
+    }
+    if (ordered_.size() + others_.size() >= limits_.maxRows)
+        throw WorkbookError(Problem::TooLarge, "the sheet has more than " + std::to_string(limits_.maxRows) + " rows");
+    // Room for as many cells as the row before holds: one allocation, no regrowth.
+    Row fresh{number, {}};
+    if (!ordered_.empty()) fresh.cells.reserve(ordered_.back().cells.size());
+    Row* made = inOrder ? &ordered_.emplace_back(std::move(fresh)) : &others_.emplace(row, std::move(fresh)).first->second;
+    return made;
+}
+
 void SheetBuilder::set(std::uint32_t row, std::uint32_t col, std::string text) {
     if (text.empty()) return;
     columns_ = std::max(columns_, static_cast<int>(std::min<std::uint32_t>(col, 1u << 20)) + 1);
-    auto it = rows_.find(row);
-    if (it == rows_.end()) {
-        if (rows_.size() >= limits_.maxRows)
-            throw WorkbookError(Problem::TooLarge,
-                                "the sheet has more than " + std::to_string(limits_.maxRows) + " rows");
-        it = rows_.emplace(row, Row{row + 1, {}}).first;
-    }
+    Row* r = rowOf(row);
     if (col >= static_cast<std::uint32_t>(limits_.maxColumns)) return;
-    auto& cells = it->second.cells;
+    auto& cells = r->cells;
     if (cells.size() <= col) cells.resize(col + 1);
     cells[col] = std::move(text);
 }
@@ -184,9 +197,19 @@ Sheet SheetBuilder::finish() {
     }
     Sheet s;
     s.columns = columns_;
-    s.rows.reserve(rows_.size());
-    for (auto& [n, r] : rows_) s.rows.push_back(std::move(r));
-    rows_.clear();
+    if (others_.empty()) {
+        s.rows = std::move(ordered_);
+    } else {
+        s.rows.reserve(ordered_.size() + others_.size());
+        auto o = others_.begin();
+        for (auto& r : ordered_) {
+            for (; o != others_.end() && o->second.number < r.number; ++o) s.rows.push_back(std::move(o->second));
+            s.rows.push_back(std::move(r));
+        }
+        for (; o != others_.end(); ++o) s.rows.push_back(std::move(o->second));
+    }
+    ordered_.clear();
+    others_.clear();
     return s;
 }
 
@@ -220,7 +243,7 @@ Format formatOf(std::string_view bytes) {
 Sheet readBytes(const std::string& path, std::string_view bytes, const std::string& sheetName,
                 const Limits& limits) {
     switch (formatOf(bytes)) {
-    case Format::Xlsx: return readXlsx(bytes, sheetName, limits);
+    case Format::Xlsx: return readXlsx("", bytes, sheetName, limits);
     case Format::Xls: {
         // An encrypted .xlsx is a compound file holding the encrypted package.
         const CompoundFile cf(bytes);
@@ -243,6 +266,14 @@ Format detectFormat(const std::string& path) {
 }
 
 Sheet readSheet(const std::string& path, const std::string& sheetName, const Limits& limits) {
+    if (detectFormat(path) == Format::Xlsx) {
+        // Read from the file part by part: its bytes are never held whole.
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(path, ec);
+        if (ec) throw WorkbookError(Problem::NotWorkbook, "cannot open " + path);
+        if (size > limits.maxFileBytes) throw WorkbookError(Problem::TooLarge, "the file is too large");
+        return readXlsx(path, {}, sheetName, limits);
+    }
     const std::string bytes = readFile(path, limits);
     return readBytes(path, bytes, sheetName, limits);
 }

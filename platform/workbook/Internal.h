@@ -36,8 +36,10 @@ public:
     Sheet finish();
 
 private:
+    Row* rowOf(std::uint32_t row);  // 0-based; made when new
     const Limits& limits_;
-    std::map<std::uint32_t, Row> rows_;
+    std::vector<Row> ordered_;               // rows as they come in rising order (the usual case)
+    std::map<std::uint32_t, Row> others_;    // rows that come out of order
     int columns_ = 0;
     std::vector<std::uint32_t> formulaRows_;
 };
@@ -73,7 +75,8 @@ bool hasPrefix(std::string_view bytes, std::string_view prefix);
 inline constexpr std::string_view kCfbSignature{"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8};
 inline constexpr std::string_view kZipSignature{"PK\x03\x04", 4};
 
-Sheet readXlsx(std::string_view bytes, const std::string& sheetName, const Limits& limits);
+// From the file at `path`, or from `bytes` when `path` is empty.
+Sheet readXlsx(const std::string& path, std::string_view bytes, const std::string& sheetName, const Limits& limits);
 Sheet readXls(const std::string& path, std::string_view bytes, const std::string& sheetName, const Limits& limits);
 
 }  // namespace parlix::workbook::detail

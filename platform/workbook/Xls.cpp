@@ -81,6 +81,9 @@ CompoundFile::CompoundFile(std::string_view bytes) : bytes_(bytes) {
             e.name += unit < 0x80 ? static_cast<char>(std::tolower(unit)) : '?';
         }
         e.type = static_cast<unsigned char>(dir[at + 0x42]);
+        // Kinds 0 to 5 exist (empty, storage, stream, lock bytes, property, root); any
+        // other is a damaged directory that no reader should be handed.
+        if (e.type > 5) throw WorkbookError(Problem::Damaged, "the workbook is damaged (directory entry)");
         e.start = u32(dir, at + 0x74);
         e.size = u32(dir, at + 0x78);
         if (sectorSize_ == 4096) e.size |= static_cast<std::uint64_t>(u32(dir, at + 0x7C)) << 32;

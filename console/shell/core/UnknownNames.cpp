@@ -182,12 +182,14 @@ std::int64_t fill(db::Connection& c, const Folder& f, UnknownNamesSeen& seen) {
             });
     }
 
-    // The rows behind the numbers some contact takes, through the index of Unknown rows;
-    // then each row's own number decides, as it is written.
+    // The rows behind the numbers, through the index of Unknown rows: every number when
+    // few were asked for (each a look-up), else only those some contact takes (every
+    // Unknown number of the folder: most are in no contact). Then each row's own number
+    // decides, as it is written.
     std::vector<std::pair<std::int64_t, std::string>> rows;
     Numbers written;
     db::Statement unknownRows(c, "SELECT MsgID, Mobile FROM " + table + " WHERE Name = 'Unknown' AND Mobile = ?");
-    for (const auto& [number, contact] : firstContacts(f, contacts, numbers)) {
+    auto rowsOf = [&](std::string_view number) {
         unknownRows.each({std::string(number)}, [&](const std::vector<db::Value>& r) {
             std::string mobile = r[1].asText();
             if (mobile.empty()) return true;  // an empty number matches nobody
@@ -195,6 +197,11 @@ std::int64_t fill(db::Connection& c, const Folder& f, UnknownNamesSeen& seen) {
             rows.emplace_back(r[0].asInt(), std::move(mobile));
             return true;
         });
+    };
+    if (everyNumber) {
+        for (const auto& taken : firstContacts(f, contacts, numbers)) rowsOf(taken.first);
+    } else {
+        for (const std::string& number : numbers) rowsOf(number);
     }
     const auto names = firstContacts(f, contacts, written);
     std::vector<std::pair<std::int64_t, db::Value>> writes;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/workbook/Internal.h"
 
 using namespace parlix::workbook;
@@ -82,4 +84,27 @@ TEST(WorkbookText, CompoundFileOfOneStream) {
         EXPECT_EQ(back.find_first_not_of('\0', size), std::string::npos) << size;
         EXPECT_FALSE(cf.has("Book"));
     }
+}
+
+// Cells come row by row from an .xlsx, but an .xls gives FreeXL's cells first and our
+// own walk's after them: rows out of order meet again, in order, each cell in its place.
+TEST(WorkbookText, RowsInAnyOrder) {
+    Limits limits;
+    SheetBuilder b(limits);
+    const std::tuple<std::uint32_t, std::uint32_t, const char*> sets[] = {
+        {3, 0, "d"}, {5, 1, "f"}, {1, 2, "b"}, {3, 2, "D"}, {0, 0, "a"}, {4, 0, "e"}, {1, 0, "B"}, {5, 0, "F"}};
+    for (const auto& [row, col, text] : sets) b.set(row, col, text);
+    const Sheet s = b.finish();
+    std::vector<std::pair<std::uint32_t, std::vector<std::string>>> got;
+    for (const auto& r : s.rows) got.emplace_back(r.number, r.cells);
+    EXPECT_EQ(got, (std::vector<std::pair<std::uint32_t, std::vector<std::string>>>{
+                       {1, {"a"}}, {2, {"B", "", "b"}}, {4, {"d", "", "D"}}, {5, {"e"}}, {6, {"F", "f"}}}));
+    EXPECT_EQ(s.columns, 3);
+    Limits two;
+    two.maxRows = 2;
+    SheetBuilder small(two);
+    small.set(4, 0, "x");
+    small.set(1, 0, "y");
+    small.set(4, 1, "x again");  // a row it holds already
+    EXPECT_THROW(small.set(2, 0, "z"), WorkbookError);
 }

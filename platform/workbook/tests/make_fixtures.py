@@ -106,6 +106,7 @@ WBRELS = ('<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://sc
           '<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="/xl/sheets/data.xml"/>'
           '<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="sheets/other.xml"/>'
           '<Relationship Id="rId3" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="strings.xml"/>'
+          '<Relationship Id="rId4" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/>'
           '</Relationships>')
 SST = ('<?xml version="1.0" encoding="UTF-8"?><x:sst xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
        '<x:si><x:t>Plain</x:t></x:si>'
@@ -139,6 +140,15 @@ def handmade(name, sheet_xml, extra=()):
 handmade("handmade.xlsx", SHEET)
 # A sheet part that unpacks to 40 MB of blanks: stopped at the reader's cap.
 handmade("bomb.xlsx", SHEET.replace("<x:sheetData>", "<x:sheetData>" + " " * (40 << 20)))
+# A small part read whole (the styles; the others have none) that unpacks to 40 MB:
+# stopped at the cap of parts read whole.
+handmade("bomb-styles.xlsx", SHEET, [("xl/styles.xml", " " * (40 << 20))])
+# Entities declared in the sheet and nested a thousandfold ("billion laughs"): the
+# reader knows no entity but the predefined ones, so the sheet is damaged, never expanded.
+LAUGHS = ('<?xml version="1.0"?><!DOCTYPE x:worksheet [<!ENTITY a "aaaaaaaaaa">'
+          '<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;"><!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;">]>'
+          + SHEET[SHEET.index("<x:worksheet"):].replace("<x:t> padded </x:t>", "<x:t>&c;</x:t>"))
+handmade("entities.xlsx", LAUGHS)
 with zipfile.ZipFile(path("notworkbook.xlsx"), "w") as z:
     z.writestr("readme.txt", "just a zip")
 
