@@ -136,15 +136,18 @@ const std::vector<CodeDef>& codes() {
 
 const std::vector<IndexDef>& indexes() {
     static const std::vector<IndexDef> i = {
-        {"OutboxDue", "CREATE INDEX OutboxDue ON Outbox(DateTimeQueue) WHERE SentStatus IN ('P','R')",
-         "due-row selection, oldest first (statement must say SentStatus IN ('P','R'))"},
+        {"OutboxDue", "CREATE INDEX OutboxDue ON Outbox(DateTimeQueue, MsgID, SentStatus) WHERE SentStatus IN ('P','R')",
+         "due-row selection and the Outbox view, oldest first; holds the status, so the view's row ids are read "
+         "from the index alone (statement must say SentStatus IN ('P','R'))"},
         {"OutboxStatus", "CREATE INDEX OutboxStatus ON Outbox(SentStatus)", "folder counts and deletes by status"},
         {"OutboxDuplicate", "CREATE INDEX OutboxDuplicate ON Outbox(Subject, Mobile)", "duplicate check"},
         {"OutboxReport",
          "CREATE INDEX OutboxReport ON Outbox(MsgRef, ModemID, DateTimeSent) WHERE DeliveryStatus IS NULL",
          "delivery-report match"},
-        {"OutboxSent", "CREATE INDEX OutboxSent ON Outbox(DateTimeSent) WHERE SentStatus IN ('S','F','D')",
-         "Sent Items order (statement must say SentStatus IN ('S','F','D'))"},
+        {"OutboxSent",
+         "CREATE INDEX OutboxSent ON Outbox(DateTimeSent, MsgID, SentStatus) WHERE SentStatus IN ('S','F','D')",
+         "Sent Items order, ties by MsgID; holds the status, so the view's row ids are read from the index "
+         "alone (statement must say SentStatus IN ('S','F','D'))"},
         {"OutboxMobile", "CREATE INDEX OutboxMobile ON Outbox(Mobile)", "look-ups by number"},
         {"InboxDateTime", "CREATE INDEX InboxDateTime ON Inbox(DateTime)", "Inbox order and date filters"},
         {"InboxName", "CREATE INDEX InboxName ON Inbox(Name)", "name fill-in of \"Unknown\" rows"},
@@ -196,11 +199,11 @@ const std::vector<StatDef>& plannerStats() {
     // the status index for the due-row and Sent Items queries and sorts.
     static const std::vector<StatDef> s = {
         {"Outbox", "", "1000000"},
-        {"Outbox", "OutboxDue", "50000 1"},
+        {"Outbox", "OutboxDue", "50000 1 1 1"},
         {"Outbox", "OutboxStatus", "1000000 200000"},
         {"Outbox", "OutboxDuplicate", "1000000 20 1"},
         {"Outbox", "OutboxReport", "50000 200 100 1"},
-        {"Outbox", "OutboxSent", "950000 1"},
+        {"Outbox", "OutboxSent", "950000 1 1 1"},
         {"Outbox", "OutboxMobile", "1000000 10"},
         {"Inbox", "", "100000"},
         {"Inbox", "InboxDateTime", "100000 1"},
@@ -379,9 +382,20 @@ UpgradeResult upgradeDatabase(const std::string& path, const std::string& key) {
             throw db::DbError(path + " is not a Parlix database (no table " + table + ")");
     // One index per transaction: building one over a million rows takes seconds, and a
     // statement of an engine that waits meanwhile is retried on its next tick.
+    // An index an earlier install defined otherwise is built anew, in the same transaction
+    // that drops the old one.
     for (const auto& i : indexes()) {
-        if (c.scalar("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {i.name})) continue;
-        c.execute(i.sql);
+        auto made = c.scalar("SELECT sql FROM sqlite_master WHERE type = 'index' AND name = ?", {i.name});
+        if (made && made->asText() == i.sql) continue;
+        c.begin();
+        try {
+            if (made) c.execute("DROP INDEX " + db::quoteIdentifier(i.name));
+            c.execute(i.sql);
+            c.commit();
+        } catch (...) {
+            c.rollback();
+            throw;
+        }
         r.indexesAdded.push_back(i.name);
     }
     // Indexes a newer one replaced: every write would keep them up to date for nothing.

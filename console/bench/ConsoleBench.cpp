@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTreeWidget>
@@ -201,6 +202,88 @@ BENCHMARK(BM_FirstClickOfARun)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
+// Header clicks on every sortable column of the Inbox and of Sent Items; each
+// iteration is one click (ascending, then descending) and the first screen.
+void BM_SortColumn(benchmark::State& state) {
+    General* w = window();
+    const auto kind = static_cast<NodeKind>(state.range(0));
+    const int column = static_cast<int>(state.range(1));
+    w->tvwMessage_NodeClick(w->node(kind));
+    paint(w);
+    for (auto _ : state) {
+        w->DataGrid_HeadClick(column);
+        paint(w);
+    }
+    state.SetLabel(w->DataGridModel->headerData(column, Qt::Horizontal).toString().toStdString());
+    // The next benchmark starts from the views' own order.
+    (kind == NodeKind::Inbox ? w->rsInbox : w->rsSent).setSort("");
+}
+void SortableColumns(benchmark::internal::Benchmark* b) {
+    for (int c : {1, 2, 3, 4, 6, 7}) b->Args({static_cast<int>(NodeKind::Inbox), c});
+    for (int c : {2, 4, 5, 6, 7, 8, 9, 10, 11}) b->Args({static_cast<int>(NodeKind::SentItems), c});
+}
+BENCHMARK(BM_SortColumn)->Apply(SortableColumns)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Jumps (the scroll bar dragged, or Ctrl+End) to 50 %, 90 % and the last page of Sent
+// Items in its own order, and of the Inbox sorted by Message; range(1) is per mille of
+// the rows, 1000 the last row.
+void BM_JumpDeep(benchmark::State& state) {
+    General* w = window();
+    const auto kind = static_cast<NodeKind>(state.range(0));
+    const bool sortedByMessage = kind == NodeKind::Inbox;
+    w->tvwMessage_NodeClick(w->node(kind));
+    if (sortedByMessage) w->DataGrid_HeadClick(1);
+    paint(w);
+    const int rows = w->DataGridModel->rowCount();
+    const int target = state.range(1) >= 1000 ? rows - 1 : static_cast<int>(rows * state.range(1) / 1000);
+    int flip = 0;
+    for (auto _ : state) {
+        // Alternate between the target and a page 3,000 rows before it, so every jump
+        // reads pages that are not cached.
+        const int row = (flip++ % 2) ? target - 3000 : target;
+        if (state.range(1) >= 1000 && flip % 2 == 1) {
+            w->DataGrid->setFocus();
+            QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+            QApplication::sendEvent(w->DataGrid, &end);
+        } else {
+            w->DataGrid->verticalScrollBar()->setValue(row);
+        }
+        paint(w);
+    }
+    const QModelIndex top = w->DataGrid->indexAt(QPoint(5, 5));
+    state.SetLabel("row " + std::to_string(top.row()) + " of " + std::to_string(rows));
+    if (sortedByMessage) w->rsInbox.setSort("");
+}
+BENCHMARK(BM_JumpDeep)
+    ->Args({static_cast<int>(NodeKind::SentItems), 500})
+    ->Args({static_cast<int>(NodeKind::SentItems), 900})
+    ->Args({static_cast<int>(NodeKind::SentItems), 1000})
+    ->Args({static_cast<int>(NodeKind::Inbox), 500})
+    ->Args({static_cast<int>(NodeKind::Inbox), 900})
+    ->Args({static_cast<int>(NodeKind::Inbox), 1000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(6);
+
+// The first jump to row 900,000 (or the last row) right after the folder was clicked:
+// the set reads its row ids in order here, once.
+void BM_FirstJumpAfterClick(benchmark::State& state) {
+    General* w = window();
+    const auto kind = static_cast<NodeKind>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        clickAndPaint(w, w->node(kind));
+        state.ResumeTiming();
+        w->DataGrid->verticalScrollBar()->setValue(std::min(900000, w->DataGridModel->rowCount() - 1));
+        paint(w);
+    }
+    state.SetLabel("row " + std::to_string(w->DataGrid->indexAt(QPoint(5, 5)).row()));
+}
+BENCHMARK(BM_FirstJumpAfterClick)
+    ->Arg(static_cast<int>(NodeKind::SentItems))
+    ->Arg(static_cast<int>(NodeKind::Inbox))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 bool inbox(const benchmark::State& state) { return state.range(0) == 0; }
 const char* table(const benchmark::State& state) { return inbox(state) ? "Inbox" : "Outbox"; }
 std::int64_t fillNames(const benchmark::State& state, console::UnknownNamesSeen& seen) {
@@ -333,6 +416,31 @@ long residentKb() {
         if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
     return 0;
 }
+
+// The Inbox sorted by Message, reloaded (its node clicked again) ten times, with a jump
+// deep into it between reloads: time per reload and the memory that stays.
+void BM_ReloadSortedInbox(benchmark::State& state) {
+    General* w = window();
+    w->tvwMessage_NodeClick(w->node(NodeKind::Inbox));
+    w->DataGrid_HeadClick(1);
+    paint(w);
+    const long before = residentKb();
+    long peak = before;
+    for (auto _ : state) {
+        clickAndPaint(w, w->node(NodeKind::Inbox));
+        state.PauseTiming();
+        w->DataGrid->verticalScrollBar()->setValue(w->DataGridModel->rowCount() * 9 / 10);
+        paint(w);
+        peak = std::max(peak, residentKb());
+        state.ResumeTiming();
+    }
+    state.counters["rss_before_mb"] = static_cast<double>(before) / 1024;
+    state.counters["rss_peak_mb"] = static_cast<double>(peak) / 1024;
+    state.counters["rss_after_mb"] = static_cast<double>(residentKb()) / 1024;
+    state.SetLabel(w->DataGridModel->headerData(1, Qt::Horizontal).toString().toStdString());
+    w->rsInbox.setSort("");
+}
+BENCHMARK(BM_ReloadSortedInbox)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Memory while scrolling the whole Inbox in 200 jumps: the page cache stays bounded.
 void BM_ScrollWholeInboxMemory(benchmark::State& state) {

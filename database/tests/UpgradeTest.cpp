@@ -35,6 +35,9 @@ TEST_F(UpgradeTest, AnOlderFileGetsTheMissingIndexesAndStatisticsOnceWithItsRows
         c.open(path, kDatabaseKey);
         c.execute("DROP INDEX InboxNewFirst");
         c.execute("DROP INDEX OutboxStatusDelivery");
+        // Sent Items' index as it was before it held the status.
+        c.execute("DROP INDEX OutboxSent");
+        c.execute("CREATE INDEX OutboxSent ON Outbox(DateTimeSent) WHERE SentStatus IN ('S','F','D')");
         c.execute("DROP INDEX OutboxUnknownMobile");
         c.execute("DROP INDEX InboxUnknownMobile");
         c.execute("DELETE FROM sqlite_stat1 WHERE idx IN ('InboxNewFirst', 'OutboxStatusDelivery', "
@@ -46,7 +49,7 @@ TEST_F(UpgradeTest, AnOlderFileGetsTheMissingIndexesAndStatisticsOnceWithItsRows
                   "('it''s', 'Unknown', '0123', 'New', '2026-01-01 10:00:00')");
     }
     auto first = upgradeDatabase(path);
-    EXPECT_EQ(first.indexesAdded, (std::vector<std::string>{"InboxNewFirst", "OutboxStatusDelivery",
+    EXPECT_EQ(first.indexesAdded, (std::vector<std::string>{"OutboxSent", "InboxNewFirst", "OutboxStatusDelivery",
                                                             "OutboxUnknownMobile", "InboxUnknownMobile"}));
     EXPECT_EQ(first.indexesDropped, std::vector<std::string>{"OutboxUnknown"});
     auto second = upgradeDatabase(path);
@@ -62,6 +65,11 @@ TEST_F(UpgradeTest, AnOlderFileGetsTheMissingIndexesAndStatisticsOnceWithItsRows
     std::string inbox = plan(c, "SELECT * FROM Inbox ORDER BY Status = 'New' DESC, DateTime DESC, Inbox.rowid DESC");
     EXPECT_NE(inbox.find("InboxNewFirst"), std::string::npos) << inbox;
     EXPECT_EQ(inbox.find("TEMP B-TREE"), std::string::npos) << inbox;
+    // Sent Items' row ids in their order from the index alone.
+    std::string sent = plan(c, "SELECT Outbox.rowid FROM Outbox WHERE SentStatus IN ('S','F','D') "
+                               "ORDER BY DateTimeSent ASC, Outbox.rowid");
+    EXPECT_NE(sent.find("COVERING INDEX OutboxSent"), std::string::npos) << sent;
+    EXPECT_EQ(sent.find("TEMP B-TREE"), std::string::npos) << sent;
     std::string delivered = plan(c, "SELECT count(*) FROM Outbox WHERE SentStatus = 'S' AND DeliveryStatus = 'D'");
     EXPECT_NE(delivered.find("OutboxStatusDelivery"), std::string::npos) << delivered;
     // The name fill-in reads the numbers of Unknown rows from the index alone, finds the

@@ -8,6 +8,7 @@
 #include <functional>
 #include <list>
 #include <map>
+#include <unordered_map>
 
 #include "platform/db/Internal.h"
 
@@ -240,6 +241,8 @@ struct Recordset::Impl {
     std::map<std::int64_t, std::vector<Row>> pages;  // Live: page cache
     std::list<std::int64_t> lru;
     std::vector<Row> appended;  // Live: rows this set inserted since the last requery
+    std::vector<std::int64_t> ids;  // Live over one table: the rows' ids in the set's order
+    bool idsRead = false;           // ids hold the set's rows (else pages are read by position)
 
     std::int64_t pos = -1;
     bool afterDelete = false;
@@ -311,10 +314,17 @@ struct Recordset::Impl {
         }
     }
 
-    // The statement that yields the set's rows (rowid first when known), with its
-    // parameters; LIMIT/OFFSET parameters appended by the caller.
-    std::string rowsSql(Params& out, bool countOnly = false, const std::string& extra = {},
+    // What a statement over the set's rows yields: the rows in the set's order (rowid
+    // first when known), one column per row for counting, the row ids alone in the
+    // set's order, or rows in no particular order (fetched by their ids).
+    enum class Yield { Rows, Count, Ids, Unordered };
+
+    // The statement that yields the set's rows, with its parameters; LIMIT/OFFSET
+    // parameters appended by the caller.
+    std::string rowsSql(Params& out, Yield yield = Yield::Rows, const std::string& extra = {},
                         const Params& extraParams = {}) const {
+        const bool countOnly = yield == Yield::Count;
+        const bool ordered = yield == Yield::Rows || yield == Yield::Ids;
         Params filterParams;
         std::string f = filter.matchesAll() ? std::string() : criteriaSql(filter, filterParams);
         if (!extra.empty()) {
@@ -325,8 +335,9 @@ struct Recordset::Impl {
         if (parsed.simple) {
             auto first = params.begin();
             std::string tq = quoteIdentifier(parsed.table);
-            s = countOnly ? "SELECT 1" : "SELECT " + tq + ".rowid, " + parsed.selectList;
-            if (!countOnly) out.insert(out.end(), first, first + parsed.selectParams);
+            const bool withColumns = yield == Yield::Rows || yield == Yield::Unordered;
+            s = countOnly ? "SELECT 1" : "SELECT " + tq + ".rowid" + (withColumns ? ", " + parsed.selectList : "");
+            if (withColumns) out.insert(out.end(), first, first + parsed.selectParams);
             s += " FROM " + tq;
             std::string where = parsed.where;
             if (!where.empty()) {
@@ -336,7 +347,7 @@ struct Recordset::Impl {
             if (!f.empty()) where = where.empty() ? f : "(" + where + ") AND " + f;
             if (!where.empty()) s += " WHERE " + where;
             out.insert(out.end(), filterParams.begin(), filterParams.end());
-            if (!countOnly) {
+            if (ordered) {
                 std::string order = sortSql.empty() ? parsed.order : sortSql;
                 if (sortSql.empty() && !parsed.order.empty()) {
                     auto ob = first + parsed.selectParams + parsed.whereParams;
@@ -357,161 +368,105 @@ struct Recordset::Impl {
         return s;
     }
 
-    // Sort keys of the current order when each is a plain column of the set, so
-    // that a following page can be found by value; canSeek false otherwise.
-    struct SortKey {
-        int col;
-        bool desc;
-    };
-    std::vector<SortKey> seekKeys;
-    bool canSeek = false;
-    bool rowidDesc = false;
-
-    void planSeek() {
-        seekKeys.clear();
-        canSeek = false;
-        if (!parsed.simple || !hasRowid) return;
-        if (sortSql.empty() && parsed.orderParams > 0) return;
-        std::string order = sortSql.empty() ? parsed.order : sortSql;
-        {
-            // split at top-level commas
-            std::vector<std::string> terms;
-            std::string cur;
-            int depth = 0;
-            char quote = 0;
-            for (char ch : order) {
-                if (quote) {
-                    if (ch == quote) quote = 0;
-                } else if (ch == '\'' || ch == '"' || ch == '[' || ch == '`') {
-                    quote = ch == '[' ? ']' : ch;
-                } else if (ch == '(') {
-                    ++depth;
-                } else if (ch == ')') {
-                    --depth;
-                } else if (ch == ',' && depth == 0) {
-                    terms.push_back(cur);
-                    cur.clear();
-                    continue;
-                }
-                cur += ch;
-            }
-            if (!trim(cur).empty()) terms.push_back(cur);
-            for (auto term : terms) {
-                term = trim(term);
-                std::string lt = lower(term);
-                bool desc = false;
-                if (lt.size() > 4 && lt.compare(lt.size() - 4, 4, " asc") == 0) {
-                    term = trim(term.substr(0, term.size() - 4));
-                } else if (lt.size() > 5 && lt.compare(lt.size() - 5, 5, " desc") == 0) {
-                    term = trim(term.substr(0, term.size() - 5));
-                    desc = true;
-                }
-                // "Table.Column", "[Column]", "\"Table\".\"Column\""
-                size_t dot = term.rfind('.');
-                if (dot != std::string::npos && term.find_first_of("'(") == std::string::npos) {
-                    if (!iequals(unbracket(term.substr(0, dot)), parsed.table)) return;
-                    term = term.substr(dot + 1);
-                }
-                std::string name = unbracket(term);
-                if (name.find_first_of(" ()'=<>+-*/|") != std::string::npos) return;
-                int col = -1;
-                for (size_t i = 0; i < cols.size(); ++i)
-                    if (iequals(cols[i].origin, name)) col = static_cast<int>(i);
-                if (col < 0) return;
-                seekKeys.push_back({col, desc});
-            }
-        }
-        rowidDesc = !seekKeys.empty() && seekKeys.back().desc;
-        canSeek = true;
-    }
-
-    // Conditions that, read one after the other in the set's order, give the rows that
-    // sort after `last`: first the rows whose first key equals last's and whose later
-    // keys and row id come after it, then the rows whose first key comes after last's
-    // (Null first in ascending and last in descending order, as the database sorts).
-    // Each part is a range of an index on the first key (the row id ends every index),
-    // so a page costs the same wherever it lies in the set.
-    std::vector<std::pair<std::string, Params>> seekParts(const Row& last) const {
-        std::string tq = quoteIdentifier(parsed.table);
-        const Value rowid(static_cast<long long>(last.rowid));
-        std::vector<std::pair<std::string, Params>> parts;
-        if (seekKeys.empty()) {
-            parts.push_back({tq + ".rowid " + (rowidDesc ? "< ?" : "> ?"), {rowid}});
-            return parts;
-        }
-        auto expr = [&](size_t i) {
-            return tq + "." + quoteIdentifier(cols[static_cast<size_t>(seekKeys[i].col)].origin);
-        };
-        auto value = [&](size_t i) { return last.v[static_cast<size_t>(seekKeys[i].col)]; };
-
-        // Later keys and the row id after last's: (k2 after v2) OR (k2 IS v2 AND k3 after
-        // v3) ... Unary "+" keeps these terms away from the planner's OR-by-union, which
-        // would sort the whole group; the equality on the first key does the seeking.
-        std::string rest, same;
-        Params restParams, sameParams;
-        for (size_t i = 1; i <= seekKeys.size(); ++i) {
-            const bool isRowid = i == seekKeys.size();
-            const std::string e = "+" + (isRowid ? tq + ".rowid" : expr(i));
-            const Value v = isRowid ? rowid : value(i);
-            const bool desc = isRowid ? rowidDesc : seekKeys[i].desc;
-            std::string after;
-            bool bind = true;
-            if (isRowid) {
-                after = e + (desc ? " < ?" : " > ?");
-            } else if (v.isNull()) {
-                after = desc ? "0" : e + " IS NOT NULL";
-                bind = false;
-            } else {
-                after = desc ? "(" + e + " < ? OR " + e + " IS NULL)" : e + " > ?";
-            }
-            rest += (rest.empty() ? "(" : " OR (") + same + after + ")";
-            restParams.insert(restParams.end(), sameParams.begin(), sameParams.end());
-            if (bind) restParams.push_back(v);
-            same += e + " IS ? AND ";
-            sameParams.push_back(v);
-        }
-        const std::string e0 = expr(0);
-        const Value v0 = value(0);
-        Params first{v0};
-        if (seekKeys.size() == 1) {
-            // Plain terms here: "k1 IS ? AND rowid > ?" is one range of k1's index.
-            parts.push_back({e0 + " IS ? AND " + tq + ".rowid " + (rowidDesc ? "< ?" : "> ?"), {v0, rowid}});
-        } else {
-            first.insert(first.end(), restParams.begin(), restParams.end());
-            parts.push_back({e0 + " IS ? AND (" + rest + ")", first});
-        }
-        const bool desc0 = seekKeys[0].desc;
-        if (!desc0) {
-            if (v0.isNull()) parts.push_back({e0 + " IS NOT NULL", {}});
-            else parts.push_back({e0 + " > ?", {v0}});
-        } else if (!v0.isNull()) {
-            parts.push_back({e0 + " < ?", {v0}});
-            parts.push_back({e0 + " IS NULL", {}});
-        }
-        return parts;
-    }
-
-    // Rows from position offset on; with `after` (the row just before offset) the
-    // database seeks past it instead of counting off `offset` rows.
-    void readRows(std::int64_t offset, std::int64_t limit, std::vector<Row>& into, const Row* after = nullptr) {
+    // Rows from position offset on (sets without row ids).
+    void readRows(std::int64_t offset, std::int64_t limit, std::vector<Row>& into) {
         std::int64_t cap = opt.maxRecords > 0 ? opt.maxRecords - offset : -1;
         if (opt.maxRecords > 0 && cap <= 0) return;
         if (limit < 0 || (cap >= 0 && cap < limit)) limit = cap;
-        if (!after) {
-            readPart(offset, limit, into, {}, {});
-            return;
+        readPart(offset, limit, into);
+    }
+
+    // A live set over one table reads the ids of its rows in the set's order in one pass
+    // and then reads each page by its ids, so a page costs the same wherever it lies in
+    // the set, and a sort by a column without an index sorts once, not once per page.
+    // A set in the statement's own order reads them only when a page beyond the first is
+    // wanted (a set opened for its count, or for its first rows, never does); a sorted or
+    // filtered one when it is (re)loaded, since its count costs that pass anyway.
+    bool canUseIds() const { return live() && hasRowid; }
+    bool byIds() const { return canUseIds() && idsRead; }
+    bool idsFirst() const { return canUseIds() && (!sortSql.empty() || !filter.matchesAll()); }
+
+    void readIds() {
+        Params p;
+        std::string s = rowsSql(p, Yield::Ids);
+        if (opt.maxRecords > 0) {
+            s += " LIMIT ?";
+            p.push_back(static_cast<long long>(opt.maxRecords));
         }
-        for (const auto& [seek, seekParams] : seekParts(*after)) {
-            const std::int64_t want = limit < 0 ? -1 : limit - static_cast<std::int64_t>(into.size());
-            if (want == 0) break;
-            readPart(0, want, into, seek, seekParams);
+        Stmt st(db(), s);
+        st.bind(p);
+        ids.clear();
+        // A much smaller set gives back what a larger one left (a reload after a filter).
+        if (ids.capacity() > 1024 * 1024) ids.shrink_to_fit();
+        idsRead = false;
+        while (st.step()) ids.push_back(sqlite3_column_int64(st.get(), 0));
+        queryCount = static_cast<std::int64_t>(ids.size());
+        idsRead = true;
+    }
+
+    // The rows of page `page` by their ids. A row another program deleted, or changed so
+    // that it left the set (a message sent leaves the Outbox view), is dropped from the
+    // set: later rows move up, and the current row stays the row it was.
+    void readPageByIds(std::int64_t page, std::vector<Row>& into) {
+        constexpr size_t kIn = static_cast<size_t>(kPageRows);
+        static const std::string marks = [] {
+            std::string m = "?";
+            for (size_t i = 1; i < kIn; ++i) m += ",?";
+            return m;
+        }();
+        const std::string tq = quoteIdentifier(parsed.table);
+        size_t at = static_cast<size_t>(page * kPageRows);
+        bool dropped = false;
+        while (into.size() < kIn && at < ids.size()) {
+            const size_t n = std::min(kIn - into.size(), ids.size() - at);
+            Params byId;
+            byId.reserve(kIn);
+            for (size_t k = 0; k < kIn; ++k)
+                byId.push_back(k < n ? Value(static_cast<long long>(ids[at + k])) : Value());
+            Params p;
+            // Always kIn marks (Null for unused ones): one statement text for every page.
+            std::string s = rowsSql(p, Yield::Unordered, tq + ".rowid IN (" + marks + ")", byId);
+            Stmt st(db(), s);
+            st.bind(p);
+            std::unordered_map<std::int64_t, Row> found;
+            const int columns = st.columnCount();
+            while (st.step()) {
+                Row r;
+                r.rowid = st.column(0).asInt();
+                r.v.reserve(static_cast<size_t>(columns - 1));
+                for (int i = 1; i < columns; ++i) r.v.push_back(st.column(i));
+                found.emplace(r.rowid, std::move(r));
+            }
+            size_t kept = at;
+            for (size_t k = at; k < at + n; ++k) {
+                auto f = found.find(ids[k]);
+                if (f == found.end()) {
+                    if (static_cast<std::int64_t>(kept) < pos) --pos;
+                    dropped = true;
+                    continue;
+                }
+                ids[kept++] = ids[k];
+                into.push_back(std::move(f->second));
+            }
+            if (kept != at + n) {
+                ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(kept),
+                          ids.begin() + static_cast<std::ptrdiff_t>(at + n));
+                queryCount = static_cast<std::int64_t>(ids.size());
+            }
+            at = kept;
+        }
+        if (dropped) {
+            // Pages after this one hold rows that have since moved up.
+            for (auto it = pages.upper_bound(page); it != pages.end();) {
+                lru.remove(it->first);
+                it = pages.erase(it);
+            }
         }
     }
 
-    void readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into,
-                  const std::string& seek, const Params& seekParams) {
+    void readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into) {
         Params p;
-        std::string s = rowsSql(p, false, seek, seekParams);
+        std::string s = rowsSql(p);
         s += " LIMIT ? OFFSET ?";
         p.push_back(static_cast<long long>(limit));
         p.push_back(static_cast<long long>(offset));
@@ -548,7 +503,8 @@ struct Recordset::Impl {
     }
 
     void load() {
-        planSeek();
+        idsRead = false;
+        ids.clear();
         pages.clear();
         lru.clear();
         appended.clear();
@@ -558,13 +514,15 @@ struct Recordset::Impl {
         if (live()) {
             Params p;
             std::string s;
-            if (opt.maxRecords > 0) {
+            if (idsFirst()) {
+                // The ids are the count.
+            } else if (opt.maxRecords > 0) {
                 // Counted in the set's order: the database stops at the same first rows
                 // the set reads (a report's newest match), not at whichever it meets first.
                 s = "SELECT count(*) FROM (" + rowsSql(p) + " LIMIT ?)";
                 p.push_back(static_cast<long long>(opt.maxRecords));
             } else {
-                std::string inner = rowsSql(p, true);
+                std::string inner = rowsSql(p, Yield::Count);
                 s = "SELECT count(*) FROM (" + inner + ")";
                 if (parsed.simple) {
                     // Let the database count straight from an index.
@@ -577,13 +535,17 @@ struct Recordset::Impl {
             bool own = sqlite3_get_autocommit(conn) != 0;
             if (own) sqlite3_exec(conn, "BEGIN", nullptr, nullptr, nullptr);
             try {
-                Stmt st(conn, s);
-                st.bind(p);
-                queryCount = st.step() ? st.column(0).asInt() : 0;
-                st.reset();
+                if (idsFirst()) {
+                    readIds();
+                } else {
+                    Stmt st(conn, s);
+                    st.bind(p);
+                    queryCount = st.step() ? st.column(0).asInt() : 0;
+                }
                 if (queryCount > 0) {
                     std::vector<Row> rows;
-                    readRows(0, kPageRows, rows);
+                    if (byIds()) readPageByIds(0, rows);
+                    else readRows(0, kPageRows, rows);
                     if (static_cast<std::int64_t>(rows.size()) < std::min(queryCount, kPageRows))
                         queryCount = static_cast<std::int64_t>(rows.size());
                     pages.emplace(0, std::move(rows));
@@ -591,6 +553,9 @@ struct Recordset::Impl {
                 }
             } catch (...) {
                 if (own) sqlite3_exec(conn, "ROLLBACK", nullptr, nullptr, nullptr);
+                ids.clear();
+                idsRead = false;
+                queryCount = 0;
                 throw;
             }
             if (own) sqlite3_exec(conn, "COMMIT", nullptr, nullptr, nullptr);
@@ -607,13 +572,19 @@ struct Recordset::Impl {
         if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
         std::int64_t page = i / kPageRows;
         auto it = pages.find(page);
+        if (it == pages.end() && page > 0 && canUseIds() && !idsRead) {
+            // The first page beyond the first: from now on pages come by id. The count may
+            // change (rows came or went since the load); positions are the ids' from here.
+            readIds();
+            dropPages();
+            if (i >= count()) return nullptr;
+            if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
+            it = pages.end();
+        }
         if (it == pages.end()) {
             std::vector<Row> rows;
-            auto prev = pages.find(page - 1);
-            const Row* after = nullptr;
-            if (canSeek && prev != pages.end() && static_cast<std::int64_t>(prev->second.size()) == kPageRows)
-                after = &prev->second.back();
-            readRows(page * kPageRows, kPageRows, rows, after);
+            if (byIds()) readPageByIds(page, rows);
+            else readRows(page * kPageRows, kPageRows, rows);
             if (pages.size() >= kMaxPages) {
                 pages.erase(lru.back());
                 lru.pop_back();
@@ -627,8 +598,9 @@ struct Recordset::Impl {
         size_t k = static_cast<size_t>(i - page * kPageRows);
         if (k >= it->second.size()) {
             // Other programs removed rows since the count: the set ends earlier.
-            queryCount = std::min(queryCount, page * kPageRows + static_cast<std::int64_t>(it->second.size()));
-            return nullptr;
+            if (!byIds())
+                queryCount = std::min(queryCount, page * kPageRows + static_cast<std::int64_t>(it->second.size()));
+            return i >= queryCount && i < count() ? &appended[static_cast<size_t>(i - queryCount)] : nullptr;
         }
         return &it->second[k];
     }
@@ -640,7 +612,9 @@ struct Recordset::Impl {
 
     Row& current() {
         if (afterDelete) throw DbError("no current record: it was deleted");
+        const std::int64_t was = pos;
         Row* r = rowAt(pos);
+        if (pos != was) r = rowAt(pos);  // rows before it were gone: it moved up
         if (!r) throw DbError("no current record (BOF or EOF)");
         return *r;
     }
@@ -686,6 +660,7 @@ struct Recordset::Impl {
         } else if (i >= queryCount) {
             appended.erase(appended.begin() + (i - queryCount));
         } else {
+            if (byIds()) ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(i));
             --queryCount;
             dropPages();
         }
@@ -699,6 +674,15 @@ struct Recordset::Impl {
             return;
         }
         std::int64_t i = std::max<std::int64_t>(from, 0);
+        if (byIds()) {
+            // Through the pages, which keep positions and ids in step.
+            for (; i < count(); ++i) {
+                const Row* r = rowAt(i);
+                if (!r) return;
+                if (fn(i, *r)) return;
+            }
+            return;
+        }
         if (i < queryCount) {
             std::vector<Row> rows;
             Params p;
@@ -1023,11 +1007,18 @@ void Recordset::moveToBookmark(const Bookmark& b) {
             return;
         }
         std::int64_t found = -1;
-        d.stream(0, [&](std::int64_t i, const Row& r) {
-            if (r.rowid != b.rowid) return false;
-            found = i;
-            return true;
-        });
+        if (d.byIds()) {
+            auto hit = std::find(d.ids.begin(), d.ids.end(), b.rowid);
+            if (hit != d.ids.end()) found = hit - d.ids.begin();
+            for (size_t k = 0; found < 0 && k < d.appended.size(); ++k)
+                if (d.appended[k].rowid == b.rowid) found = d.queryCount + static_cast<std::int64_t>(k);
+        } else {
+            d.stream(0, [&](std::int64_t i, const Row& r) {
+                if (r.rowid != b.rowid) return false;
+                found = i;
+                return true;
+            });
+        }
         if (found >= 0) {
             move(found);
             return;

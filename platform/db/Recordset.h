@@ -16,6 +16,11 @@
 //   until the next requery (use for small sets). Cursor::Live reads rows on demand,
 //   in pages, from the database, so memory stays bounded however large the table;
 //   each requery recounts and sees other programs' inserts, changes and deletes.
+//   A live set over one table reads its rows' ids in order once (when sorted or
+//   filtered, at the load; otherwise when a page beyond the first is wanted) and each
+//   page by its ids, so a page deep in the set costs what the first does. A row gone
+//   from the set (deleted, or changed so that it no longer qualifies) by the time its
+//   page is read is skipped: later rows move up and the current row stays itself.
 // - Lock::ReadOnly refuses edits; Lock::Optimistic allows addNew/update/deleteRow.
 //
 // Moving: eof()/bof(), moveFirst/Next/Previous/Last, move(position) (0-based),

@@ -404,6 +404,104 @@ TEST_F(LiveRecordsetTest, PageAfterPageKeepsTheOrderWithNullsTiesAndMixedDirecti
     }
 }
 
+// What a grid does: a jump to the end, back to the middle, then the first rows. Every
+// position must hold the row a snapshot (one read in order) has there, for the
+// statement's own order (pages by position, then by id once a deep page is wanted) and
+// for sorts and filters (ids read when set).
+TEST_F(LiveRecordsetTest, JumpsInAnyOrderShowTheRowsOfTheOneReadOrder) {
+    const db::Value names[] = {db::Value(), "a", "a ", "B", "b", "c"};
+    db.begin();
+    for (int i = 0; i < 2000; ++i)
+        db.execute("INSERT INTO Outbox (Name, Subject, SentStatus, DateTimeQueue) VALUES (?, ?, ?, ?)",
+                   {names[(i * 7) % 6], std::to_string(i % 5), i % 4 == 0 ? "P" : "S",
+                    "2026-01-0" + std::to_string(1 + (i * 13) % 9) + " 00:00:00"});
+    db.commit();
+    struct Case {
+        const char* sql;
+        const char* sort;
+        bool filtered;
+    };
+    const Case cases[] = {
+        {"SELECT * FROM Outbox WHERE SentStatus IN ('S','F') ORDER BY DateTimeQueue ASC", "", false},
+        {"SELECT * FROM Outbox ORDER BY SentStatus = 'P' DESC, DateTimeQueue DESC", "", false},
+        {"SELECT * FROM Outbox", "Name ASC", false},
+        {"SELECT * FROM Outbox", "Name DESC, Subject ASC", false},
+        {"SELECT * FROM Outbox ORDER BY SentStatus = 'P' DESC, DateTimeQueue DESC", "Message DESC", false},
+        {"SELECT * FROM Outbox WHERE SentStatus IN ('S','F') ORDER BY DateTimeQueue ASC", "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.sql) + " / " + c.sort + (c.filtered ? " / filtered" : ""));
+        Recordset live(db, c.sql, {}, kLive);
+        Recordset snap(db, c.sql, {}, kSnapshot);
+        if (*c.sort) {
+            live.setSort(c.sort);
+            snap.setSort(c.sort);
+        }
+        if (c.filtered) {
+            live.setFilter(Criteria::notNull("Name"));
+            snap.setFilter(Criteria::notNull("Name"));
+        }
+        const std::vector<std::string> want = column(snap, "MsgID");
+        const std::int64_t n = live.recordCount();
+        ASSERT_EQ(n, static_cast<std::int64_t>(want.size()));
+        const int id = live.fieldIndex("MsgID");
+        for (std::int64_t at : {n - 1, n - 300, n / 2, n / 2 - 1, std::int64_t{0}, std::int64_t{255},
+                                std::int64_t{256}, n - 257})
+            EXPECT_EQ(live.valueAt(at, id).asText(), want[static_cast<size_t>(at)]) << "row " << at;
+        EXPECT_EQ(column(live, "MsgID"), want);
+        live.moveToBookmark(Bookmark{std::stoll(want[1500 % want.size()]), 3});
+        EXPECT_EQ(live.position(), static_cast<std::int64_t>(1500 % want.size()));
+    }
+}
+
+// Rows an engine deletes, or changes so that they leave the set (a message sent leaves
+// the Outbox view), after the set read its order and before their page is read: they
+// are skipped, the rows after them move up, and the current row stays the row it was.
+TEST_F(LiveRecordsetTest, RowsGoneAfterTheOrderWasReadAreSkippedAndTheCurrentRowStays) {
+    db.begin();
+    for (int i = 0; i < 1000; ++i)
+        queue("01" + std::to_string(i), "n" + std::to_string((i * 37) % 1000), "2026-01-01 00:00:00");
+    db.commit();
+    const char* sql = "SELECT * FROM Outbox WHERE SentStatus IN ('P','R') ORDER BY DateTimeQueue";
+    for (const char* sort : {"Name ASC", ""}) {
+        SCOPED_TRACE(sort);
+        Recordset rs(db, sql, {}, kLive);
+        Recordset before(db, sql, {}, kSnapshot);
+        rs.setSort(sort);
+        before.setSort(sort);
+        const std::vector<std::string> order = column(before, "MsgID");
+        if (!*sort) {
+            rs.move(999);  // the set's own order: a deep page reads the ids
+            EXPECT_EQ(rs.text("MsgID"), order[999]);
+        }
+
+        Connection engine;
+        engine.open(path, key);
+        engine.execute("DELETE FROM Outbox WHERE MsgID = ?", {order[600]});
+        engine.execute("UPDATE Outbox SET SentStatus = 'S' WHERE MsgID = ?", {order[650]});
+        engine.execute("DELETE FROM Outbox WHERE MsgID = ?", {order[900]});
+        engine.execute("UPDATE Outbox SET Name = 'zz' WHERE MsgID = ?", {order[710]});
+
+        rs.move(700);
+        EXPECT_EQ(rs.text("MsgID"), order[700]);
+        EXPECT_EQ(rs.position(), 698);
+        rs.move(708);
+        EXPECT_EQ(rs.text("MsgID"), order[710]);
+        EXPECT_EQ(rs.text("Name"), "zz") << "the row as it is now, where it was";
+
+        std::vector<std::string> want = order;
+        for (size_t gone : {900, 650, 600}) want.erase(want.begin() + static_cast<std::ptrdiff_t>(gone));
+        EXPECT_EQ(column(rs, "MsgID"), want);
+        EXPECT_EQ(rs.recordCount(), 997);
+        rs.requery();
+        EXPECT_EQ(rs.recordCount(), 997);
+        engine.execute("UPDATE Outbox SET Name = 'n' || MsgID");  // put names back for the next round
+        engine.execute("DELETE FROM Outbox WHERE SentStatus = 'S'");
+        engine.execute("INSERT INTO Outbox (Subject, Mobile, Name, Message, DateTimeQueue, SentStatus) "
+                       "SELECT 's', '0', 'n', 'hello', '2026-01-01 00:00:00', 'P' FROM Outbox LIMIT 3");
+    }
+}
+
 TEST_F(LiveRecordsetTest, RecordSetKeepsTheConnectionItWasOpenedOn) {
     queue("0123", "Ali", "2026-01-01 00:00:00");
     Recordset rs(db, "SELECT * FROM Outbox", {}, kLive);
