@@ -39,7 +39,7 @@ DeleteScope MessageScope(Folder folder, const db::Criteria& filter = {});
 DeleteScope ContactScope(const db::Criteria& filter = {});
 
 // The rows a scope holds at one moment (when Delete All asks its question), kept by
-// identifier in a temporary table of the connection, in order of the identifier. Taking
+// identifier in a temporary table of the connection. Taking
 // it only reads the database (no write lock); the table goes with the snapshot. Delete
 // All deletes these rows and no others: a row that enters the view later (an engine
 // sends a pending row, an identifier is used again) stays.
@@ -51,7 +51,7 @@ public:
     ScopeSnapshot& operator=(const ScopeSnapshot&) = delete;
 
     std::int64_t count() const { return count_; }  // what the question names
-    // "temp.<name>": columns k (1..count, in order of the identifier) and id.
+    // "temp.<name>", its one column `id` the key.
     const std::string& table() const { return table_; }
 
 private:
@@ -72,6 +72,9 @@ struct BatchOptions {
     // `target` allows). Lets a caller fix the number of transactions.
     std::int64_t rowsPerBatch = 0;
     std::int64_t cacheKiB = 262144;         // page cache while deleting (0: as it is)
+    // Length of the log at which a batch waits for it to be copied back whole, so the
+    // log starts afresh instead of growing (it is copied beside the batches).
+    std::int64_t logLimitKiB = 131072;
 };
 struct BatchResult {
     std::int64_t deleted = 0;

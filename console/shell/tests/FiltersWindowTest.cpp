@@ -423,6 +423,12 @@ TEST_F(FiltersTest, DeleteAllLeavesRowsThatEnterTheViewWhileItAsks) {
     EXPECT_EQ(ids("SELECT IFNULL(ContactID, 0) FROM Groups WHERE GroupName = 'Staff'"), (std::set<std::int64_t>{0, cy}))
         << "the placeholder and the member who joined while the question was open";
     EXPECT_EQ(count("SELECT COUNT(*) FROM Groups WHERE GroupName = 'Staff'"), 2);
+    // A question answered No keeps every row; no snapshot outlives its delete.
+    click(NodeKind::SentItems);
+    script({n(NO), n(OK)});
+    w->pmnuDeleteAllSent_Click();
+    EXPECT_EQ(ids("SELECT MsgID FROM Outbox"), (std::set<std::int64_t>{sentMeanwhile, released}));
+    EXPECT_EQ(DbConnection.scalar("SELECT COUNT(*) FROM sqlite_temp_master")->asInt(), 0);
     (void)s1, (void)s2, (void)p1, (void)p2, (void)ann, (void)bob;
 }
 
