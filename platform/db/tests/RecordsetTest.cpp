@@ -471,6 +471,29 @@ TEST_F(LiveRecordsetTest, JumpsInAnyOrderShowTheRowsOfTheOneReadOrder) {
     }
 }
 
+// A sort large enough to be sorted in parts on several threads and merged: the same
+// order as the database's.
+TEST_F(LiveRecordsetTest, ALargeSortMergedFromPartsIsTheDatabasesOrder) {
+    db.begin();
+    db.execute("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 69999) "
+               "INSERT INTO Outbox (Name, Message, Lock) SELECT CASE WHEN i % 97 = 0 THEN NULL "
+               "ELSE 'n' || ((i * 7919) % 613) || substr('  ', 1, i % 3) END, 'm' || ((i * 104729) % 70001), "
+               "CASE WHEN i % 5 = 0 THEN 'x' ELSE (i * 31) % 17 END FROM n");
+    db.commit();
+    for (const char* sort : {"Name DESC", "Message ASC", "Lock ASC, Name DESC"}) {
+        Recordset live(db, "SELECT * FROM Outbox", {}, kLive);
+        Recordset snap(db, "SELECT * FROM Outbox", {}, kSnapshot);
+        live.setSort(sort);
+        snap.setSort(sort);
+        std::vector<std::int64_t> a, b;
+        const int id = live.fieldIndex("MsgID");
+        for (std::int64_t i = 0; i < live.recordCount(); ++i) a.push_back(live.valueAt(i, id).asInt());
+        for (snap.moveFirst(); !snap.eof(); snap.moveNext()) b.push_back(snap.integer("MsgID"));
+        ASSERT_EQ(b.size(), 70000u) << sort;
+        EXPECT_TRUE(a == b) << sort;
+    }
+}
+
 // Rows an engine deletes, or changes so that they leave the set (a message sent leaves
 // the Outbox view), after the set read its order and before their page is read: they
 // are skipped, the rows after them move up, and the current row stays the row it was.
