@@ -11,10 +11,15 @@
 #include <unordered_map>
 
 #include "platform/db/Internal.h"
+#include "platform/db/RecordsetImpl.h"
 #include "platform/db/SortIds.h"
 
 namespace parlix::db {
 
+using detail::Column;
+using detail::need;
+using detail::Parsed;
+using detail::Row;
 using detail::Stmt;
 
 namespace {
@@ -44,13 +49,6 @@ std::string unbracket(std::string s) {
         return s.substr(1, s.size() - 2);
     return s;
 }
-
-// Top-level structure of a SELECT: enough to tell a one-table set from anything else.
-struct Parsed {
-    bool simple = false;
-    std::string selectList, table, where, order;
-    int selectParams = 0, whereParams = 0, orderParams = 0;
-};
 
 struct Token {
     size_t begin, end;
@@ -157,17 +155,6 @@ Parsed parseSelect(const std::string& sql) {
     p.simple = true;
     return p;
 }
-
-struct Column {
-    std::string name;
-    std::string origin;  // base-table column it reads, empty for expressions
-};
-
-struct Row {
-    std::int64_t rowid = 0;
-    std::vector<Value> v;
-};
-
 // Compares as the database does for our columns: numbers numerically, text with
 // trailing blanks ignored. Returns nullopt when either side is Null.
 std::optional<int> compareValues(const Value& a, const Value& b) {
@@ -222,563 +209,458 @@ bool likeMatch(const char* s, const char* p) {
 
 }  // namespace
 
-struct Recordset::Impl {
-    std::shared_ptr<Connection::Handle> h;
-    std::string sql;
-    Params params;
-    RecordsetOptions opt;
-    Parsed parsed;
-    std::vector<Column> cols;
-    bool hasRowid = false;
-    bool canUpdate = false;
+int Recordset::Impl::indexOf(const std::string& name) const {
+    std::string n = unbracket(name);
+    for (size_t i = 0; i < cols.size(); ++i)
+        if (iequals(cols[i].name, n)) return static_cast<int>(i);
+    return -1;
+}
 
-    std::string sortText;
-    std::string sortSql;  // validated ORDER BY terms, or empty
-    std::vector<std::pair<std::string, bool>> sortKeys;  // its columns (of the table), descending
-    Criteria filter;
+int Recordset::Impl::requireIndex(const std::string& name) const {
+    int i = indexOf(name);
+    if (i < 0) throw DbError("field not found in the record set: " + name);
+    return i;
+}
 
-    // Rows
-    std::int64_t queryCount = 0;
-    std::vector<Row> snap;  // Snapshot: every row
-    std::map<std::int64_t, std::vector<Row>> pages;  // Live: page cache
-    std::list<std::int64_t> lru;
-    std::vector<Row> appended;  // Live: rows this set inserted since the last requery
-    std::vector<std::int64_t> ids;  // Live over one table: the rows' ids in the set's order
-    bool idsRead = false;           // ids hold the set's rows (else pages are read by position)
-
-    std::int64_t pos = -1;
-    bool afterDelete = false;
-
-    enum class Mode { None, Edit, Add } mode = Mode::None;
-    std::vector<Value> edit;
-    std::vector<bool> dirty;
-
-    sqlite3* db() const { return detail::requireOpen(h.get()); }
-    bool live() const { return opt.cursor == Cursor::Live; }
-    std::int64_t count() const {
-        return live() ? queryCount + static_cast<std::int64_t>(appended.size()) : static_cast<std::int64_t>(snap.size());
+// SQL for a field of this set inside the generated query.
+std::string Recordset::Impl::fieldSql(const std::string& name) const {
+    const Column& c = cols[static_cast<size_t>(requireIndex(name))];
+    if (parsed.simple) {
+        if (c.origin.empty()) throw DbError("cannot filter or sort on a computed field: " + name);
+        return quoteIdentifier(parsed.table) + "." + quoteIdentifier(c.origin);
     }
+    return quoteIdentifier(c.name);
+}
 
-    int indexOf(const std::string& name) const {
-        std::string n = unbracket(name);
-        for (size_t i = 0; i < cols.size(); ++i)
-            if (iequals(cols[i].name, n)) return static_cast<int>(i);
-        return -1;
+std::string Recordset::Impl::criteriaSql(const Criteria& c, Params& out) const {
+    return RenderCriteria(c, out, [this](const std::string& name) { return fieldSql(name); });
+}
+
+bool Recordset::Impl::matches(const Criteria& c, const std::vector<Value>& row) const {
+    using Op = Criteria::Op;
+    switch (c.op()) {
+    case Op::True: return true;
+    case Op::And:
+        for (const auto& k : c.children())
+            if (!matches(k, row)) return false;
+        return true;
+    case Op::Or:
+        for (const auto& k : c.children())
+            if (matches(k, row)) return true;
+        return false;
+    default: break;
     }
-    int requireIndex(const std::string& name) const {
-        int i = indexOf(name);
-        if (i < 0) throw DbError("field not found in the record set: " + name);
-        return i;
+    const Value& v = row[static_cast<size_t>(requireIndex(c.field()))];
+    if (c.op() == Op::IsNull) return v.isNull();
+    if (c.op() == Op::NotNull) return !v.isNull();
+    if (c.op() == Op::Like) return !v.isNull() && likeMatch(v.asText().c_str(), c.value().asText().c_str());
+    if (c.op() == Op::Contains) return !v.isNull() && ContainsFolded(v.asText(), FoldCase(c.value().asText()));
+    auto r = compareValues(v, c.value());
+    if (!r) return false;
+    switch (c.op()) {
+    case Op::Eq: return *r == 0;
+    case Op::Ne: return *r != 0;
+    case Op::Lt: return *r < 0;
+    case Op::Le: return *r <= 0;
+    case Op::Gt: return *r > 0;
+    case Op::Ge: return *r >= 0;
+    default: return false;
     }
-    // SQL for a field of this set inside the generated query.
-    std::string fieldSql(const std::string& name) const {
-        const Column& c = cols[static_cast<size_t>(requireIndex(name))];
-        if (parsed.simple) {
-            if (c.origin.empty()) throw DbError("cannot filter or sort on a computed field: " + name);
-            return quoteIdentifier(parsed.table) + "." + quoteIdentifier(c.origin);
+}
+
+// The statement that yields the set's rows, with its parameters; LIMIT/OFFSET
+// parameters appended by the caller.
+// `notIndexed`: the table is read through, never through an index.
+std::string Recordset::Impl::rowsSql(Params& out, Yield yield, const std::string& extra,
+                                     const Params& extraParams, bool notIndexed) const {
+    const bool countOnly = yield == Yield::Count;
+    const bool ordered = yield == Yield::Rows || yield == Yield::Ids;
+    Params filterParams;
+    std::string f = filter.matchesAll() ? std::string() : criteriaSql(filter, filterParams);
+    if (!extra.empty()) {
+        f = f.empty() ? "(" + extra + ")" : "(" + f + ") AND (" + extra + ")";
+        filterParams.insert(filterParams.end(), extraParams.begin(), extraParams.end());
+    }
+    std::string s;
+    if (parsed.simple) {
+        auto first = params.begin();
+        std::string tq = quoteIdentifier(parsed.table);
+        const bool withColumns = yield == Yield::Rows || yield == Yield::Unordered;
+        s = countOnly ? "SELECT 1" : "SELECT " + tq + ".rowid" + (withColumns ? ", " + parsed.selectList : "");
+        if (yield == Yield::SortKeys)
+            for (const auto& key : sortKeys) s += ", " + tq + "." + quoteIdentifier(key.first);
+        if (withColumns) out.insert(out.end(), first, first + parsed.selectParams);
+        s += " FROM " + tq;
+        if (notIndexed) s += " NOT INDEXED";
+        std::string where = parsed.where;
+        if (!where.empty()) {
+            auto wb = first + parsed.selectParams;
+            out.insert(out.end(), wb, wb + parsed.whereParams);
         }
-        return quoteIdentifier(c.name);
-    }
-
-    std::string criteriaSql(const Criteria& c, Params& out) const {
-        return RenderCriteria(c, out, [this](const std::string& name) { return fieldSql(name); });
-    }
-
-    bool matches(const Criteria& c, const std::vector<Value>& row) const {
-        using Op = Criteria::Op;
-        switch (c.op()) {
-        case Op::True: return true;
-        case Op::And:
-            for (const auto& k : c.children())
-                if (!matches(k, row)) return false;
-            return true;
-        case Op::Or:
-            for (const auto& k : c.children())
-                if (matches(k, row)) return true;
-            return false;
-        default: break;
-        }
-        const Value& v = row[static_cast<size_t>(requireIndex(c.field()))];
-        if (c.op() == Op::IsNull) return v.isNull();
-        if (c.op() == Op::NotNull) return !v.isNull();
-        if (c.op() == Op::Like) return !v.isNull() && likeMatch(v.asText().c_str(), c.value().asText().c_str());
-        if (c.op() == Op::Contains) return !v.isNull() && ContainsFolded(v.asText(), FoldCase(c.value().asText()));
-        auto r = compareValues(v, c.value());
-        if (!r) return false;
-        switch (c.op()) {
-        case Op::Eq: return *r == 0;
-        case Op::Ne: return *r != 0;
-        case Op::Lt: return *r < 0;
-        case Op::Le: return *r <= 0;
-        case Op::Gt: return *r > 0;
-        case Op::Ge: return *r >= 0;
-        default: return false;
-        }
-    }
-
-    // What a statement over the set's rows yields: the rows in the set's order (rowid
-    // first when known), one column per row for counting, the row ids alone in the
-    // set's order, or rows in no particular order (fetched by their ids).
-    enum class Yield { Rows, Count, Ids, Unordered, SortKeys };
-
-    // The statement that yields the set's rows, with its parameters; LIMIT/OFFSET
-    // parameters appended by the caller.
-    // `notIndexed`: the table is read through, never through an index.
-    std::string rowsSql(Params& out, Yield yield = Yield::Rows, const std::string& extra = {},
-                        const Params& extraParams = {}, bool notIndexed = false) const {
-        const bool countOnly = yield == Yield::Count;
-        const bool ordered = yield == Yield::Rows || yield == Yield::Ids;
-        Params filterParams;
-        std::string f = filter.matchesAll() ? std::string() : criteriaSql(filter, filterParams);
-        if (!extra.empty()) {
-            f = f.empty() ? "(" + extra + ")" : "(" + f + ") AND (" + extra + ")";
-            filterParams.insert(filterParams.end(), extraParams.begin(), extraParams.end());
-        }
-        std::string s;
-        if (parsed.simple) {
-            auto first = params.begin();
-            std::string tq = quoteIdentifier(parsed.table);
-            const bool withColumns = yield == Yield::Rows || yield == Yield::Unordered;
-            s = countOnly ? "SELECT 1" : "SELECT " + tq + ".rowid" + (withColumns ? ", " + parsed.selectList : "");
-            if (yield == Yield::SortKeys)
-                for (const auto& key : sortKeys) s += ", " + tq + "." + quoteIdentifier(key.first);
-            if (withColumns) out.insert(out.end(), first, first + parsed.selectParams);
-            s += " FROM " + tq;
-            if (notIndexed) s += " NOT INDEXED";
-            std::string where = parsed.where;
-            if (!where.empty()) {
-                auto wb = first + parsed.selectParams;
-                out.insert(out.end(), wb, wb + parsed.whereParams);
+        if (!f.empty()) where = where.empty() ? f : "(" + where + ") AND " + f;
+        if (!where.empty()) s += " WHERE " + where;
+        out.insert(out.end(), filterParams.begin(), filterParams.end());
+        if (ordered) {
+            std::string order = sortSql.empty() ? parsed.order : sortSql;
+            if (sortSql.empty() && !parsed.order.empty()) {
+                auto ob = first + parsed.selectParams + parsed.whereParams;
+                out.insert(out.end(), ob, ob + parsed.orderParams);
             }
-            if (!f.empty()) where = where.empty() ? f : "(" + where + ") AND " + f;
-            if (!where.empty()) s += " WHERE " + where;
-            out.insert(out.end(), filterParams.begin(), filterParams.end());
-            if (ordered) {
-                std::string order = sortSql.empty() ? parsed.order : sortSql;
-                if (sortSql.empty() && !parsed.order.empty()) {
-                    auto ob = first + parsed.selectParams + parsed.whereParams;
-                    out.insert(out.end(), ob, ob + parsed.orderParams);
-                }
-                // rowid breaks ties so that pages fetched apart line up.
-                bool desc = !order.empty() && lower(order).size() >= 4 &&
-                            lower(order).compare(order.size() - 4, 4, "desc") == 0;
-                s += " ORDER BY " + (order.empty() ? "" : order + ", ") + tq + ".rowid" + (desc ? " DESC" : "");
-            }
-        } else {
-            out.insert(out.end(), params.begin(), params.end());
-            s = "SELECT " + std::string(countOnly ? "1" : "*") + " FROM (" + sql + ")";
-            if (!f.empty()) s += " WHERE " + f;
-            out.insert(out.end(), filterParams.begin(), filterParams.end());
-            if (!countOnly && !sortSql.empty()) s += " ORDER BY " + sortSql;
+            // rowid breaks ties so that pages fetched apart line up.
+            bool desc = !order.empty() && lower(order).size() >= 4 &&
+                        lower(order).compare(order.size() - 4, 4, "desc") == 0;
+            s += " ORDER BY " + (order.empty() ? "" : order + ", ") + tq + ".rowid" + (desc ? " DESC" : "");
         }
-        return s;
+    } else {
+        out.insert(out.end(), params.begin(), params.end());
+        s = "SELECT " + std::string(countOnly ? "1" : "*") + " FROM (" + sql + ")";
+        if (!f.empty()) s += " WHERE " + f;
+        out.insert(out.end(), filterParams.begin(), filterParams.end());
+        if (!countOnly && !sortSql.empty()) s += " ORDER BY " + sortSql;
     }
+    return s;
+}
 
-    // Rows from position offset on (sets without row ids).
-    void readRows(std::int64_t offset, std::int64_t limit, std::vector<Row>& into) {
-        std::int64_t cap = opt.maxRecords > 0 ? opt.maxRecords - offset : -1;
-        if (opt.maxRecords > 0 && cap <= 0) return;
-        if (limit < 0 || (cap >= 0 && cap < limit)) limit = cap;
-        readPart(offset, limit, into);
+// Rows from position offset on (sets without row ids).
+void Recordset::Impl::readRows(std::int64_t offset, std::int64_t limit, std::vector<Row>& into) {
+    std::int64_t cap = opt.maxRecords > 0 ? opt.maxRecords - offset : -1;
+    if (opt.maxRecords > 0 && cap <= 0) return;
+    if (limit < 0 || (cap >= 0 && cap < limit)) limit = cap;
+    readPart(offset, limit, into);
+}
+
+std::string Recordset::Impl::queryPlan(const std::string& sql, const Params& p) const {
+    std::string plan;
+    Stmt explain(db(), "EXPLAIN QUERY PLAN " + sql);
+    explain.bind(p);
+    while (explain.step()) plan += explain.column(3).asText() + "\n";
+    return plan;
+}
+
+// The collations of the sort's columns, when this code compares them as the database
+// does (else the database sorts).
+std::optional<std::vector<detail::SortKey>> Recordset::Impl::memorySortKeys() const {
+    if (sortKeys.empty()) return std::nullopt;
+    std::vector<detail::SortKey> keys;
+    for (const auto& [column, desc] : sortKeys) {
+        const char* collation = nullptr;
+        if (sqlite3_table_column_metadata(db(), nullptr, parsed.table.c_str(), column.c_str(), nullptr, &collation,
+                                          nullptr, nullptr, nullptr) != SQLITE_OK)
+            return std::nullopt;
+        auto c = detail::CollationNamed(collation);
+        if (!c) return std::nullopt;
+        keys.push_back({*c, desc});
     }
+    return keys;
+}
 
-    // A live set over one table reads the ids of its rows in the set's order in one pass
-    // and then reads each page by its ids, so a page costs the same wherever it lies in
-    // the set, and a sort by a column without an index sorts once, not once per page.
-    // A set in the statement's own order reads them only when a page beyond the first is
-    // wanted (a set opened for its count, or for its first rows, never does); a sorted or
-    // filtered one when it is (re)loaded, since its count costs that pass anyway.
-    bool canUseIds() const { return live() && hasRowid; }
-    bool byIds() const { return canUseIds() && idsRead; }
-    bool idsFirst() const { return canUseIds() && (!sortSql.empty() || !filter.matchesAll()); }
-
-    std::string queryPlan(const std::string& sql, const Params& p) const {
-        std::string plan;
-        Stmt explain(db(), "EXPLAIN QUERY PLAN " + sql);
-        explain.bind(p);
-        while (explain.step()) plan += explain.column(3).asText() + "\n";
-        return plan;
-    }
-
-    // The collations of the sort's columns, when this code compares them as the database
-    // does (else the database sorts).
-    std::optional<std::vector<detail::SortKey>> memorySortKeys() const {
-        if (sortKeys.empty()) return std::nullopt;
-        std::vector<detail::SortKey> keys;
-        for (const auto& [column, desc] : sortKeys) {
-            const char* collation = nullptr;
-            if (sqlite3_table_column_metadata(db(), nullptr, parsed.table.c_str(), column.c_str(), nullptr, &collation,
-                                              nullptr, nullptr, nullptr) != SQLITE_OK)
-                return std::nullopt;
-            auto c = detail::CollationNamed(collation);
-            if (!c) return std::nullopt;
-            keys.push_back({*c, desc});
-        }
-        return keys;
-    }
-
-    void readIds() {
-        auto keys = memorySortKeys();
-        if (keys) {
-            // An index that gives the order and holds what the statement asks serves it
-            // better than any sort (one that must read each row from the table does not).
-            Params p;
-            const std::string plan = queryPlan(rowsSql(p, Yield::Ids), p);
-            if (plan.find("TEMP B-TREE") == std::string::npos &&
-                (plan.find("COVERING INDEX") != std::string::npos || plan.find(" INDEX ") == std::string::npos))
-                keys.reset();
-        }
-        if (keys) {
-            // A header sort: the rows' keys read in one pass, sorted here. An index that
-            // holds the keys serves the pass; one that would only find the folder's rows
-            // (most of the table, each then read from it) is slower than reading the table
-            // through, unless a filter picks few of them.
-            Params p;
-            std::string sql = rowsSql(p, Yield::SortKeys);
-            if (filter.matchesAll()) {
-                const std::string plan = queryPlan(sql, p);
-                if (plan.find(" INDEX ") != std::string::npos && plan.find("COVERING INDEX") == std::string::npos) {
-                    p.clear();
-                    sql = rowsSql(p, Yield::SortKeys, {}, {}, true);
-                }
-            }
-            Stmt st(db(), sql);
-            st.bind(p);
-            idsRead = false;
-            ids = detail::SortedIds(st.get(), *keys, sortKeys.back().second, opt.maxRecords);
-            queryCount = static_cast<std::int64_t>(ids.size());
-            idsRead = true;
-            return;
-        }
+void Recordset::Impl::readIds() {
+    auto keys = memorySortKeys();
+    if (keys) {
+        // An index that gives the order and holds what the statement asks serves it
+        // better than any sort (one that must read each row from the table does not).
         Params p;
-        std::string s = rowsSql(p, Yield::Ids);
-        if (!filter.matchesAll()) {
-            // A filter looks at every row; walking an order's index to do it reads the rows
-            // one by one out of order, slower than reading the table through and sorting
-            // what the filter keeps. A filter an index serves (a range of dates) keeps it.
-            const std::string plan = queryPlan(s, p);
-            if (plan.find("SCAN TABLE") != std::string::npos && plan.find(" USING INDEX ") != std::string::npos) {
+        const std::string plan = queryPlan(rowsSql(p, Yield::Ids), p);
+        if (plan.find("TEMP B-TREE") == std::string::npos &&
+            (plan.find("COVERING INDEX") != std::string::npos || plan.find(" INDEX ") == std::string::npos))
+            keys.reset();
+    }
+    if (keys) {
+        // A header sort: the rows' keys read in one pass, sorted here. An index that
+        // holds the keys serves the pass; one that would only find the folder's rows
+        // (most of the table, each then read from it) is slower than reading the table
+        // through, unless a filter picks few of them.
+        Params p;
+        std::string sql = rowsSql(p, Yield::SortKeys);
+        if (filter.matchesAll()) {
+            const std::string plan = queryPlan(sql, p);
+            if (plan.find(" INDEX ") != std::string::npos && plan.find("COVERING INDEX") == std::string::npos) {
                 p.clear();
-                s = rowsSql(p, Yield::Ids, {}, {}, true);
+                sql = rowsSql(p, Yield::SortKeys, {}, {}, true);
             }
         }
-        if (opt.maxRecords > 0) {
-            s += " LIMIT ?";
-            p.push_back(static_cast<long long>(opt.maxRecords));
-        }
-        Stmt st(db(), s);
+        Stmt st(db(), sql);
         st.bind(p);
-        ids.clear();
-        // A much smaller set gives back what a larger one left (a reload after a filter).
-        if (ids.capacity() > 1024 * 1024) ids.shrink_to_fit();
         idsRead = false;
-        while (st.step()) ids.push_back(sqlite3_column_int64(st.get(), 0));
+        ids = detail::SortedIds(st.get(), *keys, sortKeys.back().second, opt.maxRecords);
         queryCount = static_cast<std::int64_t>(ids.size());
         idsRead = true;
+        return;
     }
-
-    // The rows of page `page` by their ids. A row another program deleted, or changed so
-    // that it left the set (a message sent leaves the Outbox view), is dropped from the
-    // set: later rows move up, and the current row stays the row it was.
-    void readPageByIds(std::int64_t page, std::vector<Row>& into) {
-        constexpr size_t kIn = static_cast<size_t>(kPageRows);
-        static const std::string marks = [] {
-            std::string m = "?";
-            for (size_t i = 1; i < kIn; ++i) m += ",?";
-            return m;
-        }();
-        const std::string tq = quoteIdentifier(parsed.table);
-        size_t at = static_cast<size_t>(page * kPageRows);
-        bool dropped = false;
-        while (into.size() < kIn && at < ids.size()) {
-            const size_t n = std::min(kIn - into.size(), ids.size() - at);
-            Params byId;
-            byId.reserve(kIn);
-            for (size_t k = 0; k < kIn; ++k)
-                byId.push_back(k < n ? Value(static_cast<long long>(ids[at + k])) : Value());
-            Params p;
-            // Always kIn marks (Null for unused ones): one statement text for every page.
-            std::string s = rowsSql(p, Yield::Unordered, tq + ".rowid IN (" + marks + ")", byId);
-            Stmt st(db(), s);
-            st.bind(p);
-            std::unordered_map<std::int64_t, Row> found;
-            const int columns = st.columnCount();
-            while (st.step()) {
-                Row r;
-                r.rowid = st.column(0).asInt();
-                r.v.reserve(static_cast<size_t>(columns - 1));
-                for (int i = 1; i < columns; ++i) r.v.push_back(st.column(i));
-                found.emplace(r.rowid, std::move(r));
-            }
-            size_t kept = at;
-            for (size_t k = at; k < at + n; ++k) {
-                auto f = found.find(ids[k]);
-                if (f == found.end()) {
-                    if (static_cast<std::int64_t>(kept) < pos) --pos;
-                    dropped = true;
-                    continue;
-                }
-                ids[kept++] = ids[k];
-                into.push_back(std::move(f->second));
-            }
-            if (kept != at + n) {
-                ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(kept),
-                          ids.begin() + static_cast<std::ptrdiff_t>(at + n));
-                queryCount = static_cast<std::int64_t>(ids.size());
-            }
-            at = kept;
-        }
-        if (dropped) {
-            // Pages after this one hold rows that have since moved up.
-            for (auto it = pages.upper_bound(page); it != pages.end();) {
-                lru.remove(it->first);
-                it = pages.erase(it);
-            }
+    Params p;
+    std::string s = rowsSql(p, Yield::Ids);
+    if (!filter.matchesAll()) {
+        // A filter looks at every row; walking an order's index to do it reads the rows
+        // one by one out of order, slower than reading the table through and sorting
+        // what the filter keeps. A filter an index serves (a range of dates) keeps it.
+        const std::string plan = queryPlan(s, p);
+        if (plan.find("SCAN TABLE") != std::string::npos && plan.find(" USING INDEX ") != std::string::npos) {
+            p.clear();
+            s = rowsSql(p, Yield::Ids, {}, {}, true);
         }
     }
+    if (opt.maxRecords > 0) {
+        s += " LIMIT ?";
+        p.push_back(static_cast<long long>(opt.maxRecords));
+    }
+    Stmt st(db(), s);
+    st.bind(p);
+    ids.clear();
+    // A much smaller set gives back what a larger one left (a reload after a filter).
+    if (ids.capacity() > 1024 * 1024) ids.shrink_to_fit();
+    idsRead = false;
+    while (st.step()) ids.push_back(sqlite3_column_int64(st.get(), 0));
+    queryCount = static_cast<std::int64_t>(ids.size());
+    idsRead = true;
+}
 
-    void readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into) {
+// The rows of page `page` by their ids. A row another program deleted, or changed so
+// that it left the set (a message sent leaves the Outbox view), is dropped from the
+// set: later rows move up, and the current row stays the row it was.
+void Recordset::Impl::readPageByIds(std::int64_t page, std::vector<Row>& into) {
+    constexpr size_t kIn = static_cast<size_t>(kPageRows);
+    static const std::string marks = [] {
+        std::string m = "?";
+        for (size_t i = 1; i < kIn; ++i) m += ",?";
+        return m;
+    }();
+    const std::string tq = quoteIdentifier(parsed.table);
+    size_t at = static_cast<size_t>(page * kPageRows);
+    bool dropped = false;
+    while (into.size() < kIn && at < ids.size()) {
+        const size_t n = std::min(kIn - into.size(), ids.size() - at);
+        Params byId;
+        byId.reserve(kIn);
+        for (size_t k = 0; k < kIn; ++k)
+            byId.push_back(k < n ? Value(static_cast<long long>(ids[at + k])) : Value());
         Params p;
-        std::string s = rowsSql(p);
-        s += " LIMIT ? OFFSET ?";
-        p.push_back(static_cast<long long>(limit));
-        p.push_back(static_cast<long long>(offset));
+        // Always kIn marks (Null for unused ones): one statement text for every page.
+        std::string s = rowsSql(p, Yield::Unordered, tq + ".rowid IN (" + marks + ")", byId);
         Stmt st(db(), s);
         st.bind(p);
-        int first = hasRowid ? 1 : 0;
-        int n = st.columnCount();
+        std::unordered_map<std::int64_t, Row> found;
+        const int columns = st.columnCount();
         while (st.step()) {
             Row r;
-            r.rowid = hasRowid ? st.column(0).asInt() : 0;
-            r.v.reserve(static_cast<size_t>(n - first));
-            for (int i = first; i < n; ++i) r.v.push_back(st.column(i));
-            into.push_back(std::move(r));
+            r.rowid = st.column(0).asInt();
+            r.v.reserve(static_cast<size_t>(columns - 1));
+            for (int i = 1; i < columns; ++i) r.v.push_back(st.column(i));
+            found.emplace(r.rowid, std::move(r));
+        }
+        size_t kept = at;
+        for (size_t k = at; k < at + n; ++k) {
+            auto f = found.find(ids[k]);
+            if (f == found.end()) {
+                if (static_cast<std::int64_t>(kept) < pos) --pos;
+                dropped = true;
+                continue;
+            }
+            ids[kept++] = ids[k];
+            into.push_back(std::move(f->second));
+        }
+        if (kept != at + n) {
+            ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(kept),
+                      ids.begin() + static_cast<std::ptrdiff_t>(at + n));
+            queryCount = static_cast<std::int64_t>(ids.size());
+        }
+        at = kept;
+    }
+    if (dropped) {
+        // Pages after this one hold rows that have since moved up.
+        for (auto it = pages.upper_bound(page); it != pages.end();) {
+            lru.remove(it->first);
+            it = pages.erase(it);
         }
     }
+}
 
-    void describe() {
+void Recordset::Impl::readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into) {
+    eachRow(offset, limit, [&](Row& r) {
+        into.push_back(std::move(r));
+        return false;
+    });
+}
+
+bool Recordset::Impl::eachRow(std::int64_t offset, std::int64_t limit, const std::function<bool(Row&)>& fn) {
+    Params p;
+    std::string s = rowsSql(p);
+    s += " LIMIT ? OFFSET ?";
+    p.push_back(static_cast<long long>(limit));
+    p.push_back(static_cast<long long>(offset));
+    Stmt st(db(), s);
+    st.bind(p);
+    int first = hasRowid ? 1 : 0;
+    int n = st.columnCount();
+    while (st.step()) {
+        Row r;
+        r.rowid = hasRowid ? st.column(0).asInt() : 0;
+        r.v.reserve(static_cast<size_t>(n - first));
+        for (int i = first; i < n; ++i) r.v.push_back(st.column(i));
+        if (fn(r)) return true;
+    }
+    return false;
+}
+
+void Recordset::Impl::describe() {
+    Params p;
+    std::string s = rowsSql(p) + " LIMIT 0";
+    Stmt st(db(), s);
+    cols.clear();
+    int n = st.columnCount();
+    int first = parsed.simple ? 1 : 0;
+    hasRowid = parsed.simple;
+    canUpdate = parsed.simple && parsed.selectParams == 0;
+    for (int i = first; i < n; ++i) {
+        Column c;
+        c.name = sqlite3_column_name(st.get(), i);
+        const char* tn = sqlite3_column_table_name(st.get(), i);
+        const char* on = sqlite3_column_origin_name(st.get(), i);
+        if (parsed.simple && tn && on && iequals(tn, parsed.table)) c.origin = on;
+        cols.push_back(std::move(c));
+    }
+}
+
+void Recordset::Impl::load() {
+    idsRead = false;
+    ids.clear();
+    pages.clear();
+    lru.clear();
+    appended.clear();
+    snap.clear();
+    afterDelete = false;
+    mode = Mode::None;
+    if (live()) {
         Params p;
-        std::string s = rowsSql(p) + " LIMIT 0";
-        Stmt st(db(), s);
-        cols.clear();
-        int n = st.columnCount();
-        int first = parsed.simple ? 1 : 0;
-        hasRowid = parsed.simple;
-        canUpdate = parsed.simple && parsed.selectParams == 0;
-        for (int i = first; i < n; ++i) {
-            Column c;
-            c.name = sqlite3_column_name(st.get(), i);
-            const char* tn = sqlite3_column_table_name(st.get(), i);
-            const char* on = sqlite3_column_origin_name(st.get(), i);
-            if (parsed.simple && tn && on && iequals(tn, parsed.table)) c.origin = on;
-            cols.push_back(std::move(c));
+        std::string s;
+        if (idsFirst()) {
+            // The ids are the count.
+        } else if (opt.maxRecords > 0) {
+            // Counted in the set's order: the database stops at the same first rows
+            // the set reads (a report's newest match), not at whichever it meets first.
+            s = "SELECT count(*) FROM (" + rowsSql(p) + " LIMIT ?)";
+            p.push_back(static_cast<long long>(opt.maxRecords));
+        } else {
+            std::string inner = rowsSql(p, Yield::Count);
+            s = "SELECT count(*) FROM (" + inner + ")";
+            if (parsed.simple) {
+                // Let the database count straight from an index.
+                s = "SELECT count(*)" + inner.substr(std::string("SELECT 1").size());
+            }
         }
-    }
-
-    void load() {
-        idsRead = false;
-        ids.clear();
-        pages.clear();
-        lru.clear();
-        appended.clear();
-        snap.clear();
-        afterDelete = false;
-        mode = Mode::None;
-        if (live()) {
-            Params p;
-            std::string s;
+        // Count and first page from one read transaction, so a small set (the
+        // engine's queue) is consistent even while other programs write.
+        sqlite3* conn = db();
+        bool own = sqlite3_get_autocommit(conn) != 0;
+        if (own) sqlite3_exec(conn, "BEGIN", nullptr, nullptr, nullptr);
+        try {
             if (idsFirst()) {
-                // The ids are the count.
-            } else if (opt.maxRecords > 0) {
-                // Counted in the set's order: the database stops at the same first rows
-                // the set reads (a report's newest match), not at whichever it meets first.
-                s = "SELECT count(*) FROM (" + rowsSql(p) + " LIMIT ?)";
-                p.push_back(static_cast<long long>(opt.maxRecords));
+                readIds();
             } else {
-                std::string inner = rowsSql(p, Yield::Count);
-                s = "SELECT count(*) FROM (" + inner + ")";
-                if (parsed.simple) {
-                    // Let the database count straight from an index.
-                    s = "SELECT count(*)" + inner.substr(std::string("SELECT 1").size());
-                }
+                Stmt st(conn, s);
+                st.bind(p);
+                queryCount = st.step() ? st.column(0).asInt() : 0;
             }
-            // Count and first page from one read transaction, so a small set (the
-            // engine's queue) is consistent even while other programs write.
-            sqlite3* conn = db();
-            bool own = sqlite3_get_autocommit(conn) != 0;
-            if (own) sqlite3_exec(conn, "BEGIN", nullptr, nullptr, nullptr);
-            try {
-                if (idsFirst()) {
-                    readIds();
-                } else {
-                    Stmt st(conn, s);
-                    st.bind(p);
-                    queryCount = st.step() ? st.column(0).asInt() : 0;
-                }
-                if (queryCount > 0) {
-                    std::vector<Row> rows;
-                    if (byIds()) readPageByIds(0, rows);
-                    else readRows(0, kPageRows, rows);
-                    if (static_cast<std::int64_t>(rows.size()) < std::min(queryCount, kPageRows))
-                        queryCount = static_cast<std::int64_t>(rows.size());
-                    pages.emplace(0, std::move(rows));
-                    lru.push_front(0);
-                }
-            } catch (...) {
-                if (own) sqlite3_exec(conn, "ROLLBACK", nullptr, nullptr, nullptr);
-                ids.clear();
-                idsRead = false;
-                queryCount = 0;
-                throw;
+            if (queryCount > 0) {
+                std::vector<Row> rows;
+                if (byIds()) readPageByIds(0, rows);
+                else readRows(0, kPageRows, rows);
+                if (static_cast<std::int64_t>(rows.size()) < std::min(queryCount, kPageRows))
+                    queryCount = static_cast<std::int64_t>(rows.size());
+                pages.emplace(0, std::move(rows));
+                lru.push_front(0);
             }
-            if (own) sqlite3_exec(conn, "COMMIT", nullptr, nullptr, nullptr);
-        } else {
-            readRows(0, -1, snap);
-            queryCount = static_cast<std::int64_t>(snap.size());
+        } catch (...) {
+            if (own) sqlite3_exec(conn, "ROLLBACK", nullptr, nullptr, nullptr);
+            ids.clear();
+            idsRead = false;
+            queryCount = 0;
+            throw;
         }
-        pos = count() > 0 ? 0 : -1;
+        if (own) sqlite3_exec(conn, "COMMIT", nullptr, nullptr, nullptr);
+    } else {
+        readRows(0, -1, snap);
+        queryCount = static_cast<std::int64_t>(snap.size());
     }
+    pos = count() > 0 ? 0 : -1;
+}
 
-    Row* rowAt(std::int64_t i) {
-        if (i < 0 || i >= count()) return nullptr;
-        if (!live()) return &snap[static_cast<size_t>(i)];
+Row* Recordset::Impl::rowAt(std::int64_t i) {
+    if (i < 0 || i >= count()) return nullptr;
+    if (!live()) return &snap[static_cast<size_t>(i)];
+    if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
+    std::int64_t page = i / kPageRows;
+    auto it = pages.find(page);
+    if (it == pages.end() && page > 0 && canUseIds() && !idsRead) {
+        // The first page beyond the first: from now on pages come by id. The count may
+        // change (rows came or went since the load); positions are the ids' from here.
+        readIds();
+        dropPages();
+        if (i >= count()) return nullptr;
         if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
-        std::int64_t page = i / kPageRows;
-        auto it = pages.find(page);
-        if (it == pages.end() && page > 0 && canUseIds() && !idsRead) {
-            // The first page beyond the first: from now on pages come by id. The count may
-            // change (rows came or went since the load); positions are the ids' from here.
-            readIds();
-            dropPages();
-            if (i >= count()) return nullptr;
-            if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
-            it = pages.end();
+        it = pages.end();
+    }
+    if (it == pages.end()) {
+        std::vector<Row> rows;
+        if (byIds()) readPageByIds(page, rows);
+        else readRows(page * kPageRows, kPageRows, rows);
+        if (pages.size() >= kMaxPages) {
+            pages.erase(lru.back());
+            lru.pop_back();
         }
-        if (it == pages.end()) {
-            std::vector<Row> rows;
-            if (byIds()) readPageByIds(page, rows);
-            else readRows(page * kPageRows, kPageRows, rows);
-            if (pages.size() >= kMaxPages) {
-                pages.erase(lru.back());
-                lru.pop_back();
-            }
-            it = pages.emplace(page, std::move(rows)).first;
-            lru.push_front(page);
-        } else {
-            lru.remove(page);
-            lru.push_front(page);
+        it = pages.emplace(page, std::move(rows)).first;
+        lru.push_front(page);
+    } else {
+        lru.remove(page);
+        lru.push_front(page);
+    }
+    size_t k = static_cast<size_t>(i - page * kPageRows);
+    if (k >= it->second.size()) {
+        // Other programs removed rows since the count: the set ends earlier.
+        if (!byIds())
+            queryCount = std::min(queryCount, page * kPageRows + static_cast<std::int64_t>(it->second.size()));
+        return i >= queryCount && i < count() ? &appended[static_cast<size_t>(i - queryCount)] : nullptr;
+    }
+    return &it->second[k];
+}
+
+Row& Recordset::Impl::current() {
+    if (afterDelete) throw DbError("no current record: it was deleted");
+    const std::int64_t was = pos;
+    Row* r = rowAt(pos);
+    if (pos != was) r = rowAt(pos);  // rows before it were gone: it moved up
+    if (!r) throw DbError("no current record (BOF or EOF)");
+    return *r;
+}
+
+void Recordset::Impl::stream(std::int64_t from, const std::function<bool(std::int64_t, const Row&)>& fn) {
+    // Snapshot and appended rows are in memory; live query rows are read in one pass.
+    if (!live()) {
+        for (std::int64_t i = std::max<std::int64_t>(from, 0); i < count(); ++i)
+            if (fn(i, snap[static_cast<size_t>(i)])) return;
+        return;
+    }
+    std::int64_t i = std::max<std::int64_t>(from, 0);
+    if (byIds()) {
+        // Through the pages, which keep positions and ids in step.
+        for (; i < count(); ++i) {
+            const Row* r = rowAt(i);
+            if (!r) return;
+            if (fn(i, *r)) return;
         }
-        size_t k = static_cast<size_t>(i - page * kPageRows);
-        if (k >= it->second.size()) {
-            // Other programs removed rows since the count: the set ends earlier.
-            if (!byIds())
-                queryCount = std::min(queryCount, page * kPageRows + static_cast<std::int64_t>(it->second.size()));
-            return i >= queryCount && i < count() ? &appended[static_cast<size_t>(i - queryCount)] : nullptr;
-        }
-        return &it->second[k];
+        return;
     }
-
-    void dropPages() {
-        pages.clear();
-        lru.clear();
+    if (i < queryCount) {
+        const bool stopped = eachRow(i, queryCount - i, [&](Row& r) {
+            if (fn(i, r)) return true;
+            ++i;
+            return false;
+        });
+        if (stopped) return;
+        i = queryCount;
     }
-
-    Row& current() {
-        if (afterDelete) throw DbError("no current record: it was deleted");
-        const std::int64_t was = pos;
-        Row* r = rowAt(pos);
-        if (pos != was) r = rowAt(pos);  // rows before it were gone: it moved up
-        if (!r) throw DbError("no current record (BOF or EOF)");
-        return *r;
-    }
-
-    std::string selectById() const {
-        return "SELECT " + parsed.selectList + " FROM " + quoteIdentifier(parsed.table) + " WHERE " +
-               quoteIdentifier(parsed.table) + ".rowid = ?";
-    }
-
-    bool reread(Row& r) {
-        Stmt st(db(), selectById());
-        st.bindOne(1, Value(static_cast<long long>(r.rowid)));
-        if (!st.step()) return false;
-        for (int i = 0; i < st.columnCount() && static_cast<size_t>(i) < r.v.size(); ++i)
-            r.v[static_cast<size_t>(i)] = st.column(i);
-        return true;
-    }
-
-    // WHERE clause for "this row, with these columns as we read them": the columns an
-    // update writes (`written`), or every column of the set (a delete). Compared as
-    // bytes, so a value stored with another type than its column's (a BLOB in a text
-    // column) still equals what was read.
-    std::string unchangedWhere(const Row& r, Params& p, const std::vector<bool>* written = nullptr) const {
-        std::string tq = quoteIdentifier(parsed.table);
-        std::string w = tq + ".rowid = ?";
-        p.push_back(static_cast<long long>(r.rowid));
-        for (size_t i = 0; i < cols.size(); ++i) {
-            if (cols[i].origin.empty() || (written && !(*written)[i])) continue;
-            w += " AND CAST(" + quoteIdentifier(cols[i].origin) + " AS BLOB) IS CAST(? AS BLOB)";
-            p.push_back(r.v[i]);
-        }
-        return w;
-    }
-
-    void requireUpdatable() const {
-        if (opt.lock == Lock::ReadOnly) throw DbError("the record set is read-only");
-        if (!canUpdate) throw DbError("the record set cannot be updated (not a one-table query)");
-    }
-
-    void removeRow(std::int64_t i) {
-        if (!live()) {
-            snap.erase(snap.begin() + i);
-        } else if (i >= queryCount) {
-            appended.erase(appended.begin() + (i - queryCount));
-        } else {
-            if (byIds()) ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(i));
-            --queryCount;
-            dropPages();
-        }
-    }
-
-    void stream(std::int64_t from, const std::function<bool(std::int64_t, const Row&)>& fn) {
-        // Snapshot and appended rows are in memory; live query rows are read in one pass.
-        if (!live()) {
-            for (std::int64_t i = std::max<std::int64_t>(from, 0); i < count(); ++i)
-                if (fn(i, snap[static_cast<size_t>(i)])) return;
-            return;
-        }
-        std::int64_t i = std::max<std::int64_t>(from, 0);
-        if (byIds()) {
-            // Through the pages, which keep positions and ids in step.
-            for (; i < count(); ++i) {
-                const Row* r = rowAt(i);
-                if (!r) return;
-                if (fn(i, *r)) return;
-            }
-            return;
-        }
-        if (i < queryCount) {
-            std::vector<Row> rows;
-            Params p;
-            std::string s = rowsSql(p) + " LIMIT ? OFFSET ?";
-            p.push_back(static_cast<long long>(queryCount - i));
-            p.push_back(static_cast<long long>(i));
-            Stmt st(db(), s);
-            st.bind(p);
-            int first = hasRowid ? 1 : 0;
-            int n = st.columnCount();
-            while (st.step()) {
-                Row r;
-                r.rowid = hasRowid ? st.column(0).asInt() : 0;
-                for (int k = first; k < n; ++k) r.v.push_back(st.column(k));
-                if (fn(i, r)) return;
-                ++i;
-            }
-            i = queryCount;
-        }
-        for (; i < count(); ++i)
-            if (fn(i, appended[static_cast<size_t>(i - queryCount)])) return;
-    }
-};
+    for (; i < count(); ++i)
+        if (fn(i, appended[static_cast<size_t>(i - queryCount)])) return;
+}
 
 Recordset::Recordset() = default;
 Recordset::Recordset(const Connection& db, const std::string& sql, const Params& params,
@@ -809,11 +691,6 @@ void Recordset::open(const Connection& db, const std::string& sql, const Params&
 
 void Recordset::close() { d_.reset(); }
 bool Recordset::isOpen() const { return d_ != nullptr; }
-
-static Recordset::Impl& need(const std::unique_ptr<Recordset::Impl>& d) {
-    if (!d) throw DbError("the record set is closed");
-    return *d;
-}
 
 void Recordset::requery() {
     auto& d = need(d_);
@@ -881,123 +758,6 @@ Value Recordset::valueAt(std::int64_t row, int pos) const {
     if (row == d.pos && d.mode != Impl::Mode::None) return d.edit[static_cast<size_t>(pos)];
     Row* r = d.rowAt(row);
     return r ? r->v[static_cast<size_t>(pos)] : Value();
-}
-
-bool Recordset::updatable() const {
-    auto& d = need(d_);
-    return d.opt.lock == Lock::Optimistic && d.canUpdate;
-}
-
-void Recordset::setField(const std::string& name, Value v) { setField(need(d_).requireIndex(name), std::move(v)); }
-
-void Recordset::setField(int pos, Value v) {
-    auto& d = need(d_);
-    d.requireUpdatable();
-    if (pos < 0 || pos >= fieldCount()) throw DbError("field position out of range: " + std::to_string(pos));
-    if (d.cols[static_cast<size_t>(pos)].origin.empty())
-        throw DbError("field cannot be written: " + d.cols[static_cast<size_t>(pos)].name);
-    if (d.mode == Impl::Mode::None) {
-        d.edit = d.current().v;
-        d.dirty.assign(d.cols.size(), false);
-        d.mode = Impl::Mode::Edit;
-    }
-    d.edit[static_cast<size_t>(pos)] = std::move(v);
-    d.dirty[static_cast<size_t>(pos)] = true;
-}
-
-void Recordset::addNew() {
-    auto& d = need(d_);
-    d.requireUpdatable();
-    if (d.mode != Impl::Mode::None) update();
-    d.edit.assign(d.cols.size(), Value());
-    d.dirty.assign(d.cols.size(), false);
-    d.mode = Impl::Mode::Add;
-}
-
-bool Recordset::editing() const { return need(d_).mode != Impl::Mode::None; }
-
-void Recordset::cancelUpdate() {
-    auto& d = need(d_);
-    d.mode = Impl::Mode::None;
-    d.edit.clear();
-    d.dirty.clear();
-}
-
-void Recordset::update() {
-    auto& d = need(d_);
-    if (d.mode == Impl::Mode::None) return;
-    std::string tq = quoteIdentifier(d.parsed.table);
-    if (d.mode == Impl::Mode::Add) {
-        std::string names, marks;
-        Params p;
-        for (size_t i = 0; i < d.cols.size(); ++i) {
-            if (!d.dirty[i]) continue;
-            if (!names.empty()) {
-                names += ", ";
-                marks += ", ";
-            }
-            names += quoteIdentifier(d.cols[i].origin);
-            marks += "?";
-            p.push_back(d.edit[i]);
-        }
-        std::string s = names.empty() ? "INSERT INTO " + tq + " DEFAULT VALUES"
-                                      : "INSERT INTO " + tq + " (" + names + ") VALUES (" + marks + ")";
-        Stmt st(d.db(), s);
-        st.bind(p);
-        st.step();
-        Row r;
-        r.rowid = sqlite3_last_insert_rowid(d.db());
-        r.v = d.edit;
-        d.mode = Impl::Mode::None;
-        d.reread(r);  // defaults and the assigned key
-        if (d.live()) d.appended.push_back(std::move(r));
-        else d.snap.push_back(std::move(r));
-        d.pos = d.count() - 1;
-        d.afterDelete = false;
-        return;
-    }
-    Row& r = d.current();
-    std::string set;
-    Params p;
-    for (size_t i = 0; i < d.cols.size(); ++i) {
-        if (!d.dirty[i]) continue;
-        if (!set.empty()) set += ", ";
-        set += quoteIdentifier(d.cols[i].origin) + " = ?";
-        p.push_back(d.edit[i]);
-    }
-    d.mode = Impl::Mode::None;
-    if (set.empty()) return;
-    std::string where = d.unchangedWhere(r, p, &d.dirty);
-    Stmt st(d.db(), "UPDATE " + tq + " SET " + set + " WHERE " + where);
-    st.bind(p);
-    st.step();
-    if (sqlite3_changes(d.db()) != 1) {
-        bool exists = d.reread(r);
-        throw RowConflictError(!exists);
-    }
-    d.reread(r);
-}
-
-void Recordset::deleteRow() {
-    auto& d = need(d_);
-    d.requireUpdatable();
-    if (d.mode == Impl::Mode::Add) {
-        cancelUpdate();
-        return;
-    }
-    d.mode = Impl::Mode::None;
-    Row& r = d.current();
-    Params p;
-    std::string where = d.unchangedWhere(r, p);
-    Stmt st(d.db(), "DELETE FROM " + quoteIdentifier(d.parsed.table) + " WHERE " + where);
-    st.bind(p);
-    st.step();
-    if (sqlite3_changes(d.db()) != 1) {
-        bool exists = d.reread(r);
-        throw RowConflictError(!exists);
-    }
-    d.removeRow(d.pos);
-    d.afterDelete = true;
 }
 
 void Recordset::readOrder() {
