@@ -1,5 +1,7 @@
 #include "engine/InboxSpool.h"
 
+#include "platform/files/DurableFile.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -51,22 +53,17 @@ std::optional<std::string> Unescape(const std::string& s) {
     throw std::runtime_error(what + " " + path + ": " + std::strerror(errno));
 }
 
-// The file holds senders and texts: readable by its owner only.
-void WriteAll(const std::string& path, const std::string& data, int mode = O_TRUNC) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | mode | O_CLOEXEC, 0600);
+// Lines that could not be read, kept aside; like the list, readable by its owner only.
+void AppendAside(const std::string& path, const std::string& data) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) Fail("cannot write", path);
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd);
-            Fail("cannot write", path);
-        }
-        done += static_cast<std::size_t>(n);
+    // On disk before the list that held them is replaced without them.
+    const bool written = files::WriteAll(fd, data) && ::fsync(fd) == 0;
+    const int err = errno;
+    if (::close(fd) != 0 || !written) {
+        if (!written) errno = err;
+        Fail("cannot write", path);
     }
-    // On disk before the rename makes it the held list.
-    if (::fsync(fd) != 0 || ::close(fd) != 0) Fail("cannot write", path);
 }
 
 }  // namespace
@@ -117,7 +114,7 @@ std::vector<HeldFields> FieldSpool::LoadFields() const {
 void FieldSpool::SaveFields(const std::vector<HeldFields>& records) const {
     if (!bad_.empty()) {
         // Lines that could not be read leave the list here, once, but are not lost.
-        WriteAll(path_ + ".bad", bad_, O_APPEND);
+        AppendAside(path_ + ".bad", bad_);
         bad_.clear();
     }
     if (records.empty()) {
@@ -128,9 +125,11 @@ void FieldSpool::SaveFields(const std::vector<HeldFields>& records) const {
     }
     std::string data;
     for (const auto& r : records) data += EncodeFields(r) + "\n";
-    const std::string next = path_ + ".new";
-    WriteAll(next, data);
-    if (std::rename(next.c_str(), path_.c_str()) != 0) Fail("cannot replace", path_);
+    // The file holds senders and texts: readable by its owner only.
+    if (const int err = files::ReplaceDurably(path_, data)) {
+        errno = err;
+        Fail("cannot replace", path_);
+    }
 }
 
 bool FieldSpool::Empty() const {

@@ -2,10 +2,6 @@
 
 #include "platform/clock/Clock.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <ctime>
 #include <filesystem>
@@ -43,34 +39,6 @@ std::string Trim(const std::string& text) {
     if (first == std::string::npos) return "";
     const auto last = text.find_last_not_of(" \t");
     return text.substr(first, last - first + 1);
-}
-
-bool SaveDurably(const std::string& path, const std::string& text) {
-    const std::filesystem::path target(path);
-    const std::string temp = path + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    bool ok = done == text.size() && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    std::error_code ec;
-    if (ok) std::filesystem::rename(temp, target, ec);
-    if (!ok || ec) {
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    const std::string folder = target.has_parent_path() ? target.parent_path().string() : std::string(".");
-    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
 }
 
 std::optional<long> SettingNumber(const std::string& text) {

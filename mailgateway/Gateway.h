@@ -28,11 +28,6 @@ std::string IsoDateTime(std::chrono::system_clock::time_point t);
 // type-mismatch error).
 std::optional<long> SettingNumber(const std::string& text);
 
-// Replaces the file with `text` so that a crash leaves the old or the new content, never
-// part of it: written beside it (owner only), put on the disk, renamed into place, and the
-// rename put on the disk too. False when any step failed (the file is then as it was).
-bool SaveDurably(const std::string& path, const std::string& text);
-
 // Leading and trailing blanks (and tabs) removed.
 std::string Trim(const std::string& text);
 

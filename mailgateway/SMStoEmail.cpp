@@ -7,6 +7,7 @@
 #include "mailgateway/Setting.h"
 #include "mailgateway/StatusReport.h"
 #include "platform/clock/Clock.h"
+#include "platform/files/DurableFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -83,7 +84,7 @@ std::string Keep(const ReceivedSMS& sms) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
-    if (!SaveDurably((folder / name).string(), Encode(sms)))
+    if (files::ReplaceDurably((folder / name).string(), Encode(sms)) != 0)
         WriteErrorLog(kLocation, 75, "The received SMS cannot be kept in \"" + PendingPath() +
                                          "\"; it stays in memory until it has been forwarded");
     return name;

@@ -1,6 +1,7 @@
 #include "mailgateway/Gateway.h"
 #include "mailgateway/Log.h"
 #include "mailgateway/Passes.h"
+#include "platform/files/DurableFile.h"
 
 #include <filesystem>
 #include <fstream>
@@ -58,7 +59,7 @@ Record Load() {
 
 void Save() {
     const Record& r = Current();
-    if (!SaveDurably(Path(), Encode(r)))
+    if (files::ReplaceDurably(Path(), Encode(r)) != 0)
         WriteErrorLog("Module.EmailtoSMS.SendSMS() ", 75,
                       "The progress of the e-mail being sent cannot be written to \"" + Path() +
                           "\"; should the program end now, its SMS would go again");

@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -10,6 +8,7 @@
 
 #include "platform/mail/Mail.h"
 #include "platform/mail/MimeText.h"
+#include "platform/files/DurableFile.h"
 
 namespace parlix::mail {
 
@@ -17,27 +16,6 @@ namespace {
 
 std::string systemError(const std::string& what, const std::string& path, int err) {
     return what + " \"" + path + "\": " + std::strerror(err);
-}
-
-bool writeAll(int fd, const std::string& data) {
-    const char* p = data.data();
-    size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::string folderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -120,36 +98,12 @@ bool MailStringList::SaveToFile(const std::string& path) const {
         content += items_[i];
         content += '\n';
     }
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        lastError_ = systemError("cannot write the list file", path, errno);
-        return false;
-    }
-    // mkstemp makes the file private; a list file is an ordinary file.
-    mode_t mask = ::umask(0);
+    // A list file is an ordinary file, as the user's other files are.
+    const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
+    if (const int err = files::ReplaceDurably(path, content, 0666 & ~mask)) {
         lastError_ = systemError("cannot write the list file", path, err);
         return false;
-    }
-    // The rename itself reaches the disk with the folder.
-    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
     }
     return true;
 }
