@@ -42,16 +42,21 @@ TEST_F(UpgradeTest, AnOlderFileGetsTheMissingIndexesAndStatisticsOnceWithItsRows
         c.execute("DROP INDEX InboxUnknownMobile");
         c.execute("DELETE FROM sqlite_stat1 WHERE idx IN ('InboxNewFirst', 'OutboxStatusDelivery', "
                   "'OutboxUnknownMobile', 'InboxUnknownMobile')");
-        // An index a newer one replaced, with its planner row.
+        // Indexes newer ones replaced, with their planner rows.
         c.execute("CREATE INDEX OutboxUnknown ON Outbox(Mobile) WHERE Name = 'Unknown'");
         c.execute("INSERT INTO sqlite_stat1 (tbl, idx, stat) VALUES ('Outbox', 'OutboxUnknown', '1000 1')");
+        c.execute("DROP INDEX OutboxUndelivered");
+        c.execute("DELETE FROM sqlite_stat1 WHERE idx = 'OutboxUndelivered'");
+        c.execute("CREATE INDEX OutboxMobile ON Outbox(Mobile)");
+        c.execute("INSERT INTO sqlite_stat1 (tbl, idx, stat) VALUES ('Outbox', 'OutboxMobile', '1000000 10')");
         c.execute("INSERT INTO Inbox (Message, Name, Mobile, Status, DateTime) VALUES "
                   "('it''s', 'Unknown', '0123', 'New', '2026-01-01 10:00:00')");
     }
     auto first = upgradeDatabase(path);
-    EXPECT_EQ(first.indexesAdded, (std::vector<std::string>{"OutboxSent", "InboxNewFirst", "OutboxStatusDelivery",
-                                                            "OutboxUnknownMobile", "InboxUnknownMobile"}));
-    EXPECT_EQ(first.indexesDropped, std::vector<std::string>{"OutboxUnknown"});
+    EXPECT_EQ(first.indexesAdded,
+              (std::vector<std::string>{"OutboxSent", "OutboxUndelivered", "InboxNewFirst", "OutboxStatusDelivery",
+                                        "OutboxUnknownMobile", "InboxUnknownMobile"}));
+    EXPECT_EQ(first.indexesDropped, (std::vector<std::string>{"OutboxUnknown", "OutboxMobile"}));
     auto second = upgradeDatabase(path);
     EXPECT_TRUE(second.indexesAdded.empty() && second.indexesDropped.empty()) << "a second run changes nothing";
 
@@ -70,6 +75,9 @@ TEST_F(UpgradeTest, AnOlderFileGetsTheMissingIndexesAndStatisticsOnceWithItsRows
                                "ORDER BY DateTimeSent ASC, Outbox.rowid");
     EXPECT_NE(sent.find("COVERING INDEX OutboxSent"), std::string::npos) << sent;
     EXPECT_EQ(sent.find("TEMP B-TREE"), std::string::npos) << sent;
+    // The composer's question about undelivered numbers reads only the undelivered rows.
+    std::string undelivered = plan(c, "SELECT EXISTS (SELECT 1 FROM Outbox WHERE Mobile = '0123' AND DeliveryStatus = 'F')");
+    EXPECT_NE(undelivered.find("INDEX OutboxUndelivered"), std::string::npos) << undelivered;
     std::string delivered = plan(c, "SELECT count(*) FROM Outbox WHERE SentStatus = 'S' AND DeliveryStatus = 'D'");
     EXPECT_NE(delivered.find("OutboxStatusDelivery"), std::string::npos) << delivered;
     // The name fill-in reads the numbers of Unknown rows from the index alone, finds the
