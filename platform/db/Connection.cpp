@@ -12,6 +12,10 @@ namespace parlix::db {
 Connection::Handle::~Handle() { close(); }
 
 void Connection::Handle::close() {
+    std::lock_guard<std::mutex> lock(readersMutex);
+    for (sqlite3* r : idleReaders) sqlite3_close_v2(r);
+    idleReaders.clear();
+    ++generation;
     if (db) {
         // v2: statements still open in record sets are finalised by their owners later.
         sqlite3_close_v2(db);
@@ -102,8 +106,9 @@ using detail::Stmt;
 Connection::Connection() : h_(std::make_shared<Handle>()) {}
 Connection::~Connection() = default;
 
-void Connection::open(const std::string& path, const std::string& key, const ConnectOptions& options) {
-    h_->close();
+namespace {
+
+sqlite3* openNative(const std::string& path, const std::string& key, const ConnectOptions& options) {
     struct stat st {};
     if (!options.create && ::stat(path.c_str(), &st) != 0)
         throw OpenError(OpenError::Kind::MissingFile, "database file not found: " + path);
@@ -155,9 +160,54 @@ void Connection::open(const std::string& path, const std::string& key, const Con
         bail(OpenError::Kind::Other, "cannot register the text functions: " + path, SQLITE_ERROR);
     // NORMAL is durable across program crashes in WAL mode and much faster than FULL.
     sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-    h_->db = db;
-    h_->path = path;
+    return db;
 }
+
+}  // namespace
+
+void Connection::open(const std::string& path, const std::string& key, const ConnectOptions& options) {
+    h_->close();
+    h_->db = openNative(path, key, options);
+    h_->path = path;
+    h_->key = key;
+    h_->options = options;
+    h_->options.create = false;
+}
+
+namespace detail {
+
+Reader::Reader(std::shared_ptr<Connection::Handle> h) : h_(std::move(h)) {
+    std::string path, key;
+    ConnectOptions options;
+    {
+        std::lock_guard<std::mutex> lock(h_->readersMutex);
+        if (!h_->db) throw DbError("the database connection is closed");
+        generation_ = h_->generation;
+        if (!h_->idleReaders.empty()) {
+            db_ = h_->idleReaders.back();
+            h_->idleReaders.pop_back();
+            return;
+        }
+        path = h_->path;
+        key = h_->key;
+        options = h_->options;
+    }
+    // Opened outside the lock: deriving the key from the password takes a while.
+    db_ = openNative(path, key, options);
+    sqlite3_exec(db_, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
+}
+
+Reader::~Reader() {
+    std::lock_guard<std::mutex> lock(h_->readersMutex);
+    // One left in a transaction (a failed pass), or of a file since closed, goes.
+    if (!h_->db || h_->generation != generation_ || !sqlite3_get_autocommit(db_) || h_->idleReaders.size() >= 8) {
+        sqlite3_close_v2(db_);
+        return;
+    }
+    h_->idleReaders.push_back(db_);
+}
+
+}  // namespace detail
 
 void Connection::close() { h_->close(); }
 

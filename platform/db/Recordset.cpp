@@ -6,8 +6,11 @@
 #include <cctype>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <list>
 #include <map>
+#include <memory>
+#include <thread>
 #include <unordered_map>
 
 #include "platform/db/Internal.h"
@@ -372,11 +375,21 @@ void Recordset::Impl::readIds() {
         // through, unless a filter picks few of them.
         Params p;
         std::string sql = rowsSql(p, Yield::SortKeys);
-        if (filter.matchesAll()) {
-            const std::string plan = queryPlan(sql, p);
-            if (plan.find(" INDEX ") != std::string::npos && plan.find("COVERING INDEX") == std::string::npos) {
-                p.clear();
-                sql = rowsSql(p, Yield::SortKeys, {}, {}, true);
+        const std::string plan = queryPlan(sql, p);
+        bool throughTable = plan.find(" INDEX ") == std::string::npos && plan.find("PRIMARY KEY") == std::string::npos;
+        if (filter.matchesAll() && plan.find(" INDEX ") != std::string::npos &&
+            plan.find("COVERING INDEX") == std::string::npos) {
+            p.clear();
+            sql = rowsSql(p, Yield::SortKeys, {}, {}, true);
+            throughTable = true;
+        }
+        if (throughTable) {
+            if (auto parted = sortedInParts(*keys, sql.find(" NOT INDEXED") != std::string::npos)) {
+                idsRead = false;
+                ids = std::move(*parted);
+                queryCount = static_cast<std::int64_t>(ids.size());
+                idsRead = true;
+                return;
             }
         }
         Stmt st(db(), sql);
@@ -412,6 +425,51 @@ void Recordset::Impl::readIds() {
     while (st.step()) ids.push_back(sqlite3_column_int64(st.get(), 0));
     queryCount = static_cast<std::int64_t>(ids.size());
     idsRead = true;
+}
+
+std::optional<std::vector<std::int64_t>> Recordset::Impl::sortedInParts(const std::vector<detail::SortKey>& keys,
+                                                                         bool notIndexed) {
+    // The other connections see what is committed: not a write of ours still pending.
+    if (!parsed.simple || !(loading || sqlite3_get_autocommit(db()))) return std::nullopt;
+    const unsigned parts = std::min(std::thread::hardware_concurrency(), 4u);
+    if (parts < 2) return std::nullopt;
+    const std::string tq = quoteIdentifier(parsed.table);
+    std::int64_t lo = 0, hi = 0;
+    {
+        Stmt span(db(), "SELECT min(rowid), max(rowid) FROM " + tq);
+        if (!span.step() || span.column(0).isNull()) return std::nullopt;
+        lo = span.column(0).asInt();
+        hi = span.column(1).asInt();
+    }
+    if (hi - lo < detail::readInPartsFromRows) return std::nullopt;
+    // Part k holds the row ids in (bound[k], bound[k + 1]]; the first and last are open.
+    std::vector<std::int64_t> bound{std::numeric_limits<std::int64_t>::min()};
+    for (unsigned k = 1; k < parts; ++k) bound.push_back(lo + (hi - lo) / static_cast<std::int64_t>(parts) * k);
+    bound.push_back(std::numeric_limits<std::int64_t>::max());
+    std::vector<std::unique_ptr<detail::Reader>> readers;
+    std::vector<std::unique_ptr<Stmt>> statements;  // finalised before their readers go back
+    std::vector<sqlite3_stmt*> raw;
+    try {
+        for (unsigned k = 0; k < parts; ++k) {
+            Params p;
+            const std::string sql = rowsSql(p, Yield::SortKeys, tq + ".rowid > ? AND " + tq + ".rowid <= ?",
+                                            {static_cast<long long>(bound[k]), static_cast<long long>(bound[k + 1])},
+                                            notIndexed);
+            sqlite3* c = db();
+            if (k > 0) {
+                readers.push_back(std::make_unique<detail::Reader>(h));
+                c = readers.back()->get();
+            }
+            statements.push_back(std::make_unique<Stmt>(c, sql));
+            statements.back()->bind(p);
+            raw.push_back(statements.back()->get());
+        }
+    } catch (const DbError&) {
+        // No second connection (the file cannot be opened again, or the statement names a
+        // temporary table): the pass stays on this one.
+        return std::nullopt;
+    }
+    return detail::SortedIds(raw, keys, sortKeys.back().second, opt.maxRecords);
 }
 
 // The rows of page `page` by their ids. A row another program deleted, or changed so
@@ -552,6 +610,10 @@ void Recordset::Impl::load() {
         sqlite3* conn = db();
         bool own = sqlite3_get_autocommit(conn) != 0;
         if (own) sqlite3_exec(conn, "BEGIN", nullptr, nullptr, nullptr);
+        struct Loading {
+            bool& flag;
+            ~Loading() { flag = false; }
+        } loadingNow{loading = own};
         try {
             if (idsFirst()) {
                 readIds();

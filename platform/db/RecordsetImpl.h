@@ -38,6 +38,10 @@ struct Row {
     std::vector<Value> v;
 };
 
+// A pass over at least this many rows of a table (by the span of its row ids) is read in
+// parts side by side, each on a connection of its own.
+inline std::int64_t readInPartsFromRows = 200000;
+
 }  // namespace detail
 
 struct Recordset::Impl {
@@ -70,6 +74,7 @@ struct Recordset::Impl {
 
     std::int64_t pos = -1;
     bool afterDelete = false;
+    bool loading = false;  // inside load()'s own read transaction (no write of ours is pending)
 
     enum class Mode { None, Edit, Add } mode = Mode::None;
     std::vector<Value> edit;
@@ -114,6 +119,11 @@ struct Recordset::Impl {
     std::string queryPlan(const std::string& sql, const Params& p) const;
     std::optional<std::vector<detail::SortKey>> memorySortKeys() const;
     void readIds();
+    // The ids of a header sort whose pass reads the table through (`sql` with `p`), read
+    // in parts side by side; nullopt when this set is not read so (small, inside a
+    // transaction of the caller's, or naming what another connection cannot see).
+    std::optional<std::vector<std::int64_t>> sortedInParts(const std::vector<detail::SortKey>& keys,
+                                                           bool notIndexed);
     void readPageByIds(std::int64_t page, std::vector<Row>& into);
     void readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into);
     // The set's rows from position `offset` on, at most `limit` of them, each handed to `fn`

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <exception>
 #include <thread>
 
 #include "platform/db/Internal.h"
@@ -90,11 +91,10 @@ std::optional<Collation> CollationNamed(const char* name) {
     return std::nullopt;
 }
 
-std::vector<std::int64_t> SortedIds(sqlite3_stmt* st, const std::vector<SortKey>& keys, bool rowidDesc,
-                                    std::int64_t limit) {
-    Rows rows;
-    rows.keys = &keys;
-    rows.rowidDesc = rowidDesc;
+namespace {
+
+// Steps `st` to its end, appending its rows and their keys to `rows`.
+void collect(sqlite3_stmt* st, const std::vector<SortKey>& keys, Rows& rows) {
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         rows.rowid.push_back(sqlite3_column_int64(st, 0));
@@ -130,6 +130,61 @@ std::vector<std::int64_t> SortedIds(sqlite3_stmt* st, const std::vector<SortKey>
         }
     }
     if (rc != SQLITE_DONE) fail(sqlite3_db_handle(st), rc, "reading the rows to sort");
+}
+
+}  // namespace
+
+std::vector<std::int64_t> SortedIds(sqlite3_stmt* st, const std::vector<SortKey>& keys, bool rowidDesc,
+                                    std::int64_t limit) {
+    return SortedIds(std::vector<sqlite3_stmt*>{st}, keys, rowidDesc, limit);
+}
+
+std::vector<std::int64_t> SortedIds(const std::vector<sqlite3_stmt*>& parts, const std::vector<SortKey>& keys,
+                                    bool rowidDesc, std::int64_t limit) {
+    Rows rows;
+    rows.keys = &keys;
+    rows.rowidDesc = rowidDesc;
+    if (parts.size() == 1) {
+        collect(parts[0], keys, rows);
+    } else {
+        // Each part on a thread of its own (each statement is on a connection of its
+        // own), the first on this one; then one list, text offsets moved along.
+        std::vector<Rows> read(parts.size());
+        std::vector<std::exception_ptr> failed(parts.size());
+        auto work = [&](size_t p) {
+            try {
+                collect(parts[p], keys, read[p]);
+            } catch (...) {
+                failed[p] = std::current_exception();
+            }
+        };
+        {
+            std::vector<std::thread> threads;
+            for (size_t p = 1; p < parts.size(); ++p) threads.emplace_back(work, p);
+            work(0);
+            for (auto& t : threads) t.join();
+        }
+        for (auto& f : failed)
+            if (f) std::rethrow_exception(f);
+        size_t total = 0, bytes = 0;
+        for (const Rows& r : read) {
+            total += r.rowid.size();
+            bytes += r.arena.size();
+        }
+        rows.rowid.reserve(total);
+        rows.cells.reserve(total * keys.size());
+        rows.arena.reserve(bytes);
+        for (Rows& r : read) {
+            const std::uint64_t shift = rows.arena.size();
+            rows.rowid.insert(rows.rowid.end(), r.rowid.begin(), r.rowid.end());
+            for (Cell c : r.cells) {
+                if (c.cls == kText || c.cls == kBlob) c.off += shift;
+                rows.cells.push_back(c);
+            }
+            rows.arena += r.arena;
+            r = Rows{};
+        }
+    }
     const std::uint32_t n = static_cast<std::uint32_t>(rows.rowid.size());
     // What is sorted: each row's first key as a number that orders as the key does (its
     // class, then its first eight bytes, or its value), so most comparisons are decided
@@ -178,21 +233,21 @@ std::vector<std::int64_t> SortedIds(sqlite3_stmt* st, const std::vector<SortKey>
         if (oneKey) return rowidDesc ? a.rowid > b.rowid : a.rowid < b.rowid;
         return rows.less(a.row, b.row, 1);
     };
-    // Parts sorted on their own threads, then merged.
-    const unsigned parts = n < 50000 ? 1u : std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    // Pieces sorted on their own threads, then merged.
+    const unsigned pieces = n < 50000 ? 1u : std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
     std::vector<std::uint32_t> bounds;
-    for (unsigned p = 0; p <= parts; ++p) bounds.push_back(static_cast<std::uint32_t>(std::uint64_t{n} * p / parts));
+    for (unsigned p = 0; p <= pieces; ++p) bounds.push_back(static_cast<std::uint32_t>(std::uint64_t{n} * p / pieces));
     {
         std::vector<std::thread> threads;
-        for (unsigned p = 1; p < parts; ++p)
+        for (unsigned p = 1; p < pieces; ++p)
             threads.emplace_back([&, p] { std::sort(order.begin() + bounds[p], order.begin() + bounds[p + 1], less); });
         std::sort(order.begin() + bounds[0], order.begin() + bounds[1], less);
         for (auto& t : threads) t.join();
     }
-    for (unsigned w = 1; w < parts; w *= 2)
-        for (unsigned p = 0; p + w < parts; p += 2 * w)
+    for (unsigned w = 1; w < pieces; w *= 2)
+        for (unsigned p = 0; p + w < pieces; p += 2 * w)
             std::inplace_merge(order.begin() + bounds[p], order.begin() + bounds[p + w],
-                               order.begin() + bounds[std::min(p + 2 * w, parts)], less);
+                               order.begin() + bounds[std::min(p + 2 * w, pieces)], less);
     if (limit > 0 && static_cast<std::int64_t>(order.size()) > limit) order.resize(static_cast<size_t>(limit));
     std::vector<std::int64_t> ids;
     ids.reserve(order.size());

@@ -27,5 +27,9 @@ struct SortKey {
 // threads, is faster than the database's own sorter on a million texts.
 std::vector<std::int64_t> SortedIds(sqlite3_stmt* st, const std::vector<SortKey>& keys, bool rowidDesc,
                                     std::int64_t limit);
+// The same over a set read in parts, one statement per part, each on a connection of
+// its own: the parts are stepped side by side, one thread each.
+std::vector<std::int64_t> SortedIds(const std::vector<sqlite3_stmt*>& parts, const std::vector<SortKey>& keys,
+                                    bool rowidDesc, std::int64_t limit);
 
 }  // namespace parlix::db::detail

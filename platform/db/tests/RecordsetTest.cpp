@@ -1,4 +1,5 @@
 #include "platform/db/Recordset.h"
+#include "platform/db/RecordsetImpl.h"
 
 #include "platform/db/tests/TestDb.h"
 
@@ -446,8 +447,14 @@ TEST_F(LiveRecordsetTest, JumpsInAnyOrderShowTheRowsOfTheOneReadOrder) {
         {"SELECT * FROM Outbox ORDER BY DateTimeQueue DESC", "", true},
         {"SELECT * FROM Outbox WHERE SentStatus IN ('S','F') ORDER BY DateTimeQueue ASC", "", true},
     };
+    // Sorts that read the table through do so on this connection alone, or in parts on
+    // connections of their own, side by side.
+    const std::int64_t usualParts = detail::readInPartsFromRows;
+    for (std::int64_t partsFrom : {usualParts, std::int64_t{0}})
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.sql) + " / " + c.sort + (c.filtered ? " / filtered" : ""));
+        detail::readInPartsFromRows = partsFrom;
+        SCOPED_TRACE(std::string(c.sql) + " / " + c.sort + (c.filtered ? " / filtered" : "") +
+                     (partsFrom ? "" : " / in parts"));
         Recordset live(db, c.sql, {}, kLive);
         Recordset snap(db, c.sql, {}, kSnapshot);
         if (*c.sort) {
@@ -469,6 +476,35 @@ TEST_F(LiveRecordsetTest, JumpsInAnyOrderShowTheRowsOfTheOneReadOrder) {
         live.moveToBookmark(Bookmark{std::stoll(want[1500 % want.size()]), 3});
         EXPECT_EQ(live.position(), static_cast<std::int64_t>(1500 % want.size()));
     }
+    detail::readInPartsFromRows = usualParts;
+}
+
+// A sort read in parts runs on other connections, which see only what is committed: a
+// set sorted inside a transaction that wrote, or over a temporary table, stays on its
+// own connection and shows what that one sees.
+TEST_F(LiveRecordsetTest, ASortInPartsNeverMissesWhatOnlyItsOwnConnectionSees) {
+    const std::int64_t usualParts = detail::readInPartsFromRows;
+    detail::readInPartsFromRows = 0;
+    for (int i = 0; i < 600; ++i) queue("01" + std::to_string(i), "n" + std::to_string(i % 50), "2026-01-01 00:00:00");
+    db.begin();
+    db.execute("INSERT INTO Outbox (Name, Message) VALUES ('zz', 'not yet committed')");
+    {
+        Recordset rs(db, "SELECT * FROM Outbox", {}, kLive);
+        rs.setSort("Name DESC");
+        EXPECT_EQ(rs.recordCount(), 601);
+        EXPECT_EQ(rs.text("Name"), "zz");
+    }
+    db.rollback();
+    db.execute("CREATE TEMP TABLE Picked AS SELECT MsgID AS Id FROM Outbox WHERE MsgID % 3 = 0");
+    db.execute("CREATE TEMP TABLE Shown AS SELECT * FROM main.Outbox WHERE MsgID % 3 = 0");
+    for (const char* sql : {"SELECT * FROM Outbox WHERE MsgID IN (SELECT Id FROM Picked)", "SELECT * FROM Shown"}) {
+        Recordset rs(db, sql, {}, kLive);
+        rs.setSort("Name ASC, MsgID DESC");
+        EXPECT_EQ(rs.recordCount(), 200) << sql;
+        EXPECT_EQ(rs.text("Name"), "n0") << sql;
+        EXPECT_EQ(rs.integer("MsgID"), 501) << sql;
+    }
+    detail::readInPartsFromRows = usualParts;
 }
 
 // A sort large enough to be sorted in parts on several threads and merged: the same
