@@ -176,7 +176,7 @@ void Connection::open(const std::string& path, const std::string& key, const Con
 
 namespace detail {
 
-Reader::Reader(std::shared_ptr<Connection::Handle> h) : h_(std::move(h)) {
+Reader::Reader(std::shared_ptr<Connection::Handle> h, std::int64_t cachePages) : h_(std::move(h)) {
     std::string path, key;
     ConnectOptions options;
     {
@@ -186,15 +186,21 @@ Reader::Reader(std::shared_ptr<Connection::Handle> h) : h_(std::move(h)) {
         if (!h_->idleReaders.empty()) {
             db_ = h_->idleReaders.back();
             h_->idleReaders.pop_back();
-            return;
+        } else {
+            path = h_->path;
+            key = h_->key;
+            options = h_->options;
         }
-        path = h_->path;
-        key = h_->key;
-        options = h_->options;
     }
-    // Opened outside the lock: deriving the key from the password takes a while.
-    db_ = openNative(path, key, options);
-    sqlite3_exec(db_, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
+    if (!db_) {
+        // Opened outside the lock: deriving the key from the password takes a while.
+        db_ = openNative(path, key, options);
+        sqlite3_exec(db_, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
+    }
+    // A pass through a large table gains nothing from a large cache; one through an
+    // index that the next pass reads again does.
+    const std::string cache = "PRAGMA cache_size = " + std::to_string(cachePages ? cachePages : -2000);
+    sqlite3_exec(db_, cache.c_str(), nullptr, nullptr, nullptr);
 }
 
 Reader::~Reader() {

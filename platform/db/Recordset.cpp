@@ -358,6 +358,33 @@ std::optional<std::vector<detail::SortKey>> Recordset::Impl::memorySortKeys() co
 }
 
 void Recordset::Impl::readIds() {
+    readOrderedIds();
+    if (appended.empty()) return;
+    // Rows this set added since it was loaded stay at its end, where they were shown,
+    // not also at their place in the order.
+    std::vector<std::int64_t> added;
+    for (const Row& r : appended) added.push_back(r.rowid);
+    std::sort(added.begin(), added.end());
+    idsRead = false;
+    ids.erase(std::remove_if(ids.begin(), ids.end(),
+                             [&](std::int64_t id) { return std::binary_search(added.begin(), added.end(), id); }),
+              ids.end());
+    queryCount = static_cast<std::int64_t>(ids.size());
+    idsRead = true;
+}
+
+void Recordset::Impl::readOrderedIds() {
+    if (ahead) {
+        auto read = ahead->take();
+        ahead.reset();
+        if (read) {
+            idsRead = false;
+            ids = std::move(*read);
+            queryCount = static_cast<std::int64_t>(ids.size());
+            idsRead = true;
+            return;
+        }
+    }
     auto keys = memorySortKeys();
     if (keys) {
         // An index that gives the order and holds what the statement asks serves it
@@ -427,6 +454,58 @@ void Recordset::Impl::readIds() {
     idsRead = true;
 }
 
+namespace detail {
+
+IdsAhead::IdsAhead(std::shared_ptr<Connection::Handle> h, std::string sql, Params params, std::int64_t cachePages)
+    : thread_([this, h = std::move(h), sql = std::move(sql), params = std::move(params), cachePages] {
+          run(h, sql, params, cachePages);
+      }) {}
+
+IdsAhead::~IdsAhead() {
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        stopped_ = true;
+        if (reading_) sqlite3_interrupt(reading_);
+    }
+    if (thread_.joinable()) thread_.join();
+}
+
+std::optional<std::vector<std::int64_t>> IdsAhead::take() {
+    if (thread_.joinable()) thread_.join();
+    return std::move(ids_);
+}
+
+void IdsAhead::run(const std::shared_ptr<Connection::Handle>& h, const std::string& sql, const Params& params,
+                   std::int64_t cachePages) {
+    try {
+        Reader reader(h, cachePages);
+        // Marks the connection as the one to interrupt while the statement runs; cleared
+        // before the connection goes back to the idle ones.
+        struct Reading {
+            IdsAhead& a;
+            Reading(IdsAhead& a, sqlite3* c) : a(a) {
+                std::lock_guard<std::mutex> lock(a.m_);
+                if (a.stopped_) throw DbError("stopped");
+                a.reading_ = c;
+            }
+            ~Reading() {
+                std::lock_guard<std::mutex> lock(a.m_);
+                a.reading_ = nullptr;
+            }
+        } reading(*this, reader.get());
+        Stmt st(reader.get(), sql);
+        st.bind(params);
+        std::vector<std::int64_t> read;
+        while (st.step()) read.push_back(sqlite3_column_int64(st.get(), 0));
+        std::lock_guard<std::mutex> lock(m_);
+        ids_ = std::move(read);
+    } catch (const std::exception&) {
+        // Stopped, or no second connection: the set reads its ids itself when it needs them.
+    }
+}
+
+}  // namespace detail
+
 std::optional<std::vector<std::int64_t>> Recordset::Impl::sortedInParts(const std::vector<detail::SortKey>& keys,
                                                                          bool notIndexed) {
     // The other connections see what is committed: not a write of ours still pending.
@@ -436,7 +515,8 @@ std::optional<std::vector<std::int64_t>> Recordset::Impl::sortedInParts(const st
     const std::string tq = quoteIdentifier(parsed.table);
     std::int64_t lo = 0, hi = 0;
     {
-        Stmt span(db(), "SELECT min(rowid), max(rowid) FROM " + tq);
+        // One aggregate each: the database then reads each end of the table only.
+        Stmt span(db(), "SELECT (SELECT min(rowid) FROM " + tq + "), (SELECT max(rowid) FROM " + tq + ")");
         if (!span.step() || span.column(0).isNull()) return std::nullopt;
         lo = span.column(0).asInt();
         hi = span.column(1).asInt();
@@ -579,6 +659,7 @@ void Recordset::Impl::describe() {
 }
 
 void Recordset::Impl::load() {
+    ahead.reset();
     idsRead = false;
     ids.clear();
     pages.clear();
@@ -609,6 +690,20 @@ void Recordset::Impl::load() {
         // engine's queue) is consistent even while other programs write.
         sqlite3* conn = db();
         bool own = sqlite3_get_autocommit(conn) != 0;
+        // A large set in its statement's order reads its ids beside the count and the
+        // first page, on a connection of its own (which sees what is committed: so only
+        // when no write of ours is pending).
+        if (opt.readAhead && own && canUseIds() && !idsFirst() && opt.maxRecords == 0 && parsed.simple) {
+            const std::string tq = quoteIdentifier(parsed.table);
+            Stmt span(conn, "SELECT (SELECT max(rowid) FROM " + tq + ") - (SELECT min(rowid) FROM " + tq + ")");
+            if (span.step() && !span.column(0).isNull() && span.column(0).asInt() >= detail::readInPartsFromRows) {
+                Params ip;
+                const std::string idsSql = rowsSql(ip, Yield::Ids);
+                Stmt cache(conn, "PRAGMA cache_size");
+                const std::int64_t pages = cache.step() ? cache.column(0).asInt() : 0;
+                ahead = std::make_unique<detail::IdsAhead>(h, idsSql, ip, pages);
+            }
+        }
         if (own) sqlite3_exec(conn, "BEGIN", nullptr, nullptr, nullptr);
         struct Loading {
             bool& flag;

@@ -9,8 +9,10 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -39,8 +41,30 @@ struct Row {
 };
 
 // A pass over at least this many rows of a table (by the span of its row ids) is read in
-// parts side by side, each on a connection of its own.
+// parts side by side, each on a connection of its own (a set's ids read ahead likewise).
 inline std::int64_t readInPartsFromRows = 200000;
+
+// A set's row ids read on a thread and a reading connection of their own. Dropping it
+// stops the pass (its statement is interrupted) and waits for the thread.
+class IdsAhead {
+public:
+    // `cachePages`: the reading connection's page cache (its pages stay for the next pass).
+    IdsAhead(std::shared_ptr<Connection::Handle> h, std::string sql, Params params, std::int64_t cachePages);
+    ~IdsAhead();
+    IdsAhead(const IdsAhead&) = delete;
+    IdsAhead& operator=(const IdsAhead&) = delete;
+    // Waits for the pass: the ids, or nullopt when it failed.
+    std::optional<std::vector<std::int64_t>> take();
+
+private:
+    void run(const std::shared_ptr<Connection::Handle>& h, const std::string& sql, const Params& params,
+             std::int64_t cachePages);
+    std::mutex m_;
+    sqlite3* reading_ = nullptr;  // the connection while its statement runs
+    bool stopped_ = false;
+    std::optional<std::vector<std::int64_t>> ids_;
+    std::thread thread_;  // last: it starts once the rest is in place
+};
 
 }  // namespace detail
 
@@ -71,6 +95,7 @@ struct Recordset::Impl {
     std::vector<Row> appended;  // Live: rows this set inserted since the last requery
     std::vector<std::int64_t> ids;  // Live over one table: the rows' ids in the set's order
     bool idsRead = false;           // ids hold the set's rows (else pages are read by position)
+    std::unique_ptr<detail::IdsAhead> ahead;  // the ids being read beside the load (readAhead)
 
     std::int64_t pos = -1;
     bool afterDelete = false;
@@ -118,7 +143,8 @@ struct Recordset::Impl {
     void readRows(std::int64_t offset, std::int64_t limit, std::vector<Row>& into);
     std::string queryPlan(const std::string& sql, const Params& p) const;
     std::optional<std::vector<detail::SortKey>> memorySortKeys() const;
-    void readIds();
+    void readIds();         // the set's ids in its order; rows this set added stay at the end
+    void readOrderedIds();  // the same, as the database holds them now
     // The ids of a header sort whose pass reads the table through (`sql` with `p`), read
     // in parts side by side; nullopt when this set is not read so (small, inside a
     // transaction of the caller's, or naming what another connection cannot see).

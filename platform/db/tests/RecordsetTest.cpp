@@ -14,6 +14,7 @@ std::vector<std::string> column(Recordset& rs, const std::string& name) {
 }
 
 const RecordsetOptions kLive{Cursor::Live, Lock::Optimistic, 0};
+const RecordsetOptions kLiveReadAhead{Cursor::Live, Lock::Optimistic, 0, true};
 const RecordsetOptions kSnapshot{Cursor::Snapshot, Lock::Optimistic, 0};
 
 }  // namespace
@@ -454,8 +455,8 @@ TEST_F(LiveRecordsetTest, JumpsInAnyOrderShowTheRowsOfTheOneReadOrder) {
     for (const Case& c : cases) {
         detail::readInPartsFromRows = partsFrom;
         SCOPED_TRACE(std::string(c.sql) + " / " + c.sort + (c.filtered ? " / filtered" : "") +
-                     (partsFrom ? "" : " / in parts"));
-        Recordset live(db, c.sql, {}, kLive);
+                     (partsFrom ? "" : " / in parts, ids read ahead"));
+        Recordset live(db, c.sql, {}, partsFrom ? kLive : kLiveReadAhead);
         Recordset snap(db, c.sql, {}, kSnapshot);
         if (*c.sort) {
             live.setSort(c.sort);
@@ -476,6 +477,49 @@ TEST_F(LiveRecordsetTest, JumpsInAnyOrderShowTheRowsOfTheOneReadOrder) {
         live.moveToBookmark(Bookmark{std::stoll(want[1500 % want.size()]), 3});
         EXPECT_EQ(live.position(), static_cast<std::int64_t>(1500 % want.size()));
     }
+    detail::readInPartsFromRows = usualParts;
+}
+
+// Ids read ahead on another thread serve the first deep jump, and are dropped, their
+// pass stopped, whenever the set changes first: a requery sees what was written since, a
+// row this set deleted or added is counted once, and a set closed at once just ends.
+TEST_F(LiveRecordsetTest, IdsReadAheadServeTheFirstJumpAndGiveWayToEveryChange) {
+    const std::int64_t usualParts = detail::readInPartsFromRows;
+    detail::readInPartsFromRows = 0;
+    db.execute("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 19999) "
+               "INSERT INTO Outbox (Name, DateTimeQueue) SELECT 'n' || i, "
+               "'2026-01-01 ' || printf('%02d:%02d:%02d', (i * 7) % 24, i % 60, (i * 13) % 60) FROM n");
+    const char* sql = "SELECT * FROM Outbox ORDER BY DateTimeQueue DESC";
+    for (int i = 0; i < 20; ++i) Recordset(db, sql, {}, kLiveReadAhead).close();  // stopped at once
+    Recordset snap(db, sql, {}, kSnapshot);
+    const std::vector<std::string> want = column(snap, "MsgID");
+    Recordset rs(db, sql, {}, kLiveReadAhead);
+    const int id = rs.fieldIndex("MsgID");
+    EXPECT_EQ(rs.valueAt(19999, id).asText(), want[19999]);
+    EXPECT_EQ(rs.valueAt(12345, id).asText(), want[12345]);
+
+    Connection other;
+    other.open(path, key);
+    other.execute("DELETE FROM Outbox WHERE MsgID % 2 = 0");
+    rs.requery();
+    EXPECT_EQ(rs.valueAt(9999, id).asText(), want[19999]) << "the requery's own ids, read after the delete";
+    EXPECT_EQ(rs.recordCount(), 10000);
+
+    rs.requery();
+    rs.move(5);
+    rs.deleteRow();
+    EXPECT_EQ(rs.recordCount(), 9999);
+    EXPECT_EQ(rs.valueAt(9998, id).asText(), want[19999]);
+    rs.requery();
+    rs.addNew();
+    rs.setField("Name", Value("added"));
+    rs.update();
+    EXPECT_EQ(rs.recordCount(), 10000);
+    int added = 0;
+    for (std::int64_t i = 0; i < rs.recordCount(); ++i) added += rs.valueAt(i, rs.fieldIndex("Name")).asText() == "added";
+    EXPECT_EQ(added, 1) << "a row this set added is shown once, at the end, when the ids are read after it";
+    EXPECT_EQ(rs.recordCount(), 10000);
+    EXPECT_EQ(rs.valueAt(9999, rs.fieldIndex("Name")).asText(), "added");
     detail::readInPartsFromRows = usualParts;
 }
 
