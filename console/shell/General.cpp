@@ -178,9 +178,8 @@ void General::buildWidgets() {
 std::vector<db::Recordset*> General::openRecordsets(bool sentSets) {
     std::vector<db::Recordset*> opened;
     if (!DbConnection.isOpen()) return opened;
-    // The folders' sets read a large folder's order ahead, beside its first screen.
-    const db::RecordsetOptions live{db::Cursor::Live, db::Lock::Optimistic, 0, true};
-    const db::RecordsetOptions readOnly{db::Cursor::Live, db::Lock::ReadOnly, 0, true};
+    const db::RecordsetOptions live{db::Cursor::Live, db::Lock::Optimistic, 0};
+    const db::RecordsetOptions readOnly{db::Cursor::Live, db::Lock::ReadOnly, 0};
     struct SetToOpen {
         db::Recordset* rs;
         const char* sql;

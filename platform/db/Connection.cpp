@@ -176,7 +176,7 @@ void Connection::open(const std::string& path, const std::string& key, const Con
 
 namespace detail {
 
-Reader::Reader(std::shared_ptr<Connection::Handle> h, std::int64_t cachePages) : h_(std::move(h)) {
+Reader::Reader(std::shared_ptr<Connection::Handle> h) : h_(std::move(h)) {
     std::string path, key;
     ConnectOptions options;
     {
@@ -197,10 +197,6 @@ Reader::Reader(std::shared_ptr<Connection::Handle> h, std::int64_t cachePages) :
         db_ = openNative(path, key, options);
         sqlite3_exec(db_, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
     }
-    // A pass through a large table gains nothing from a large cache; one through an
-    // index that the next pass reads again does.
-    const std::string cache = "PRAGMA cache_size = " + std::to_string(cachePages ? cachePages : -2000);
-    sqlite3_exec(db_, cache.c_str(), nullptr, nullptr, nullptr);
 }
 
 Reader::~Reader() {

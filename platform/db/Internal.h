@@ -58,8 +58,7 @@ sqlite3* requireOpen(const Connection::Handle* h);
 // cannot be opened.
 class Reader {
 public:
-    // `cachePages`: its page cache as PRAGMA cache_size takes it (0: SQLite's usual).
-    explicit Reader(std::shared_ptr<Connection::Handle> h, std::int64_t cachePages = 0);
+    explicit Reader(std::shared_ptr<Connection::Handle> h);
     ~Reader();
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;

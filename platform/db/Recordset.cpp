@@ -274,8 +274,52 @@ bool Recordset::Impl::matches(const Criteria& c, const std::vector<Value>& row) 
 // The statement that yields the set's rows, with its parameters; LIMIT/OFFSET
 // parameters appended by the caller.
 // `notIndexed`: the table is read through, never through an index.
+namespace {
+
+// An ORDER BY list with every term turned round: "a DESC, b" -> "a ASC, b DESC".
+std::string reversedOrder(const std::string& order) {
+    std::vector<std::string> terms;
+    std::string term;
+    int depth = 0;
+    char quote = 0;
+    for (char c : order) {
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"' || c == '[' || c == '`') {
+            quote = c == '[' ? ']' : c;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')') {
+            --depth;
+        } else if (c == ',' && depth == 0) {
+            terms.push_back(term);
+            term.clear();
+            continue;
+        }
+        term += c;
+    }
+    terms.push_back(term);
+    std::string out;
+    for (std::string t : terms) {
+        t = trim(t);
+        const std::string l = lower(t);
+        auto endsWith = [&](const char* w) {
+            const std::string word = w;
+            return l.size() > word.size() && l.compare(l.size() - word.size(), word.size(), word) == 0 &&
+                   std::isspace(static_cast<unsigned char>(l[l.size() - word.size() - 1]));
+        };
+        if (endsWith("desc")) t = t.substr(0, t.size() - 4) + "ASC";
+        else if (endsWith("asc")) t = t.substr(0, t.size() - 3) + "DESC";
+        else t += " DESC";
+        out += (out.empty() ? "" : ", ") + t;
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string Recordset::Impl::rowsSql(Params& out, Yield yield, const std::string& extra,
-                                     const Params& extraParams, bool notIndexed) const {
+                                     const Params& extraParams, bool notIndexed, bool reversed) const {
     const bool countOnly = yield == Yield::Count;
     const bool ordered = yield == Yield::Rows || yield == Yield::Ids;
     Params filterParams;
@@ -312,6 +356,10 @@ std::string Recordset::Impl::rowsSql(Params& out, Yield yield, const std::string
             // rowid breaks ties so that pages fetched apart line up.
             bool desc = !order.empty() && lower(order).size() >= 4 &&
                         lower(order).compare(order.size() - 4, 4, "desc") == 0;
+            if (reversed) {
+                if (!order.empty()) order = reversedOrder(order);
+                desc = !desc;
+            }
             s += " ORDER BY " + (order.empty() ? "" : order + ", ") + tq + ".rowid" + (desc ? " DESC" : "");
         }
     } else {
@@ -374,17 +422,6 @@ void Recordset::Impl::readIds() {
 }
 
 void Recordset::Impl::readOrderedIds() {
-    if (ahead) {
-        auto read = ahead->take();
-        ahead.reset();
-        if (read) {
-            idsRead = false;
-            ids = std::move(*read);
-            queryCount = static_cast<std::int64_t>(ids.size());
-            idsRead = true;
-            return;
-        }
-    }
     auto keys = memorySortKeys();
     if (keys) {
         // An index that gives the order and holds what the statement asks serves it
@@ -453,58 +490,6 @@ void Recordset::Impl::readOrderedIds() {
     queryCount = static_cast<std::int64_t>(ids.size());
     idsRead = true;
 }
-
-namespace detail {
-
-IdsAhead::IdsAhead(std::shared_ptr<Connection::Handle> h, std::string sql, Params params, std::int64_t cachePages)
-    : thread_([this, h = std::move(h), sql = std::move(sql), params = std::move(params), cachePages] {
-          run(h, sql, params, cachePages);
-      }) {}
-
-IdsAhead::~IdsAhead() {
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        stopped_ = true;
-        if (reading_) sqlite3_interrupt(reading_);
-    }
-    if (thread_.joinable()) thread_.join();
-}
-
-std::optional<std::vector<std::int64_t>> IdsAhead::take() {
-    if (thread_.joinable()) thread_.join();
-    return std::move(ids_);
-}
-
-void IdsAhead::run(const std::shared_ptr<Connection::Handle>& h, const std::string& sql, const Params& params,
-                   std::int64_t cachePages) {
-    try {
-        Reader reader(h, cachePages);
-        // Marks the connection as the one to interrupt while the statement runs; cleared
-        // before the connection goes back to the idle ones.
-        struct Reading {
-            IdsAhead& a;
-            Reading(IdsAhead& a, sqlite3* c) : a(a) {
-                std::lock_guard<std::mutex> lock(a.m_);
-                if (a.stopped_) throw DbError("stopped");
-                a.reading_ = c;
-            }
-            ~Reading() {
-                std::lock_guard<std::mutex> lock(a.m_);
-                a.reading_ = nullptr;
-            }
-        } reading(*this, reader.get());
-        Stmt st(reader.get(), sql);
-        st.bind(params);
-        std::vector<std::int64_t> read;
-        while (st.step()) read.push_back(sqlite3_column_int64(st.get(), 0));
-        std::lock_guard<std::mutex> lock(m_);
-        ids_ = std::move(read);
-    } catch (const std::exception&) {
-        // Stopped, or no second connection: the set reads its ids itself when it needs them.
-    }
-}
-
-}  // namespace detail
 
 std::optional<std::vector<std::int64_t>> Recordset::Impl::sortedInParts(const std::vector<detail::SortKey>& keys,
                                                                          bool notIndexed) {
@@ -619,9 +604,26 @@ void Recordset::Impl::readPart(std::int64_t offset, std::int64_t limit, std::vec
     });
 }
 
-bool Recordset::Impl::eachRow(std::int64_t offset, std::int64_t limit, const std::function<bool(Row&)>& fn) {
+void Recordset::Impl::readPageFromNearerEnd(std::int64_t page, std::vector<Row>& into) {
+    const std::int64_t from = page * kPageRows, to = std::min(from + kPageRows, queryCount);
+    if (from < queryCount - to) {
+        readPart(from, to - from, into);
+        return;
+    }
+    eachRow(
+        queryCount - to, to - from,
+        [&](Row& r) {
+            into.push_back(std::move(r));
+            return false;
+        },
+        true);
+    std::reverse(into.begin(), into.end());
+}
+
+bool Recordset::Impl::eachRow(std::int64_t offset, std::int64_t limit, const std::function<bool(Row&)>& fn,
+                              bool reversed) {
     Params p;
-    std::string s = rowsSql(p);
+    std::string s = rowsSql(p, Yield::Rows, {}, {}, false, reversed);
     s += " LIMIT ? OFFSET ?";
     p.push_back(static_cast<long long>(limit));
     p.push_back(static_cast<long long>(offset));
@@ -659,7 +661,6 @@ void Recordset::Impl::describe() {
 }
 
 void Recordset::Impl::load() {
-    ahead.reset();
     idsRead = false;
     ids.clear();
     pages.clear();
@@ -690,20 +691,6 @@ void Recordset::Impl::load() {
         // engine's queue) is consistent even while other programs write.
         sqlite3* conn = db();
         bool own = sqlite3_get_autocommit(conn) != 0;
-        // A large set in its statement's order reads its ids beside the count and the
-        // first page, on a connection of its own (which sees what is committed: so only
-        // when no write of ours is pending).
-        if (opt.readAhead && own && canUseIds() && !idsFirst() && opt.maxRecords == 0 && parsed.simple) {
-            const std::string tq = quoteIdentifier(parsed.table);
-            Stmt span(conn, "SELECT (SELECT max(rowid) FROM " + tq + ") - (SELECT min(rowid) FROM " + tq + ")");
-            if (span.step() && !span.column(0).isNull() && span.column(0).asInt() >= detail::readInPartsFromRows) {
-                Params ip;
-                const std::string idsSql = rowsSql(ip, Yield::Ids);
-                Stmt cache(conn, "PRAGMA cache_size");
-                const std::int64_t pages = cache.step() ? cache.column(0).asInt() : 0;
-                ahead = std::make_unique<detail::IdsAhead>(h, idsSql, ip, pages);
-            }
-        }
         if (own) sqlite3_exec(conn, "BEGIN", nullptr, nullptr, nullptr);
         struct Loading {
             bool& flag;
@@ -741,13 +728,20 @@ void Recordset::Impl::load() {
     pos = count() > 0 ? 0 : -1;
 }
 
-Row* Recordset::Impl::rowAt(std::int64_t i) {
+Row* Recordset::Impl::rowAt(std::int64_t i, bool look) {
     if (i < 0 || i >= count()) return nullptr;
     if (!live()) return &snap[static_cast<size_t>(i)];
     if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
     std::int64_t page = i / kPageRows;
     auto it = pages.find(page);
-    if (it == pages.end() && page > 0 && canUseIds() && !idsRead) {
+    // A page shown far from every page read (the grid's scroll bar dragged, not the next
+    // page of a walk through the set, nor a move of the current row) is read by its
+    // position from the nearer end while the ids are not read yet: the grid reads them
+    // once it is idle, and a jump soon after a click need not wait for them.
+    const bool farJump = look && it == pages.end() && page > 0 && canUseIds() && !idsRead && opt.maxRecords == 0 &&
+                         parsed.simple && filter.matchesAll() && sortSql.empty() && !pages.count(page - 1) &&
+                         !pages.count(page + 1);
+    if (it == pages.end() && page > 0 && canUseIds() && !idsRead && !farJump) {
         // The first page beyond the first: from now on pages come by id. The count may
         // change (rows came or went since the load); positions are the ids' from here.
         readIds();
@@ -759,6 +753,7 @@ Row* Recordset::Impl::rowAt(std::int64_t i) {
     if (it == pages.end()) {
         std::vector<Row> rows;
         if (byIds()) readPageByIds(page, rows);
+        else if (farJump) readPageFromNearerEnd(page, rows);
         else readRows(page * kPageRows, kPageRows, rows);
         if (pages.size() >= kMaxPages) {
             pages.erase(lru.back());
@@ -913,7 +908,7 @@ Value Recordset::valueAt(std::int64_t row, int pos) const {
     auto& d = need(d_);
     if (pos < 0 || pos >= fieldCount()) return Value();
     if (row == d.pos && d.mode != Impl::Mode::None) return d.edit[static_cast<size_t>(pos)];
-    Row* r = d.rowAt(row);
+    Row* r = d.rowAt(row, true);
     return r ? r->v[static_cast<size_t>(pos)] : Value();
 }
 

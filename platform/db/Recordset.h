@@ -129,10 +129,6 @@ struct RecordsetOptions {
     Cursor cursor = Cursor::Snapshot;
     Lock lock = Lock::ReadOnly;
     std::int64_t maxRecords = 0;
-    // A set a window shows: when large and in its statement's order, it reads its rows'
-    // ids on a thread and connection of their own while it counts and reads its first
-    // rows, so a jump deep into it soon after need not wait for them.
-    bool readAhead = false;
 };
 
 struct Bookmark {

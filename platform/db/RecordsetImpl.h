@@ -9,10 +9,8 @@
 #include <list>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -41,30 +39,8 @@ struct Row {
 };
 
 // A pass over at least this many rows of a table (by the span of its row ids) is read in
-// parts side by side, each on a connection of its own (a set's ids read ahead likewise).
+// parts side by side, each on a connection of its own.
 inline std::int64_t readInPartsFromRows = 200000;
-
-// A set's row ids read on a thread and a reading connection of their own. Dropping it
-// stops the pass (its statement is interrupted) and waits for the thread.
-class IdsAhead {
-public:
-    // `cachePages`: the reading connection's page cache (its pages stay for the next pass).
-    IdsAhead(std::shared_ptr<Connection::Handle> h, std::string sql, Params params, std::int64_t cachePages);
-    ~IdsAhead();
-    IdsAhead(const IdsAhead&) = delete;
-    IdsAhead& operator=(const IdsAhead&) = delete;
-    // Waits for the pass: the ids, or nullopt when it failed.
-    std::optional<std::vector<std::int64_t>> take();
-
-private:
-    void run(const std::shared_ptr<Connection::Handle>& h, const std::string& sql, const Params& params,
-             std::int64_t cachePages);
-    std::mutex m_;
-    sqlite3* reading_ = nullptr;  // the connection while its statement runs
-    bool stopped_ = false;
-    std::optional<std::vector<std::int64_t>> ids_;
-    std::thread thread_;  // last: it starts once the rest is in place
-};
 
 }  // namespace detail
 
@@ -95,7 +71,6 @@ struct Recordset::Impl {
     std::vector<Row> appended;  // Live: rows this set inserted since the last requery
     std::vector<std::int64_t> ids;  // Live over one table: the rows' ids in the set's order
     bool idsRead = false;           // ids hold the set's rows (else pages are read by position)
-    std::unique_ptr<detail::IdsAhead> ahead;  // the ids being read beside the load (readAhead)
 
     std::int64_t pos = -1;
     bool afterDelete = false;
@@ -126,8 +101,9 @@ struct Recordset::Impl {
     // The statement that yields the set's rows, with its parameters; LIMIT/OFFSET
     // parameters appended by the caller.
     // `notIndexed`: the table is read through, never through an index.
+    // `reversed`: in the opposite order (every term of the order turned round).
     std::string rowsSql(Params& out, Yield yield = Yield::Rows, const std::string& extra = {},
-                        const Params& extraParams = {}, bool notIndexed = false) const;
+                        const Params& extraParams = {}, bool notIndexed = false, bool reversed = false) const;
 
     // A live set over one table reads the ids of its rows in the set's order in one pass
     // and then reads each page by its ids, so a page costs the same wherever it lies in
@@ -154,10 +130,15 @@ struct Recordset::Impl {
     void readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into);
     // The set's rows from position `offset` on, at most `limit` of them, each handed to `fn`
     // until it returns true (then true).
-    bool eachRow(std::int64_t offset, std::int64_t limit, const std::function<bool(Row&)>& fn);
+    bool eachRow(std::int64_t offset, std::int64_t limit, const std::function<bool(Row&)>& fn,
+                 bool reversed = false);
+    // Page `page` by its position counted from the nearer end of the set (before its ids
+    // are read): a jump far into a large set reads at most half of its order, not all.
+    void readPageFromNearerEnd(std::int64_t page, std::vector<Row>& into);
     void describe();
     void load();
-    Row* rowAt(std::int64_t i);
+    // `look`: a value wanted for showing (a grid's cell), not a move of the current row.
+    Row* rowAt(std::int64_t i, bool look = false);
     Row& current();
     void dropPages() {
         pages.clear();

@@ -55,7 +55,6 @@ void Recordset::Impl::removeRow(std::int64_t i) {
         appended.erase(appended.begin() + (i - queryCount));
     } else {
         if (byIds()) ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(i));
-        ahead.reset();  // read before this delete: the ids are read again when wanted
         --queryCount;
         dropPages();
     }
@@ -128,12 +127,8 @@ void Recordset::update() {
         r.v = d.edit;
         d.mode = Impl::Mode::None;
         d.reread(r);  // defaults and the assigned key
-        if (d.live()) {
-            d.appended.push_back(std::move(r));
-            d.ahead.reset();  // read before this row was added
-        } else {
-            d.snap.push_back(std::move(r));
-        }
+        if (d.live()) d.appended.push_back(std::move(r));
+        else d.snap.push_back(std::move(r));
         d.pos = d.count() - 1;
         d.afterDelete = false;
         return;

@@ -4,6 +4,9 @@
 #include <cctype>
 #include <cstring>
 #include <exception>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <thread>
 
 #include "platform/db/Internal.h"
@@ -139,7 +142,26 @@ std::vector<std::int64_t> SortedIds(sqlite3_stmt* st, const std::vector<SortKey>
     return SortedIds(std::vector<sqlite3_stmt*>{st}, keys, rowidDesc, limit);
 }
 
+namespace {
+std::vector<std::int64_t> sortParts(const std::vector<sqlite3_stmt*>& parts, const std::vector<SortKey>& keys,
+                                    bool rowidDesc, std::int64_t limit);
+}  // namespace
+
 std::vector<std::int64_t> SortedIds(const std::vector<sqlite3_stmt*>& parts, const std::vector<SortKey>& keys,
+                                    bool rowidDesc, std::int64_t limit) {
+    std::vector<std::int64_t> ids = sortParts(parts, keys, rowidDesc, limit);
+#ifdef __GLIBC__
+    // The keys of a large set were read on other threads, into memory the C library
+    // keeps for those threads once freed; give it back, or every sort leaves the
+    // program larger.
+    if (parts.size() > 1) malloc_trim(0);
+#endif
+    return ids;
+}
+
+namespace {
+
+std::vector<std::int64_t> sortParts(const std::vector<sqlite3_stmt*>& parts, const std::vector<SortKey>& keys,
                                     bool rowidDesc, std::int64_t limit) {
     Rows rows;
     rows.keys = &keys;
@@ -254,5 +276,7 @@ std::vector<std::int64_t> SortedIds(const std::vector<sqlite3_stmt*>& parts, con
     for (const Item& item : order) ids.push_back(item.rowid);
     return ids;
 }
+
+}  // namespace
 
 }  // namespace parlix::db::detail
