@@ -271,9 +271,6 @@ bool Recordset::Impl::matches(const Criteria& c, const std::vector<Value>& row) 
     }
 }
 
-// The statement that yields the set's rows, with its parameters; LIMIT/OFFSET
-// parameters appended by the caller.
-// `notIndexed`: the table is read through, never through an index.
 namespace {
 
 // An ORDER BY list with every term turned round: "a DESC, b" -> "a ASC, b DESC".
@@ -318,6 +315,9 @@ std::string reversedOrder(const std::string& order) {
 
 }  // namespace
 
+// The statement that yields the set's rows, with its parameters; LIMIT/OFFSET
+// parameters appended by the caller.
+// `notIndexed`: the table is read through, never through an index.
 std::string Recordset::Impl::rowsSql(Params& out, Yield yield, const std::string& extra,
                                      const Params& extraParams, bool notIndexed, bool reversed) const {
     const bool countOnly = yield == Yield::Count;
@@ -692,10 +692,11 @@ void Recordset::Impl::load() {
         sqlite3* conn = db();
         bool own = sqlite3_get_autocommit(conn) != 0;
         if (own) sqlite3_exec(conn, "BEGIN", nullptr, nullptr, nullptr);
-        struct Loading {
-            bool& flag;
-            ~Loading() { flag = false; }
-        } loadingNow{loading = own};
+        loading = own;
+        struct EndOfLoad {
+            bool& loading;
+            ~EndOfLoad() { loading = false; }
+        } endOfLoad{loading};
         try {
             if (idsFirst()) {
                 readIds();
@@ -752,9 +753,20 @@ Row* Recordset::Impl::rowAt(std::int64_t i, bool look) {
     }
     if (it == pages.end()) {
         std::vector<Row> rows;
-        if (byIds()) readPageByIds(page, rows);
-        else if (farJump) readPageFromNearerEnd(page, rows);
-        else readRows(page * kPageRows, kPageRows, rows);
+        if (farJump) {
+            readPageFromNearerEnd(page, rows);
+            if (static_cast<std::int64_t>(rows.size()) < std::min(kPageRows, queryCount - page * kPageRows)) {
+                // Rows went away since the count, so positions from the end are off: the
+                // ids tell where the page lies now.
+                rows.clear();
+                readIds();
+                dropPages();
+                if (i >= count()) return nullptr;
+                if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
+            }
+        }
+        if (byIds() && rows.empty()) readPageByIds(page, rows);
+        else if (!farJump) readRows(page * kPageRows, kPageRows, rows);
         if (pages.size() >= kMaxPages) {
             pages.erase(lru.back());
             lru.pop_back();

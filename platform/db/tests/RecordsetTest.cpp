@@ -502,6 +502,20 @@ TEST_F(LiveRecordsetTest, AFarJumpReadsItsPageFromTheNearerEndAndAWalkReadsTheId
             EXPECT_EQ(rs.valueAt(at, id).asText(), want[static_cast<size_t>(at)]) << "row " << at;
         EXPECT_EQ(column(rs, "MsgID"), want) << "a walk through the set, by its ids";
     }
+    {
+        // Most rows gone after the count: the jump finds too few rows from the end and
+        // reads the ids, which end the set earlier.
+        Recordset rs(db, "SELECT * FROM Outbox ORDER BY DateTimeQueue DESC", {}, kLive);
+        Connection other;
+        other.open(path, key);
+        other.execute("DELETE FROM Outbox WHERE MsgID > 5000");
+        EXPECT_TRUE(rs.valueAt(10000, rs.fieldIndex("MsgID")).isNull());
+        EXPECT_EQ(rs.recordCount(), 5000);
+        other.execute("WITH RECURSIVE n(i) AS (SELECT 5000 UNION ALL SELECT i + 1 FROM n WHERE i < 19999) "
+                      "INSERT INTO Outbox (MsgID, Name, Subject, DateTimeQueue) SELECT i + 1, 'n' || i, i % 7, "
+                      "CASE WHEN i % 9 = 0 THEN NULL ELSE '2026-01-01 ' || printf('%02d:%02d', (i * 7) % 24, i % 60) "
+                      "END FROM n");
+    }
     Recordset rs(db, "SELECT * FROM Outbox ORDER BY DateTimeQueue DESC", {}, kLive);
     rs.move(5);
     rs.deleteRow();
