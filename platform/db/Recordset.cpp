@@ -59,10 +59,10 @@ struct Token {
     std::string word;  // lower-case keyword/identifier, empty for others
 };
 
-Parsed parseSelect(const std::string& sql) {
-    Parsed p;
+// The statement's words, quoted names and texts, and marks, each with its depth in
+// brackets; comments left out. `params` gets the offsets of '?' at any depth.
+std::vector<Token> tokenize(const std::string& sql, std::vector<size_t>* params = nullptr) {
     std::vector<Token> toks;
-    std::vector<size_t> params;  // offsets of '?' at any depth
     int depth = 0;
     size_t i = 0, n = sql.size();
     while (i < n) {
@@ -99,11 +99,19 @@ Parsed parseSelect(const std::string& sql) {
             toks.push_back({i, j, depth, lower(sql.substr(i, j - i))});
             i = j;
         } else {
-            if (c == '?') params.push_back(i);
+            if (c == '?' && params) params->push_back(i);
             if (!std::isspace(static_cast<unsigned char>(c))) toks.push_back({i, i + 1, depth, std::string(1, c)});
             ++i;
         }
     }
+    return toks;
+}
+
+Parsed parseSelect(const std::string& sql) {
+    Parsed p;
+    std::vector<size_t> params;  // offsets of '?' at any depth
+    const std::vector<Token> toks = tokenize(sql, &params);
+    const size_t n = sql.size();
     auto countParams = [&](size_t b, size_t e) {
         return static_cast<int>(std::count_if(params.begin(), params.end(), [&](size_t o) { return o >= b && o < e; }));
     };
@@ -275,41 +283,29 @@ namespace {
 
 // An ORDER BY list with every term turned round: "a DESC, b" -> "a ASC, b DESC".
 std::string reversedOrder(const std::string& order) {
-    std::vector<std::string> terms;
-    std::string term;
-    int depth = 0;
-    char quote = 0;
-    for (char c : order) {
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '\'' || c == '"' || c == '[' || c == '`') {
-            quote = c == '[' ? ']' : c;
-        } else if (c == '(') {
-            ++depth;
-        } else if (c == ')') {
-            --depth;
-        } else if (c == ',' && depth == 0) {
-            terms.push_back(term);
-            term.clear();
-            continue;
-        }
-        term += c;
-    }
-    terms.push_back(term);
     std::string out;
-    for (std::string t : terms) {
-        t = trim(t);
-        const std::string l = lower(t);
-        auto endsWith = [&](const char* w) {
-            const std::string word = w;
-            return l.size() > word.size() && l.compare(l.size() - word.size(), word.size(), word) == 0 &&
-                   std::isspace(static_cast<unsigned char>(l[l.size() - word.size() - 1]));
-        };
-        if (endsWith("desc")) t = t.substr(0, t.size() - 4) + "ASC";
-        else if (endsWith("asc")) t = t.substr(0, t.size() - 3) + "DESC";
-        else t += " DESC";
-        out += (out.empty() ? "" : ", ") + t;
+    // The term in [begin, end) whose last word at the top level is `last` (or none).
+    auto turn = [&](size_t begin, size_t end, const Token* last) {
+        std::string term;
+        if (last && last->depth == 0 && (last->word == "asc" || last->word == "desc"))
+            term = trim(order.substr(begin, last->begin - begin)) + (last->word == "asc" ? " DESC" : " ASC");
+        else
+            term = trim(order.substr(begin, end - begin)) + " DESC";
+        out += (out.empty() ? "" : ", ") + term;
+    };
+    const std::vector<Token> toks = tokenize(order);
+    size_t begin = 0;
+    const Token* last = nullptr;
+    for (const Token& t : toks) {
+        if (t.depth == 0 && t.word == ",") {
+            turn(begin, t.begin, last);
+            begin = t.end;
+            last = nullptr;
+        } else {
+            last = &t;
+        }
     }
+    turn(begin, order.size(), last);
     return out;
 }
 
@@ -413,12 +409,10 @@ void Recordset::Impl::readIds() {
     std::vector<std::int64_t> added;
     for (const Row& r : appended) added.push_back(r.rowid);
     std::sort(added.begin(), added.end());
-    idsRead = false;
     ids.erase(std::remove_if(ids.begin(), ids.end(),
                              [&](std::int64_t id) { return std::binary_search(added.begin(), added.end(), id); }),
               ids.end());
     queryCount = static_cast<std::int64_t>(ids.size());
-    idsRead = true;
 }
 
 void Recordset::Impl::readOrderedIds() {
@@ -447,19 +441,16 @@ void Recordset::Impl::readOrderedIds() {
             sql = rowsSql(p, Yield::SortKeys, {}, {}, true);
             throughTable = true;
         }
-        if (throughTable) {
-            if (auto parted = sortedInParts(*keys, sql.find(" NOT INDEXED") != std::string::npos)) {
-                idsRead = false;
-                ids = std::move(*parted);
-                queryCount = static_cast<std::int64_t>(ids.size());
-                idsRead = true;
-                return;
-            }
-        }
-        Stmt st(db(), sql);
-        st.bind(p);
         idsRead = false;
-        ids = detail::SortedIds(st.get(), *keys, sortKeys.back().second, opt.maxRecords);
+        auto parted = throughTable ? sortedInParts(*keys, sql.find(" NOT INDEXED") != std::string::npos)
+                                   : std::nullopt;
+        if (parted) {
+            ids = std::move(*parted);
+        } else {
+            Stmt st(db(), sql);
+            st.bind(p);
+            ids = detail::SortedIds(st.get(), *keys, sortKeys.back().second, opt.maxRecords);
+        }
         queryCount = static_cast<std::int64_t>(ids.size());
         idsRead = true;
         return;
@@ -597,27 +588,22 @@ void Recordset::Impl::readPageByIds(std::int64_t page, std::vector<Row>& into) {
     }
 }
 
-void Recordset::Impl::readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into) {
-    eachRow(offset, limit, [&](Row& r) {
-        into.push_back(std::move(r));
-        return false;
-    });
-}
-
-void Recordset::Impl::readPageFromNearerEnd(std::int64_t page, std::vector<Row>& into) {
-    const std::int64_t from = page * kPageRows, to = std::min(from + kPageRows, queryCount);
-    if (from < queryCount - to) {
-        readPart(from, to - from, into);
-        return;
-    }
+void Recordset::Impl::readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into, bool reversed) {
     eachRow(
-        queryCount - to, to - from,
+        offset, limit,
         [&](Row& r) {
             into.push_back(std::move(r));
             return false;
         },
-        true);
-    std::reverse(into.begin(), into.end());
+        reversed);
+}
+
+bool Recordset::Impl::readPageFromNearerEnd(std::int64_t page, std::vector<Row>& into) {
+    const std::int64_t from = page * kPageRows, to = std::min(from + kPageRows, queryCount);
+    const bool fromEnd = from >= queryCount - to;
+    readPart(fromEnd ? queryCount - to : from, to - from, into, fromEnd);
+    if (fromEnd) std::reverse(into.begin(), into.end());
+    return static_cast<std::int64_t>(into.size()) == to - from;
 }
 
 bool Recordset::Impl::eachRow(std::int64_t offset, std::int64_t limit, const std::function<bool(Row&)>& fn,
@@ -735,38 +721,32 @@ Row* Recordset::Impl::rowAt(std::int64_t i, bool look) {
     if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
     std::int64_t page = i / kPageRows;
     auto it = pages.find(page);
-    // A page shown far from every page read (the grid's scroll bar dragged, not the next
-    // page of a walk through the set, nor a move of the current row) is read by its
-    // position from the nearer end while the ids are not read yet: the grid reads them
-    // once it is idle, and a jump soon after a click need not wait for them.
-    const bool farJump = look && it == pages.end() && page > 0 && canUseIds() && !idsRead && opt.maxRecords == 0 &&
-                         parsed.simple && filter.matchesAll() && sortSql.empty() && !pages.count(page - 1) &&
-                         !pages.count(page + 1);
-    if (it == pages.end() && page > 0 && canUseIds() && !idsRead && !farJump) {
-        // The first page beyond the first: from now on pages come by id. The count may
-        // change (rows came or went since the load); positions are the ids' from here.
-        readIds();
-        dropPages();
-        if (i >= count()) return nullptr;
-        if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
-        it = pages.end();
+    std::vector<Row> rows;
+    bool read = false;  // `rows` holds the page
+    if (it == pages.end() && page > 0 && canUseIds() && !idsRead) {
+        // A page shown far from every page read (the grid's scroll bar dragged, not the
+        // next page of a walk through the set, nor a move of the current row) is read by
+        // its position from the nearer end: the grid reads the ids once it is idle, and a
+        // jump soon after a click need not wait for them. Too few rows there mean rows
+        // went away since the count, so positions from the end are off.
+        if (look && !idsFirst() && opt.maxRecords == 0 && !pages.count(page - 1) && !pages.count(page + 1))
+            read = readPageFromNearerEnd(page, rows);
+        if (!read) {
+            // From now on pages come by id. The count may change (rows came or went since
+            // the load); positions are the ids' from here.
+            rows.clear();
+            readIds();
+            dropPages();
+            if (i >= count()) return nullptr;
+            if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
+            it = pages.end();
+        }
     }
     if (it == pages.end()) {
-        std::vector<Row> rows;
-        if (farJump) {
-            readPageFromNearerEnd(page, rows);
-            if (static_cast<std::int64_t>(rows.size()) < std::min(kPageRows, queryCount - page * kPageRows)) {
-                // Rows went away since the count, so positions from the end are off: the
-                // ids tell where the page lies now.
-                rows.clear();
-                readIds();
-                dropPages();
-                if (i >= count()) return nullptr;
-                if (i >= queryCount) return &appended[static_cast<size_t>(i - queryCount)];
-            }
+        if (!read) {
+            if (byIds()) readPageByIds(page, rows);
+            else readRows(page * kPageRows, kPageRows, rows);
         }
-        if (byIds() && rows.empty()) readPageByIds(page, rows);
-        else if (!farJump) readRows(page * kPageRows, kPageRows, rows);
         if (pages.size() >= kMaxPages) {
             pages.erase(lru.back());
             lru.pop_back();

@@ -121,20 +121,22 @@ struct Recordset::Impl {
     std::optional<std::vector<detail::SortKey>> memorySortKeys() const;
     void readIds();         // the set's ids in its order; rows this set added stay at the end
     void readOrderedIds();  // the same, as the database holds them now
-    // The ids of a header sort whose pass reads the table through (`sql` with `p`), read
-    // in parts side by side; nullopt when this set is not read so (small, inside a
-    // transaction of the caller's, or naming what another connection cannot see).
+    // The ids of a header sort whose pass reads the table through (`notIndexed`: never
+    // along an index), read in parts side by side; nullopt when this set is not read so
+    // (small, inside a transaction of the caller's, or naming what another connection
+    // cannot see).
     std::optional<std::vector<std::int64_t>> sortedInParts(const std::vector<detail::SortKey>& keys,
                                                            bool notIndexed);
     void readPageByIds(std::int64_t page, std::vector<Row>& into);
-    void readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into);
+    void readPart(std::int64_t offset, std::int64_t limit, std::vector<Row>& into, bool reversed = false);
     // The set's rows from position `offset` on, at most `limit` of them, each handed to `fn`
     // until it returns true (then true).
     bool eachRow(std::int64_t offset, std::int64_t limit, const std::function<bool(Row&)>& fn,
                  bool reversed = false);
     // Page `page` by its position counted from the nearer end of the set (before its ids
     // are read): a jump far into a large set reads at most half of its order, not all.
-    void readPageFromNearerEnd(std::int64_t page, std::vector<Row>& into);
+    // False when fewer rows came than the count promised.
+    bool readPageFromNearerEnd(std::int64_t page, std::vector<Row>& into);
     void describe();
     void load();
     // `look`: a value wanted for showing (a grid's cell), not a move of the current row.

@@ -135,32 +135,6 @@ void collect(sqlite3_stmt* st, const std::vector<SortKey>& keys, Rows& rows) {
     if (rc != SQLITE_DONE) fail(sqlite3_db_handle(st), rc, "reading the rows to sort");
 }
 
-}  // namespace
-
-std::vector<std::int64_t> SortedIds(sqlite3_stmt* st, const std::vector<SortKey>& keys, bool rowidDesc,
-                                    std::int64_t limit) {
-    return SortedIds(std::vector<sqlite3_stmt*>{st}, keys, rowidDesc, limit);
-}
-
-namespace {
-std::vector<std::int64_t> sortParts(const std::vector<sqlite3_stmt*>& parts, const std::vector<SortKey>& keys,
-                                    bool rowidDesc, std::int64_t limit);
-}  // namespace
-
-std::vector<std::int64_t> SortedIds(const std::vector<sqlite3_stmt*>& parts, const std::vector<SortKey>& keys,
-                                    bool rowidDesc, std::int64_t limit) {
-    std::vector<std::int64_t> ids = sortParts(parts, keys, rowidDesc, limit);
-#ifdef __GLIBC__
-    // The keys of a large set were read on other threads, into memory the C library
-    // keeps for those threads once freed; give it back, or every sort leaves the
-    // program larger.
-    if (parts.size() > 1) malloc_trim(0);
-#endif
-    return ids;
-}
-
-namespace {
-
 std::vector<std::int64_t> sortParts(const std::vector<sqlite3_stmt*>& parts, const std::vector<SortKey>& keys,
                                     bool rowidDesc, std::int64_t limit) {
     Rows rows;
@@ -278,5 +252,22 @@ std::vector<std::int64_t> sortParts(const std::vector<sqlite3_stmt*>& parts, con
 }
 
 }  // namespace
+
+std::vector<std::int64_t> SortedIds(sqlite3_stmt* st, const std::vector<SortKey>& keys, bool rowidDesc,
+                                    std::int64_t limit) {
+    return SortedIds(std::vector<sqlite3_stmt*>{st}, keys, rowidDesc, limit);
+}
+
+std::vector<std::int64_t> SortedIds(const std::vector<sqlite3_stmt*>& parts, const std::vector<SortKey>& keys,
+                                    bool rowidDesc, std::int64_t limit) {
+    std::vector<std::int64_t> ids = sortParts(parts, keys, rowidDesc, limit);
+#ifdef __GLIBC__
+    // The keys of a large set were read on other threads, into memory the C library
+    // keeps for those threads once freed; give it back, or every sort leaves the
+    // program larger.
+    if (parts.size() > 1) malloc_trim(0);
+#endif
+    return ids;
+}
 
 }  // namespace parlix::db::detail

@@ -16,6 +16,19 @@ std::vector<std::string> column(Recordset& rs, const std::string& name) {
 const RecordsetOptions kLive{Cursor::Live, Lock::Optimistic, 0};
 const RecordsetOptions kSnapshot{Cursor::Snapshot, Lock::Optimistic, 0};
 
+// Sets the size from which a pass over a table is read in parts, for one test.
+class PartsFrom {
+public:
+    explicit PartsFrom(std::int64_t rows) { detail::readInPartsFromRows = rows; }
+    ~PartsFrom() { detail::readInPartsFromRows = usual_; }
+    PartsFrom(const PartsFrom&) = delete;
+    PartsFrom& operator=(const PartsFrom&) = delete;
+    static std::int64_t usual() { return usual_; }
+
+private:
+    static inline const std::int64_t usual_ = detail::readInPartsFromRows;
+};
+
 }  // namespace
 
 class RecordsetTest : public TempDb, public ::testing::WithParamInterface<RecordsetOptions> {};
@@ -449,10 +462,9 @@ TEST_F(LiveRecordsetTest, JumpsInAnyOrderShowTheRowsOfTheOneReadOrder) {
     };
     // Sorts that read the table through do so on this connection alone, or in parts on
     // connections of their own, side by side.
-    const std::int64_t usualParts = detail::readInPartsFromRows;
-    for (std::int64_t partsFrom : {usualParts, std::int64_t{0}})
+    for (std::int64_t partsFrom : {PartsFrom::usual(), std::int64_t{0}})
     for (const Case& c : cases) {
-        detail::readInPartsFromRows = partsFrom;
+        const PartsFrom parts(partsFrom);
         SCOPED_TRACE(std::string(c.sql) + " / " + c.sort + (c.filtered ? " / filtered" : "") +
                      (partsFrom ? "" : " / in parts"));
         Recordset live(db, c.sql, {}, kLive);
@@ -476,7 +488,6 @@ TEST_F(LiveRecordsetTest, JumpsInAnyOrderShowTheRowsOfTheOneReadOrder) {
         live.moveToBookmark(Bookmark{std::stoll(want[1500 % want.size()]), 3});
         EXPECT_EQ(live.position(), static_cast<std::int64_t>(1500 % want.size()));
     }
-    detail::readInPartsFromRows = usualParts;
 }
 
 // Before a set has read its ids, a jump far into it reads that page by its position from
@@ -535,8 +546,7 @@ TEST_F(LiveRecordsetTest, AFarJumpReadsItsPageFromTheNearerEndAndAWalkReadsTheId
 // set sorted inside a transaction that wrote, or over a temporary table, stays on its
 // own connection and shows what that one sees.
 TEST_F(LiveRecordsetTest, ASortInPartsNeverMissesWhatOnlyItsOwnConnectionSees) {
-    const std::int64_t usualParts = detail::readInPartsFromRows;
-    detail::readInPartsFromRows = 0;
+    const PartsFrom parts(0);
     for (int i = 0; i < 600; ++i) queue("01" + std::to_string(i), "n" + std::to_string(i % 50), "2026-01-01 00:00:00");
     db.begin();
     db.execute("INSERT INTO Outbox (Name, Message) VALUES ('zz', 'not yet committed')");
@@ -556,7 +566,6 @@ TEST_F(LiveRecordsetTest, ASortInPartsNeverMissesWhatOnlyItsOwnConnectionSees) {
         EXPECT_EQ(rs.text("Name"), "n0") << sql;
         EXPECT_EQ(rs.integer("MsgID"), 501) << sql;
     }
-    detail::readInPartsFromRows = usualParts;
 }
 
 // A sort large enough to be sorted in parts on several threads and merged: the same
