@@ -24,6 +24,10 @@
 namespace parlix::workbook::detail {
 namespace {
 
+std::uint8_t u8(std::string_view b, std::size_t at) {
+    if (at >= b.size()) throw WorkbookError(Problem::Damaged, "the workbook is damaged (short record)");
+    return static_cast<std::uint8_t>(b[at]);
+}
 std::uint16_t u16(std::string_view b, std::size_t at) {
     if (at + 2 > b.size()) throw WorkbookError(Problem::Damaged, "the workbook is damaged (short record)");
     return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
@@ -170,7 +174,7 @@ private:
 // A BIFF8 unicode string: 16-bit or 8-bit characters, continued across CONTINUE
 // records (each continuation starts with a fresh flags byte).
 std::string biff8String(Records& recs, std::string_view data, std::size_t at, std::size_t count, bool countIs16) {
-    std::size_t cch = countIs16 ? u16(data, at) : static_cast<unsigned char>(data.at(at));
+    std::size_t cch = countIs16 ? u16(data, at) : u8(data, at);
     at += countIs16 ? 2 : 1;
     if (at >= data.size()) return "";
     unsigned char flags = static_cast<unsigned char>(data[at++]);
@@ -196,7 +200,7 @@ std::string biff8String(Records& recs, std::string_view data, std::size_t at, st
 }
 
 std::string biff5String(std::string_view data, std::size_t at, bool countIs16) {
-    std::size_t cch = countIs16 ? u16(data, at) : static_cast<unsigned char>(data.at(at));
+    std::size_t cch = countIs16 ? u16(data, at) : u8(data, at);
     at += countIs16 ? 2 : 1;
     if (at > data.size()) return "";
     return parlix::text::ansiToUtf8(data.substr(at, std::min(cch, data.size() - at)));

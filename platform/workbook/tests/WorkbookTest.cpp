@@ -108,3 +108,32 @@ TEST(WorkbookText, RowsInAnyOrder) {
     small.set(4, 1, "x again");  // a row it holds already
     EXPECT_THROW(small.set(2, 0, "z"), WorkbookError);
 }
+
+// A record too short for what it names (a sheet's name that the record cuts off before
+// its length byte) is a damaged workbook, refused as such; never any other error.
+TEST(WorkbookText, RecordsCutShortAreDamage) {
+    auto record = [](std::uint16_t type, std::string data) {
+        std::string r{static_cast<char>(type & 0xFF), static_cast<char>(type >> 8),
+                      static_cast<char>(data.size() & 0xFF), static_cast<char>(data.size() >> 8)};
+        return r + data;
+    };
+    const std::string biff8Bof = record(0x0809, std::string("\x00\x06\x10\x00", 4) + std::string(12, '\0'));
+    const std::string biff5Bof = record(0x0809, std::string("\x00\x05\x10\x00", 4) + std::string(4, '\0'));
+    const std::string cases[] = {
+        biff8Bof + record(0x0085, std::string(6, '\0')) + record(0x000A, ""),  // BOUNDSHEET without its name
+        biff5Bof + record(0x0085, std::string(6, '\0')) + record(0x000A, ""),
+        biff8Bof + record(0x041E, std::string(2, '\0')) + record(0x000A, ""),  // FORMAT without its code
+        biff5Bof + record(0x041E, std::string(2, '\0')) + record(0x000A, ""),
+    };
+    for (const auto& stream : cases) {
+        const std::string file = compoundFileOf(stream);
+        try {
+            readSheetFromMemory(file.data(), file.size());
+            ADD_FAILURE() << "read";
+        } catch (const WorkbookError& e) {
+            EXPECT_EQ(e.problem(), Problem::Damaged) << e.what();
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "not a WorkbookError: " << e.what();
+        }
+    }
+}
