@@ -250,6 +250,8 @@ private:
     void bindGrid(db::Recordset& rs);
     void restorePosition(db::Recordset& rs, const db::Bookmark& saved);
     void setViewCaption(const std::string& caption);
+    void setFolderCaption(Folder folder, const db::Recordset& rs, std::int64_t& total,
+                          const std::vector<FilterKind>& ticked);
     void tellDatabaseMissingOnce();
     db::Recordset* viewRecordset(NodeKind kind);
     db::Bookmark* viewPosition(NodeKind kind);

@@ -132,6 +132,20 @@ std::string localeDay(const std::string& iso) {
 }
 }  // namespace
 
+// A folder's caption after a load: its total, or, filtered, what the ticked filter
+// shows of it (a caption the filter leaves empty keeps the one shown).
+void General::setFolderCaption(Folder folder, const db::Recordset& rs, std::int64_t& total,
+                               const std::vector<FilterKind>& ticked) {
+    if (!rs.filtered()) {
+        total = rs.recordCount();
+        setViewCaption(FolderCaption(folder, total));
+        return;
+    }
+    Counts.ShownCount = rs.recordCount();
+    const std::string c = FilteredFolderCaption(folder, ticked, Filters, Counts.ShownCount, total, localeDay);
+    if (!c.empty()) setViewCaption(c);
+}
+
 void General::InboxDataGrid() {
     trapped("General : Inbox DataGrid display", [this] {
         UpdateUnknownInbox();
@@ -145,21 +159,13 @@ void General::InboxDataGrid() {
         for (int c = 0; c < rsInbox.fieldCount(); ++c) fields.push_back(rsInbox.fieldName(c));
         for (const auto& [c, caption] : SortMarks(View::Inbox, fields, rsInbox.sort()))
             DataGridModel->setHeader(c, q(caption));
-        if (!rsInbox.filtered()) {
-            Counts.InboxTotal = rsInbox.recordCount();
-            setViewCaption(FolderCaption(Folder::Inbox, Counts.InboxTotal));
-        } else {
-            Counts.ShownCount = rsInbox.recordCount();
-            auto c = FilteredFolderCaption(Folder::Inbox,
-                                           tickedFilters({{mnuInboxFMessage, FilterKind::Message},
-                                                          {mnuInboxFDateTime, FilterKind::DateTime},
-                                                          {mnuInboxFMobile, FilterKind::Mobile},
-                                                          {mnuInboxFModem, FilterKind::Modem},
-                                                          {mnuInboxFName, FilterKind::Name},
-                                                          {mnuInboxFStatus, FilterKind::Status}}),
-                                           Filters, Counts.ShownCount, Counts.InboxTotal, localeDay);
-            if (!c.empty()) setViewCaption(c);
-        }
+        setFolderCaption(Folder::Inbox, rsInbox, Counts.InboxTotal,
+                         tickedFilters({{mnuInboxFMessage, FilterKind::Message},
+                                        {mnuInboxFDateTime, FilterKind::DateTime},
+                                        {mnuInboxFMobile, FilterKind::Mobile},
+                                        {mnuInboxFModem, FilterKind::Modem},
+                                        {mnuInboxFName, FilterKind::Name},
+                                        {mnuInboxFStatus, FilterKind::Status}}));
     });
 }
 
@@ -170,22 +176,14 @@ void General::OutboxDataGrid() {
         bindGrid(rsOutbox);
         restorePosition(rsOutbox, OutboxPosition);
         applyLayout(LayoutOf(View::Outbox, rsOutbox.fieldCount()));
-        if (!rsOutbox.filtered()) {
-            Counts.OutboxTotal = rsOutbox.recordCount();
-            setViewCaption(FolderCaption(Folder::Outbox, Counts.OutboxTotal));
-        } else {
-            Counts.ShownCount = rsOutbox.recordCount();
-            auto c = FilteredFolderCaption(Folder::Outbox,
-                                           tickedFilters({{mnuOutboxFMessage, FilterKind::Message},
-                                                          {mnuOutboxFDateTime, FilterKind::DateTime},
-                                                          {mnuOutboxFMobile, FilterKind::Mobile},
-                                                          {mnuOutboxFModem, FilterKind::Modem},
-                                                          {mnuOutboxFName, FilterKind::Name},
-                                                          {mnuOutboxFStatus, FilterKind::Status},
-                                                          {mnuOutboxFSubject, FilterKind::Subject}}),
-                                           Filters, Counts.ShownCount, Counts.OutboxTotal, localeDay);
-            if (!c.empty()) setViewCaption(c);
-        }
+        setFolderCaption(Folder::Outbox, rsOutbox, Counts.OutboxTotal,
+                         tickedFilters({{mnuOutboxFMessage, FilterKind::Message},
+                                        {mnuOutboxFDateTime, FilterKind::DateTime},
+                                        {mnuOutboxFMobile, FilterKind::Mobile},
+                                        {mnuOutboxFModem, FilterKind::Modem},
+                                        {mnuOutboxFName, FilterKind::Name},
+                                        {mnuOutboxFStatus, FilterKind::Status},
+                                        {mnuOutboxFSubject, FilterKind::Subject}}));
     });
 }
 
@@ -197,21 +195,14 @@ void General::SentDataGrid() {
         bindGrid(rsSent);
         restorePosition(rsSent, SentPosition);
         applyLayout(LayoutOf(View::Sent, rsSent.fieldCount()));
-        if (!rsSent.filtered()) {
-            Counts.SentTotal = rsSent.recordCount();
-            setViewCaption(FolderCaption(Folder::Sent, Counts.SentTotal));
-        } else {
-            Counts.ShownCount = rsSent.recordCount();
-            setViewCaption(FilteredFolderCaption(Folder::Sent,
-                                                 tickedFilters({{mnuSentFMessage, FilterKind::Message},
-                                                                {mnuSentFDateTime, FilterKind::DateTime},
-                                                                {mnuSentFMobile, FilterKind::Mobile},
-                                                                {mnuSentFModem, FilterKind::Modem},
-                                                                {mnuSentFName, FilterKind::Name},
-                                                                {mnuSentFStatus, FilterKind::Status},
-                                                                {mnuSentFSubject, FilterKind::Subject}}),
-                                                 Filters, Counts.ShownCount, Counts.SentTotal, localeDay));
-        }
+        setFolderCaption(Folder::Sent, rsSent, Counts.SentTotal,
+                         tickedFilters({{mnuSentFMessage, FilterKind::Message},
+                                        {mnuSentFDateTime, FilterKind::DateTime},
+                                        {mnuSentFMobile, FilterKind::Mobile},
+                                        {mnuSentFModem, FilterKind::Modem},
+                                        {mnuSentFName, FilterKind::Name},
+                                        {mnuSentFStatus, FilterKind::Status},
+                                        {mnuSentFSubject, FilterKind::Subject}}));
     });
 }
 
