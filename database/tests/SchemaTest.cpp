@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "database/tests/InstallFolder.h"
 #include "platform/db/Recordset.h"
 
 namespace parlix::schema {
@@ -15,32 +16,24 @@ namespace {
 using db::Connection;
 using db::Recordset;
 
-class SchemaTest : public ::testing::Test {
+class SchemaTest : public InstallFolder {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/parlix-schema-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root = tmpl;
-        std::filesystem::create_directories(root + "/Database");
-        path = databasePath(root);
+        InstallFolder::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(createDatabase(path));
         c.open(path, kDatabaseKey);
     }
     void TearDown() override {
         c.close();
-        std::filesystem::remove_all(root);
+        InstallFolder::TearDown();
     }
     std::vector<std::string> columns(const std::string& table) {
         std::vector<std::string> out;
         for (auto& row : c.query("PRAGMA table_info(" + db::quoteIdentifier(table) + ")")) out.push_back(row[1].asText());
         return out;
     }
-    std::string plan(const std::string& sql, const db::Params& p) {
-        std::string out;
-        for (auto& row : c.query("EXPLAIN QUERY PLAN " + sql, p)) out += row[3].asText() + "\n";
-        return out;
-    }
-    std::string root, path;
+    std::string plan(const std::string& sql, const db::Params& p) { return InstallFolder::plan(c, sql, p); }
     Connection c;
 };
 

@@ -6,26 +6,12 @@
 
 #include <filesystem>
 
+#include "database/tests/InstallFolder.h"
+
 namespace parlix::schema {
 namespace {
 
-class UpgradeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/parlix-upgrade-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root = tmpl;
-        std::filesystem::create_directories(root + "/Database");
-        path = databasePath(root);
-    }
-    void TearDown() override { std::filesystem::remove_all(root); }
-    std::string plan(db::Connection& c, const std::string& sql) {
-        std::string out;
-        for (auto& row : c.query("EXPLAIN QUERY PLAN " + sql)) out += row[3].asText() + "\n";
-        return out;
-    }
-    std::string root, path;
-};
+class UpgradeTest : public InstallFolder {};
 
 TEST_F(UpgradeTest, AnOlderFileGetsTheMissingIndexesAndStatisticsOnceWithItsRowsUntouched) {
     ASSERT_TRUE(createDatabase(path));
