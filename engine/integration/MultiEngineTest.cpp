@@ -3,6 +3,7 @@
 // The engines are separate processes (parlix-engine-headless) running the engine's
 // control loop and work steps.
 #include "database/Schema.h"
+#include "engine/integration/SpawnEngine.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Value.h"
 #include "tools/modemsim/SimModem.h"
@@ -37,15 +38,7 @@ public:
         }
     }
     void start() {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const std::string log = (folder_ / "engine-output.txt").string();
-            FILE* out = std::freopen(log.c_str(), "a", stdout);
-            (void)out;
-            ::execl(PARLIX_ENGINE_HEADLESS, PARLIX_ENGINE_HEADLESS, "--folder", folder_.c_str(), "--fast",
-                    "--until-idle", "--interval", "0", "--quiet", static_cast<char*>(nullptr));
-            std::_Exit(127);
-        }
+        pid_ = parlix::testing::SpawnHeadlessEngine(folder_, true);
         ASSERT_GT(pid_, 0);
     }
     void kill9() {

@@ -14,23 +14,15 @@
 #include <string>
 #include <thread>
 
+#include "engine/integration/SpawnEngine.h"
 #include "platform/db/Connection.h"
 
 namespace parlix::console::testing {
 
 class Engine {
 public:
-    explicit Engine(const std::filesystem::path& folder) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const std::string out = (folder / "engine-output.txt").string();
-            FILE* f = std::freopen(out.c_str(), "a", stdout);
-            (void)f;
-            ::execl(PARLIX_ENGINE_HEADLESS, PARLIX_ENGINE_HEADLESS, "--folder", folder.c_str(), "--fast",
-                    "--interval", "0", "--quiet", static_cast<char*>(nullptr));
-            std::_Exit(127);
-        }
-    }
+    explicit Engine(const std::filesystem::path& folder)
+        : pid_(parlix::testing::SpawnHeadlessEngine(folder, false)) {}
     ~Engine() { stop(); }
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
